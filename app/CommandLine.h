@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+// What the content-tool switches do. The command-line scan decides which
+// actions run and in what order; an implementation carries them out.
+class ToolActions {
+public:
+    virtual ~ToolActions() = default;
+    // The directory the next createPack() packs, slash included ("art/").
+    virtual void setPackDirectory(const std::string& directory) = 0;
+    virtual void createPack() = 0;
+    virtual void hexdumpPack() = 0;
+    // Converts one 3D Studio model into a DVM mesh.
+    virtual void convertModel(const char* modelName) = 0;
+};
+
+// The engine's banner, printed for "--version".
+extern const char* const banner;
+
+// Examines argv[0] .. argv[argc-1] (the program path included) against the
+// switches, full and case-sensitive matches only; anything else is ignored.
+//   "--version"                 prints the banner
+//   "--createDataPack" [DIR]    packs DIR + "/" (default "data/")
+//   "--hexdumpDataPack"         dumps the pack
+//   "--convert3DtoDVM" FILE...  converts every following argument up to the
+//                               first that begins with '-', which is then
+//                               examined as a switch itself
+// A switch acts each time it occurs. Returns true when a tool switch was seen:
+// the program then ends without opening a window.
+bool scanCommandLine(int argc, char** argv, ToolActions& actions);
+
+// The DVM name for a model name: its last 4 characters (normally ".3ds")
+// replaced by ".dvm"; a name shorter than 4 characters gets ".dvm" appended.
+std::string meshFileNameFor(const std::string& modelName);

@@ -1,0 +1,53 @@
+#include "engine/core/Graphics.h"
+
+#include "engine/core/OpenGL.h"
+#include "engine/core/Window.h"
+
+#include <SDL.h>
+
+namespace tarnix {
+
+namespace {
+
+const double fieldOfViewDegrees = 45.0;
+const float nearPlane = 0.01f;  // widened to double for GLU as it stands
+const double farPlane = 10000.0;
+
+}  // namespace
+
+void flush() { SDL_GL_SwapBuffers(); }
+
+void viewReset() {
+    const float aspect = static_cast<float>(window.getWidth()) / static_cast<float>(window.getHeight());
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fieldOfViewDegrees, aspect, nearPlane, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+// The pushes here are popped by perspective3D(), which every caller pairs with
+// this call; the pass spans two functions by design.
+void perspective2D(const int& w, const int& h) {
+    glDisable(GL_DEPTH_TEST);
+    glPushMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glPushMatrix();
+    glOrtho(0, w, 0, h, 0, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void perspective2D() { perspective2D(window.getWidth(), window.getHeight()); }
+
+void perspective3D() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    viewReset();
+}
+
+}  // namespace tarnix

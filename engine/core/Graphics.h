@@ -1,0 +1,27 @@
+#pragma once
+
+// View set-up shared by every drawing routine. All act on the current OpenGL
+// context, which Window::init() creates.
+
+namespace tarnix {
+
+// Presents the finished frame (swaps the buffers).
+void flush();
+
+// The engine's 3D view: a 45° vertical field of view at the window's aspect,
+// near 0.01, far 10000, and an identity modelview (left selected).
+void viewReset();
+
+// Enters 2D drawing on a w × h system with its origin at the bottom left,
+// whatever the window's size in pixels: depth test off, the modelview and
+// projection matrices saved. Every caller ends the pass with perspective3D().
+void perspective2D(const int& w, const int& h);
+// perspective2D over the window's own size in pixels.
+void perspective2D();
+
+// Leaves 2D drawing: restores both saved matrices, turns the depth test back on
+// and resets to the 3D view, so both matrices are the engine's 3D view with an
+// identity modelview afterwards.
+void perspective3D();
+
+}  // namespace tarnix

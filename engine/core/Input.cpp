@@ -1,0 +1,136 @@
+#include "engine/core/Input.h"
+
+#include "engine/core/Ticks.h"
+#include "engine/core/Window.h"
+
+#include <cstdlib>
+
+namespace tarnix {
+
+Input input;
+
+// ---- Keyboard ----
+
+bool InputKeyboard::isKeyPressed(int key) { return keys[key]; }
+
+void InputKeyboard::setKey(int key, bool down) { keys[key] = down; }
+
+int InputKeyboard::getLastKey() const { return lastKey; }
+
+void InputKeyboard::setLastKey(int key) { lastKey = key; }
+
+void InputKeyboard::setKeyRepeat(int delay, int interval) { SDL_EnableKeyRepeat(delay, interval); }
+
+const char* InputKeyboard::getKeyChar(int key) const { return SDL_GetKeyName(static_cast<SDLKey>(key)); }
+
+// ---- Mouse ----
+
+bool InputMouse::isButtonPressed(int button) { return buttons[button]; }
+
+void InputMouse::setButton(int button, bool down) { buttons[button] = down; }
+
+void InputMouse::getPosition() {
+    SDL_GetMouseState(&posX, &posY);
+    posY = window.getHeight() - posY;
+}
+
+void InputMouse::setPosition(int x, int y) {
+    posX = x;
+    posY = window.getHeight() - y;
+    SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
+}
+
+int InputMouse::getX() const { return posX; }
+
+int InputMouse::getY() const { return posY; }
+
+unsigned InputMouse::getRepeatDelay() const { return repeatDelay; }
+
+void InputMouse::setRepeatDelay(unsigned milliseconds) { repeatDelay = milliseconds; }
+
+int InputMouse::getRepeatCount() const { return repeatCount; }
+
+void InputMouse::resetRepeatCount() { repeatCount = 0; }
+
+void InputMouse::setCursorVisible(bool visible) {
+    cursorVisible = visible;
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool InputMouse::isCursorVisible() const { return cursorVisible; }
+
+void InputMouse::setCursorIcon(unsigned icon) { cursorIcon = icon; }
+
+unsigned InputMouse::getCursorIcon() const { return cursorIcon; }
+
+// Every comparison reads the tick count afresh, as the window is judged at the
+// moment of each test. Sums and comparisons are unsigned 32-bit.
+void InputMouse::pressButton(int button, bool& clickTiming) {
+    previousButton = currentButton;
+    currentButton = button;
+    if (repeatCount == 0 && !clickTiming) {
+        lastClickTime = getTicks();
+        clickTiming = true;
+    }
+    if (currentButton != previousButton) {
+        repeatCount = 0;
+    } else if (isButtonPressed(button)) {
+        // Held, or the same event examined again: only an expired window resets.
+        if (lastClickTime + repeatDelay < getTicks())
+            repeatCount = 0;
+    } else if (lastClickTime + repeatDelay > getTicks()) {
+        ++repeatCount;
+        lastClickTime = getTicks();
+    } else {
+        repeatCount = 0;
+        clickTiming = false;
+    }
+    setButton(button, true);
+}
+
+// ---- Event pump ----
+
+void Input::pollEvent() {
+    // The result is deliberately not examined: with an empty queue `event`
+    // still holds the last event, which is examined again.
+    SDL_PollEvent(&event);
+    mouse.getPosition();
+    previousEventType = eventType;
+    eventType = event.type;
+    if (eventType != SDL_MOUSEBUTTONDOWN && eventType != SDL_MOUSEBUTTONUP)
+        mouse.repeatCount = 0;
+
+    switch (eventType) {
+    case SDL_KEYDOWN: {
+        const int key = event.key.keysym.sym;
+        if (keyboard.getLastKey() == key && eventType == previousEventType)
+            break;
+        keyboard.setKey(key, true);
+        keyboard.setLastKey(key);
+        break;
+    }
+    case SDL_KEYUP:
+        keyboard.setKey(event.key.keysym.sym, false);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        mouse.pressButton(event.button.button, clickTiming);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        mouse.setButton(event.button.button, false);
+        break;
+    case SDL_QUIT:
+        std::exit(0);
+    default:
+        break;
+    }
+}
+
+InputKeyboard& Input::getKeyboard() { return keyboard; }
+
+InputMouse& Input::getMouse() { return mouse; }
+
+int Input::getEventType() const { return eventType; }
+
+int Input::getPreviousEventType() const { return previousEventType; }
+
+}  // namespace tarnix

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <map>
+
+namespace tarnix {
+
+// Pressed state of every key seen so far, and the last key pressed.
+class InputKeyboard {
+public:
+    // An unknown key is entered as not pressed and reported false.
+    bool isKeyPressed(int key);
+    void setKey(int key, bool down);
+    // The last key pressed (SDL key code); a release never clears it.
+    int getLastKey() const;
+    void setLastKey(int key);
+    void setKeyRepeat(int delay, int interval);
+    // SDL's name of the key, valid for the life of SDL.
+    const char* getKeyChar(int key) const;
+
+private:
+    std::map<int, bool> keys;  // SDL key code -> pressed
+    int lastKey = 0;           // SDL key code
+};
+
+// Pressed buttons, pointer position with a bottom-left origin, and the
+// multi-click counter.
+class InputMouse {
+public:
+    // An unknown button is entered as not pressed and reported false.
+    bool isButtonPressed(int button);
+    void setButton(int button, bool down);
+    // Reads the pointer; posY counts from the bottom edge of the window.
+    void getPosition();
+    // Moves the system pointer to window pixel (x, y) counted from the top left;
+    // the stored posY counts from the bottom.
+    void setPosition(int x, int y);
+    int getX() const;
+    int getY() const;
+    unsigned getRepeatDelay() const;
+    void setRepeatDelay(unsigned milliseconds);
+    int getRepeatCount() const;
+    void resetRepeatCount();
+    void setCursorVisible(bool visible);
+    bool isCursorVisible() const;
+    void setCursorIcon(unsigned icon);
+    unsigned getCursorIcon() const;
+
+private:
+    friend class Input;
+
+    // Folds a button press into the multi-click window: presses of the same
+    // button within repeatDelay ms of each other count up repeatCount.
+    void pressButton(int button, bool& clickTiming);
+
+    std::map<int, bool> buttons;  // SDL button number -> pressed
+    unsigned cursorIcon = 0;      // stored only
+    unsigned repeatDelay = 200;   // multi-click window, ms
+    bool cursorVisible = false;
+    int repeatCount = 0;          // clicks after the first inside the window
+    int previousButton = -1;
+    int currentButton = -1;
+    unsigned lastClickTime = 0;   // ticks at the start of the current window, ms
+    int posX = 0;                 // pixels from the left edge
+    int posY = 0;                 // pixels from the bottom edge
+};
+
+// The event pump: one SDL event per call, folded into keyboard and mouse state.
+class Input {
+public:
+    // Takes at most one event from the queue. With an empty queue the previous
+    // event is examined again (harmless for keys by design). A quit request
+    // ends the process with status 0, running the exit handlers.
+    void pollEvent();
+
+    InputKeyboard& getKeyboard();
+    InputMouse& getMouse();
+    int getEventType() const;
+    int getPreviousEventType() const;
+
+private:
+    SDL_Event event = {};
+    int previousEventType = -1;
+    int eventType = -1;
+    InputKeyboard keyboard;
+    InputMouse mouse;
+    bool clickTiming = false;  // a multi-click window is open
+};
+
+extern Input input;
+
+}  // namespace tarnix

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+struct SDL_Surface;
+
+namespace tarnix {
+
+// The window settings and the SDL video mode holding the OpenGL context.
+class Window {
+public:
+    Window();
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Starts SDL video and sets the mode width × height at the display's depth,
+    // fullscreen when requested, captioned "Kelbo vs. Vistral". Once fullscreen
+    // has been requested the stored flags keep SDL_FULLSCREEN for later calls.
+    // Returns false (after one line on standard error) when no mode is set.
+    bool init();
+    // Shuts SDL down (all subsystems).
+    void close();
+
+    // Copies at most 255 characters and shows them as the caption.
+    void setTitle(const char* text);
+    const char* getTitle() const;
+
+    // Both take effect at the next init(); the stored size is used at once by
+    // viewReset() and the mouse position.
+    void setFullscreen(bool on);
+    bool isFullscreen() const;
+    void setSize(int width, int height);
+    int getWidth() const;
+    int getHeight() const;
+
+    std::uint32_t getFlags() const;       // SDL video-mode flags as last used
+    SDL_Surface* getSurface() const;      // null until a mode is set
+
+private:
+    static const int titleCapacity = 256;  // bytes, zero terminator included
+
+    char* title = nullptr;                 // owned, titleCapacity bytes
+    int width = 640;                       // pixels
+    int height = 480;                      // pixels
+    bool fullscreen = true;
+    std::uint32_t flags = 0x00000002;      // SDL_OPENGL
+    SDL_Surface* surface = nullptr;        // owned by SDL
+};
+
+extern Window window;
+
+}  // namespace tarnix

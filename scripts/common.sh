@@ -1,0 +1,50 @@
+# Shared by the play and test commands: Debian packages, the build, Xvfb.
+# Sourced, not run.
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev
+    libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
+test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils"
+
+say() { printf '== %s\n' "$*"; }
+
+# Installs the packages that are not installed yet (needs root, or sudo).
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR TARGET [cmake options...]
+configure_and_build() {
+    local dir=$1 target=$2
+    shift 2
+    cmake -S "$repo" -B "$repo/$dir" "$@" >/dev/null
+    cmake --build "$repo/$dir" --target "$target" -j "$jobs"
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; stopped at exit.
+start_xvfb() {
+    local number=90
+    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+    # -noreset: SDL opens and closes a probe connection before its real one, and
+    # a server left without clients resets, refusing connections meanwhile.
+    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$number" ] && break
+        sleep 0.1
+    done
+    [ -e "/tmp/.X11-unix/X$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$number"
+}

@@ -1,0 +1,109 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records every action in order, with its argument.
+class RecordingActions : public ToolActions {
+public:
+    std::vector<std::string> calls;
+
+    void setPackDirectory(const std::string& directory) override { calls.push_back("directory " + directory); }
+    void createPack() override { calls.push_back("create"); }
+    void hexdumpPack() override { calls.push_back("hexdump"); }
+    void convertModel(const char* modelName) override { calls.push_back(std::string("convert ") + modelName); }
+};
+
+struct Scan {
+    bool toolMode = false;
+    std::vector<std::string> calls;
+    std::string out;
+};
+
+Scan scan(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    RecordingActions actions;
+    Scan result;
+    testing::internal::CaptureStdout();
+    result.toolMode = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
+    result.out = testing::internal::GetCapturedStdout();
+    result.calls = actions.calls;
+    return result;
+}
+
+using Calls = std::vector<std::string>;
+
+}  // namespace
+
+TEST(CommandLine, VersionPrintsBannerButStaysInDemoMode) {
+    const Scan result = scan({"tarnix", "--version"});
+    EXPECT_FALSE(result.toolMode);
+    EXPECT_EQ(result.out, "Tarnix Engine v3 - test release\n");
+    EXPECT_TRUE(result.calls.empty());
+}
+
+TEST(CommandLine, OnlyFullCaseSensitiveMatchesCount) {
+    const Scan result = scan({"tarnix", "--Version", "--versions", "--version ", "-version", "--hexdumpdatapack",
+                              "--createDataPackX", "--convert3DtoDVM2", "", "--"});
+    EXPECT_FALSE(result.toolMode);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.calls.empty());
+}
+
+TEST(CommandLine, ScanStartsAtIndexZero) {
+    const Scan result = scan({"--hexdumpDataPack"});
+    EXPECT_TRUE(result.toolMode);
+    EXPECT_EQ(result.calls, Calls({"hexdump"}));
+}
+
+TEST(CommandLine, CreateDataPackTakesADirectoryAndAppendsASlash) {
+    EXPECT_EQ(scan({"tarnix", "--createDataPack"}).calls, Calls({"create"}));
+    EXPECT_EQ(scan({"tarnix", "--createDataPack", "art"}).calls, Calls({"directory art/", "create"}));
+    EXPECT_EQ(scan({"tarnix", "--createDataPack", "art/"}).calls, Calls({"directory art//", "create"}));
+
+    const Scan twice = scan({"tarnix", "--createDataPack", "a", "--createDataPack"});
+    EXPECT_TRUE(twice.toolMode);
+    EXPECT_EQ(twice.calls, Calls({"directory a/", "create", "create"}));
+}
+
+TEST(CommandLine, CreateDataPackLeavesADashArgumentToBeExaminedAsASwitch) {
+    const Scan result = scan({"tarnix", "--createDataPack", "--hexdumpDataPack"});
+    EXPECT_EQ(result.calls, Calls({"create", "hexdump"}));
+
+    const Scan unknown = scan({"tarnix", "--createDataPack", "-x", "data"});
+    EXPECT_EQ(unknown.calls, Calls({"create"}));
+}
+
+TEST(CommandLine, ConvertTakesEverythingUpToTheNextDashArgumentWhichActsAsASwitch) {
+    const Scan result = scan({"tarnix", "--convert3DtoDVM", "ship.3ds", "rock.3ds", "--version", "more.3ds"});
+    EXPECT_TRUE(result.toolMode);
+    EXPECT_EQ(result.calls, Calls({"convert ship.3ds", "convert rock.3ds"}));
+    EXPECT_EQ(result.out, "Exporting 3D Objects to .DVM\nTarnix Engine v3 - test release\n");
+
+    const Scan alone = scan({"tarnix", "--convert3DtoDVM"});
+    EXPECT_TRUE(alone.toolMode);
+    EXPECT_TRUE(alone.calls.empty());
+    EXPECT_EQ(alone.out, "Exporting 3D Objects to .DVM\n");
+}
+
+TEST(CommandLine, VersionBeforeAToolSwitchPrintsFirstAndEndsInToolMode) {
+    const Scan result = scan({"tarnix", "--version", "--hexdumpDataPack", "--hexdumpDataPack"});
+    EXPECT_TRUE(result.toolMode);
+    EXPECT_EQ(result.out, "Tarnix Engine v3 - test release\n");
+    EXPECT_EQ(result.calls, Calls({"hexdump", "hexdump"}));
+}
+
+TEST(CommandLine, MeshNameReplacesTheLastFourCharacters) {
+    EXPECT_EQ(meshFileNameFor("ship.3ds"), "ship.dvm");
+    EXPECT_EQ(meshFileNameFor("ab"), "ab.dvm");
+    EXPECT_EQ(meshFileNameFor("abc"), "abc.dvm");
+    EXPECT_EQ(meshFileNameFor("abcd"), ".dvm");
+    EXPECT_EQ(meshFileNameFor("abcdefg"), "abc.dvm");
+    EXPECT_EQ(meshFileNameFor("model.3DS"), "model.dvm");
+}

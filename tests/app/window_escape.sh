@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The program in demo mode on the X display: its window appears captioned
+# "Kelbo vs. Vistral" at 640 x 480, and Escape ends it with status 0.
+set -u
+program=$1
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: this test needs an X server (Xvfb)"; exit 1; }
+command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+
+workdir=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null; rm -rf "$workdir"' EXIT
+cd "$workdir"
+"$program" &
+pid=$!
+
+window=""
+for _ in $(seq 150); do
+    window=$(xdotool search --name '^Kelbo vs\. Vistral$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2>/dev/null || { echo "program ended before its window appeared"; exit 1; }
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "no window captioned 'Kelbo vs. Vistral'"; exit 1; }
+
+geometry=$(xwininfo -id "$window")
+width=$(awk '/Width:/ {print $2}' <<<"$geometry")
+height=$(awk '/Height:/ {print $2}' <<<"$geometry")
+if [ "$width" != 640 ] || [ "$height" != 480 ]; then
+    echo "window is ${width}x${height}, expected 640x480"
+    exit 1
+fi
+
+sleep 0.5
+xdotool key Escape
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    echo "program still running 10 s after Escape"
+    exit 1
+fi
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || { echo "program ended with status $status"; exit 1; }
+echo "window 640x480 'Kelbo vs. Vistral', ended on Escape with status 0"

@@ -11,29 +11,30 @@ bool takesArgument(int argc, char** argv, int index) { return index + 1 < argc &
 
 }  // namespace
 
-bool scanCommandLine(int argc, char** argv, ToolActions& actions) {
-    bool toolMode = false;
+ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions) {
+    ScanResult result;
+    auto record = [&result](bool succeeded) { result.toolFailed = result.toolFailed || !succeeded; };
     for (int i = 0; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--version") == 0) {
             std::puts(banner);
         } else if (std::strcmp(argument, "--createDataPack") == 0) {
-            toolMode = true;
+            result.toolMode = true;
             if (takesArgument(argc, argv, i))
                 actions.setPackDirectory(std::string(argv[++i]) + "/");
-            actions.createPack();
+            record(actions.createPack());
         } else if (std::strcmp(argument, "--hexdumpDataPack") == 0) {
-            toolMode = true;
-            actions.hexdumpPack();
+            result.toolMode = true;
+            record(actions.hexdumpPack());
         } else if (std::strcmp(argument, "--convert3DtoDVM") == 0) {
-            toolMode = true;
+            result.toolMode = true;
             std::puts("Exporting 3D Objects to .DVM");
             while (takesArgument(argc, argv, i))
-                actions.convertModel(argv[++i]);
+                record(actions.convertModel(argv[++i]));
         }
+        std::fflush(stdout);
     }
-    std::fflush(stdout);
-    return toolMode;
+    return result;
 }
 
 std::string meshFileNameFor(const std::string& modelName) {

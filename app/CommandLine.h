@@ -9,10 +9,16 @@ public:
     virtual ~ToolActions() = default;
     // The directory the next createPack() packs, slash included ("art/").
     virtual void setPackDirectory(const std::string& directory) = 0;
-    virtual void createPack() = 0;
-    virtual void hexdumpPack() = 0;
+    // Each action returns false when it failed (and has said why).
+    virtual bool createPack() = 0;
+    virtual bool hexdumpPack() = 0;
     // Converts one 3D Studio model into a DVM mesh.
-    virtual void convertModel(const char* modelName) = 0;
+    virtual bool convertModel(const char* modelName) = 0;
+};
+
+struct ScanResult {
+    bool toolMode = false;     // a tool switch was seen: end without a window
+    bool toolFailed = false;   // at least one tool action failed
 };
 
 // The engine's banner, printed for "--version".
@@ -26,9 +32,9 @@ extern const char* const banner;
 //   "--convert3DtoDVM" FILE...  converts every following argument up to the
 //                               first that begins with '-', which is then
 //                               examined as a switch itself
-// A switch acts each time it occurs. Returns true when a tool switch was seen:
-// the program then ends without opening a window.
-bool scanCommandLine(int argc, char** argv, ToolActions& actions);
+// A switch acts each time it occurs, and every action runs even after another
+// one failed.
+ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")
 // replaced by ".dvm"; a name shorter than 4 characters gets ".dvm" appended.

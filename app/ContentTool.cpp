@@ -2,18 +2,15 @@
 
 #include <cstdio>
 
-namespace {
+ContentTool::ContentTool() : pack("data/", "datafile.dat") {}
 
-void reportUnavailable(const char* what) {
-    std::fprintf(stderr, "tarnix: %s is not part of this build yet\n", what);
+void ContentTool::setPackDirectory(const std::string& directory) { pack.setDirectory(directory.c_str()); }
+
+bool ContentTool::createPack() { return pack.createPack() == 1; }
+
+bool ContentTool::hexdumpPack() { return pack.hexdumpPack(); }
+
+bool ContentTool::convertModel(const char* modelName) {
+    std::fprintf(stderr, "tarnix: %s: converting 3D Studio models is not part of this build yet\n", modelName);
+    return false;
 }
-
-}  // namespace
-
-void ContentTool::setPackDirectory(const std::string& directory) { packDirectory = directory; }
-
-void ContentTool::createPack() { reportUnavailable("creating a data pack"); }
-
-void ContentTool::hexdumpPack() { reportUnavailable("dumping a data pack"); }
-
-void ContentTool::convertModel(const char*) { reportUnavailable("converting 3D Studio models"); }

@@ -1,18 +1,21 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "engine/io/DataPack.h"
 
 #include <string>
 
-// The content tool behind the command-line switches: data packs and model
-// conversion.
+// The content tool behind the command-line switches: the data pack
+// "datafile.dat" of data/ (or of the directory given), and model conversion.
 class ContentTool : public ToolActions {
 public:
+    ContentTool();
+
     void setPackDirectory(const std::string& directory) override;
-    void createPack() override;
-    void hexdumpPack() override;
-    void convertModel(const char* modelName) override;
+    bool createPack() override;
+    bool hexdumpPack() override;
+    bool convertModel(const char* modelName) override;
 
 private:
-    std::string packDirectory = "data/";
+    DataPack pack;
 };

@@ -19,8 +19,9 @@ int SDL_main(int argc, char** argv) {
     tarnix::init.setProgramDirectory(argv[0]);
     {
         ContentTool tool;
-        if (scanCommandLine(argc, argv, tool))
-            return 0;
+        const ScanResult scan = scanCommandLine(argc, argv, tool);
+        if (scan.toolMode)
+            return scan.toolFailed ? EXIT_FAILURE : 0;
     }
     std::atexit(exitProgram);
     if (!setUpDemo())

@@ -2,6 +2,7 @@
 
 #include "engine/core/OpenGL.h"
 #include "engine/core/Window.h"
+#include "engine/io/DataPack.h"
 #include "engine/media/Sound.h"
 
 #include <SDL.h>
@@ -10,6 +11,10 @@ namespace tarnix {
 
 Init init;
 
+Init::Init() = default;
+
+Init::~Init() = default;
+
 bool Init::init() {
     if (!window.init())
         return false;
@@ -17,6 +22,7 @@ bool Init::init() {
     openglInit();
     SDL_ShowCursor(SDL_DISABLE);
     extensions();
+    readDirectoryContent("data/");
     return true;
 }
 

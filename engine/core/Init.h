@@ -1,11 +1,26 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
+class DataPack;
+
 namespace tarnix {
 
+struct DataFile;
+
 // The engine object: brings the window, audio and OpenGL state up in a fixed
-// order, probes the OpenGL extensions, and shuts the engine down again.
+// order, probes the OpenGL extensions, and shuts the engine down again. It is
+// also the registry of data files: which exist, where a name leads, and which
+// data-pack entry carries it.
 class Init {
 public:
+    Init();
+    ~Init();
+    Init(const Init&) = delete;
+    Init& operator=(const Init&) = delete;
+
     // Window, audio device, OpenGL state, hidden cursor, extension probing.
     // Returns false when the window could not be opened (already reported on
     // standard error); nothing may be drawn then.
@@ -31,7 +46,33 @@ public:
     bool useVertexBufferObjects() const;
     bool usePointSprites() const;
 
+    // ---- Data-file registry
+
+    // Rebuilds the list of data files from `directory` (slash included, as
+    // "data/"): every entry name in byte order, except that the data pack
+    // "datafile.dat" is read and its entries are registered in its place, in
+    // pack order. Packs read stay loaded for the engine's life. Returns false,
+    // after one line on standard error, when the directory cannot be listed.
+    bool readDirectoryContent(const char* directory);
+    // "data/" + name, "data/shaders/" + name, or the name itself: text only,
+    // nothing is looked up.
+    std::string getDataPath(const char* name) const;
+    std::string getShaderPath(const char* name) const;
+    std::string getFullPath(const char* name) const;
+    // The first loaded pack entry named exactly `name`, or null; valid for the
+    // engine's life.
+    DataFile* getDataPackDataFile(const char* name);
+    unsigned getFileListSize() const;
+    // The i-th registered name; "" at or past the end.
+    std::string getDataFile(unsigned i) const;
+    // Empties the registry and releases every loaded pack, for tools and tests
+    // that start over. Every pack entry handed out becomes invalid.
+    void forgetDataFiles();
+
 private:
+    std::vector<std::string> fileList;                // registered names, relative to data/
+    std::vector<std::unique_ptr<DataPack>> dataPacks; // every pack read, in reading order
+
     // Each starts true and is only ever cleared, by extensions().
     bool shadersAvailable = true;
     bool vertexBuffersAvailable = true;

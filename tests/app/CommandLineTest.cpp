@@ -13,25 +13,41 @@ public:
     std::vector<std::string> calls;
 
     void setPackDirectory(const std::string& directory) override { calls.push_back("directory " + directory); }
-    void createPack() override { calls.push_back("create"); }
-    void hexdumpPack() override { calls.push_back("hexdump"); }
-    void convertModel(const char* modelName) override { calls.push_back(std::string("convert ") + modelName); }
+    bool createPack() override { return record("create"); }
+    bool hexdumpPack() override { return record("hexdump"); }
+    bool convertModel(const char* modelName) override { return record(std::string("convert ") + modelName); }
+
+    // Actions whose call text is listed here report failure.
+    std::vector<std::string> failing;
+
+private:
+    bool record(const std::string& call) {
+        calls.push_back(call);
+        for (const std::string& failure : failing)
+            if (failure == call)
+                return false;
+        return true;
+    }
 };
 
 struct Scan {
     bool toolMode = false;
+    bool toolFailed = false;
     std::vector<std::string> calls;
     std::string out;
 };
 
-Scan scan(std::vector<std::string> arguments) {
+Scan scan(std::vector<std::string> arguments, std::vector<std::string> failing = {}) {
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     RecordingActions actions;
+    actions.failing = failing;
     Scan result;
     testing::internal::CaptureStdout();
-    result.toolMode = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
+    const ScanResult scanned = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
+    result.toolMode = scanned.toolMode;
+    result.toolFailed = scanned.toolFailed;
     result.out = testing::internal::GetCapturedStdout();
     result.calls = actions.calls;
     return result;
@@ -97,6 +113,13 @@ TEST(CommandLine, VersionBeforeAToolSwitchPrintsFirstAndEndsInToolMode) {
     EXPECT_TRUE(result.toolMode);
     EXPECT_EQ(result.out, "Tarnix Engine v3 - test release\n");
     EXPECT_EQ(result.calls, Calls({"hexdump", "hexdump"}));
+}
+
+TEST(CommandLine, AFailedActionIsRecordedAndTheRestStillRun) {
+    const Scan result = scan({"tarnix", "--convert3DtoDVM", "a.3ds", "b.3ds", "--hexdumpDataPack"}, {"convert a.3ds"});
+    EXPECT_TRUE(result.toolFailed);
+    EXPECT_EQ(result.calls, Calls({"convert a.3ds", "convert b.3ds", "hexdump"}));
+    EXPECT_FALSE(scan({"tarnix", "--hexdumpDataPack"}).toolFailed);
 }
 
 TEST(CommandLine, MeshNameReplacesTheLastFourCharacters) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,8 +27,7 @@ std::string readWholeFile(const std::string& path) {
 }
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory, const std::vector<std::string>& unset,
-                         const std::vector<std::string>& set, int timeoutSeconds) {
+                         const ProcessOptions& options) {
     const std::string captureDirectory = makeTemporaryDirectory();
     const std::string outPath = captureDirectory + "/out";
     const std::string errPath = captureDirectory + "/err";
@@ -38,13 +38,19 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(outFd, 1);
         dup2(errFd, 2);
-        if (chdir(workingDirectory.c_str()) != 0)
+        if (chdir(options.workingDirectory.c_str()) != 0)
             _exit(126);
-        for (const std::string& name : unset)
+        for (const std::string& name : options.unset)
             unsetenv(name.c_str());
-        for (const std::string& assignment : set)
+        for (const std::string& assignment : options.set)
             putenv(const_cast<char*>(assignment.c_str()));
-        alarm(static_cast<unsigned>(timeoutSeconds));  // SIGALRM survives exec and ends a hang
+        if (options.fileSizeLimit > 0) {
+            // Writes past the limit then fail with EFBIG instead of killing the program.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        alarm(static_cast<unsigned>(options.timeoutSeconds));  // SIGALRM survives exec and ends a hang
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& argument : arguments)

@@ -11,12 +11,17 @@ struct ProcessResult {
     std::string err;       // everything written to standard error
 };
 
-// Runs a program to its end with the given arguments in the given working
-// directory, with the variables in `unset` removed from its environment and
-// `set` ("NAME=value") added. It is killed after timeoutSeconds.
+struct ProcessOptions {
+    std::string workingDirectory = ".";
+    std::vector<std::string> unset;  // variables removed from the environment
+    std::vector<std::string> set;    // "NAME=value" added to it
+    int timeoutSeconds = 30;         // killed after this
+    long fileSizeLimit = 0;          // bytes a file may grow to (0: no limit); beyond it writes fail
+};
+
+// Runs a program to its end with the given arguments.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory = ".", const std::vector<std::string>& unset = {},
-                         const std::vector<std::string>& set = {}, int timeoutSeconds = 30);
+                         const ProcessOptions& options = {});
 
 // A fresh, empty directory under the system's temporary directory.
 std::string makeTemporaryDirectory();

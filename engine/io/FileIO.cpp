@@ -1,0 +1,324 @@
+#include "engine/io/FileIO.h"
+
+#include "engine/core/Init.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace tarnix {
+
+namespace {
+
+const DataFile noContent;
+
+// Opens a regular file only: a directory, pipe or device is refused before it
+// can be read as garbage or block the engine. Returns a stdio stream or null.
+std::FILE* openRegularFile(const std::string& path, std::ios::openmode mode) {
+    const bool reading = (mode & std::ios::in) != 0;
+    const bool writing = (mode & std::ios::out) != 0;
+    if (!reading && !writing)
+        return nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    const char* stdioMode = "rb";
+    if (reading && writing) {
+        flags |= O_RDWR;
+        stdioMode = "r+b";
+    } else if (writing) {
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        stdioMode = "wb";
+    } else {
+        flags |= O_RDONLY;
+    }
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(fd, stdioMode);
+    if (!stream)
+        ::close(fd);
+    return stream;
+}
+
+// Reads the rest of an open regular file into `content`. A file too large for
+// a 32-bit size, or one the memory cannot hold, is reported and refused.
+bool readWholeFile(std::FILE* stream, const std::string& name, DataFile& content) {
+    struct stat status;
+    if (fstat(fileno(stream), &status) != 0)
+        return false;
+    if (static_cast<unsigned long long>(status.st_size) > std::numeric_limits<std::uint32_t>::max()) {
+        std::fprintf(stderr, "tarnix: %s: file too large to load (%lld bytes)\n", name.c_str(),
+                     static_cast<long long>(status.st_size));
+        return false;
+    }
+    const auto size = static_cast<std::uint32_t>(status.st_size);
+    content.name = name;
+    if (size == 0)
+        return true;
+    content.data.reset(new (std::nothrow) unsigned char[size]);
+    if (!content.data) {
+        std::fprintf(stderr, "tarnix: %s: not enough memory to load %u bytes\n", name.c_str(), size);
+        return false;
+    }
+    if (std::fread(content.data.get(), 1, size, stream) != size) {
+        content.data.reset();
+        return false;
+    }
+    content.size = size;
+    return true;
+}
+
+std::uint32_t floatBits(float value) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float floatFromBits(std::uint32_t bits) {
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::uint32_t littleEndian(const unsigned char* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+}  // namespace
+
+// ---- Opening and closing ----
+
+FileIO::FileIO() = default;
+
+FileIO::FileIO(const std::string& name) { open(name, std::ios::in | std::ios::binary); }
+
+FileIO::~FileIO() {
+    close();
+    releaseContent();
+}
+
+bool FileIO::open(const std::string& name, std::ios::openmode mode) {
+    close();
+    releaseContent();
+    if (DataFile* entry = init.getDataPackDataFile(name.c_str())) {
+        file = entry;
+        fromPack = true;
+        isOpen = true;
+        return true;
+    }
+    if (openPath(init.getDataPath(name.c_str()), mode))
+        return true;
+    return openPath(name, mode);
+}
+
+bool FileIO::openPath(const std::string& path, std::ios::openmode mode) {
+    close();
+    releaseContent();
+    fromPack = false;
+    writeFailed = false;
+    file = new DataFile;
+    stream = openRegularFile(path, mode);
+    isOpen = stream != nullptr;
+    writable = isOpen && (mode & std::ios::out);
+    if (isOpen && (mode & std::ios::in) && !readWholeFile(stream, path, *file)) {
+        std::fclose(stream);
+        stream = nullptr;
+        isOpen = false;
+        *file = DataFile();
+    }
+    return isOpen;
+}
+
+bool FileIO::close() {
+    position = 0;
+    if (fromPack)
+        return true;
+    releaseContent();
+    if (!stream)
+        return true;
+    const bool closed = std::fclose(stream) == 0;
+    stream = nullptr;
+    writable = false;
+    writeFailed = writeFailed || !closed;
+    return !writeFailed;
+}
+
+void FileIO::releaseContent() {
+    if (!fromPack)
+        delete file;
+    file = nullptr;
+}
+
+bool FileIO::operator==(bool b) const { return b == isOpen; }
+
+bool FileIO::operator!=(bool b) const { return b != isOpen; }
+
+bool FileIO::operator!() const { return !isOpen; }
+
+bool FileIO::isFromPack() const { return fromPack; }
+
+// ---- Reading ----
+
+bool FileIO::readBytes(unsigned char* destination, unsigned count) {
+    const std::uint32_t size = getLength();
+    if (position > size || count > size - position)
+        return false;
+    if (count > 0)
+        std::memcpy(destination, file->data.get() + position, count);
+    position += count;
+    return true;
+}
+
+int FileIO::read(char* destination, unsigned count) {
+    return readBytes(reinterpret_cast<unsigned char*>(destination), count) ? 1 : -1;
+}
+
+int FileIO::readChar(char* destination, unsigned count) { return read(destination, count); }
+
+char FileIO::readChar() { return static_cast<char>(readUChar()); }
+
+unsigned char FileIO::readUChar() {
+    unsigned char byte = 0;
+    readBytes(&byte, 1);
+    return byte;
+}
+
+short FileIO::readInt16() { return static_cast<short>(readUInt16()); }
+
+unsigned short FileIO::readUInt16() {
+    unsigned char bytes[2] = {};
+    readBytes(bytes, 2);
+    return static_cast<unsigned short>(littleEndian(bytes, 2));
+}
+
+int FileIO::readInt32() { return static_cast<int>(readUInt32()); }
+
+unsigned int FileIO::readUInt32() {
+    unsigned char bytes[4] = {};
+    readBytes(bytes, 4);
+    return littleEndian(bytes, 4);
+}
+
+float FileIO::readFloat() { return floatFromBits(readUInt32()); }
+
+float FileIO::readFloat24() {
+    unsigned char bytes[3] = {};
+    readBytes(bytes, 3);
+    return floatFromBits(littleEndian(bytes, 3) << 8);
+}
+
+Vector FileIO::readVector() {
+    const float x = readFloat();
+    const float y = readFloat();
+    const float z = readFloat();
+    return Vector(x, y, z);
+}
+
+Vector FileIO::readVector24() {
+    const float x = readFloat24();
+    const float y = readFloat24();
+    const float z = readFloat24();
+    return Vector(x, y, z);
+}
+
+std::string FileIO::readCStr() {
+    std::string text;
+    const std::uint32_t size = getLength();
+    while (position < size) {
+        const char c = static_cast<char>(file->data[position++]);
+        if (c == '\0')
+            break;
+        text += c;
+    }
+    return text;
+}
+
+const unsigned char* FileIO::readFile() const { return file ? file->data.get() : nullptr; }
+
+void FileIO::readSkip(int n) {
+    const std::int64_t moved = static_cast<std::int64_t>(position) + n;
+    if (moved < 0)
+        position = 0;
+    else
+        position = static_cast<std::uint32_t>(std::min<std::int64_t>(moved, getLength()));
+}
+
+unsigned FileIO::getLength() const { return file ? file->size : noContent.size; }
+
+unsigned FileIO::getPosition() const { return position; }
+
+bool FileIO::isEnd() const { return position >= getLength(); }
+
+// ---- Writing ----
+
+void FileIO::writeBytes(const unsigned char* bytes, std::size_t count) {
+    if (!stream || !writable || count == 0)
+        return;
+    if (std::fwrite(bytes, 1, count, stream) != count)
+        writeFailed = true;
+}
+
+void FileIO::writeChar(signed char c) { writeUChar(static_cast<unsigned char>(c)); }
+
+void FileIO::writeUChar(unsigned char c) { writeBytes(&c, 1); }
+
+void FileIO::writeInt16(short value) { writeUInt16(static_cast<unsigned short>(value)); }
+
+void FileIO::writeUInt16(unsigned short value) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+    writeBytes(bytes, 2);
+}
+
+void FileIO::writeInt32(int value) { writeUInt32(static_cast<unsigned int>(value)); }
+
+void FileIO::writeUInt32(unsigned int value) {
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    writeBytes(bytes, 4);
+}
+
+void FileIO::writeFloat(float value) { writeUInt32(floatBits(value)); }
+
+void FileIO::writeFloat24(float value) {
+    const std::uint32_t bits = floatBits(value);
+    const unsigned char bytes[3] = {static_cast<unsigned char>(bits >> 8), static_cast<unsigned char>(bits >> 16),
+                                    static_cast<unsigned char>(bits >> 24)};
+    writeBytes(bytes, 3);
+}
+
+void FileIO::writeVector(Vector v) {
+    writeFloat(v.x);
+    writeFloat(v.y);
+    writeFloat(v.z);
+}
+
+void FileIO::writeVector24(Vector v) {
+    writeFloat24(v.x);
+    writeFloat24(v.y);
+    writeFloat24(v.z);
+}
+
+void FileIO::writeCStr(const char* text) {
+    writeBytes(reinterpret_cast<const unsigned char*>(text), std::strlen(text) + 1);
+}
+
+void FileIO::writeFile(const char* bytes, unsigned count) {
+    writeBytes(reinterpret_cast<const unsigned char*>(bytes), count);
+}
+
+bool FileIO::writesSucceeded() const { return !writeFailed; }
+
+}  // namespace tarnix

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The little the engine asks of the operating system's file system beyond
+// reading and writing files.
+
+namespace tarnix {
+
+enum class PathKind { missing, regularFile, directory, other };
+
+// What is at `path` (symbolic links followed).
+PathKind pathKind(const std::string& path);
+
+// The entry names of one directory, "." and ".." left out, not recursing, in
+// byte order of the names, so that the order (which decides the indices of
+// loaded resources) is the same on every file system. Returns false, with the
+// reason in `error`, when the directory cannot be opened or read to its end;
+// `names` then holds the entries read before the failure.
+bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error);
+
+}  // namespace tarnix

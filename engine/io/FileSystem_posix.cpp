@@ -1,0 +1,51 @@
+#include "engine/io/FileSystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tarnix {
+
+PathKind pathKind(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return PathKind::missing;
+    if (S_ISREG(status.st_mode))
+        return PathKind::regularFile;
+    if (S_ISDIR(status.st_mode))
+        return PathKind::directory;
+    return PathKind::other;
+}
+
+bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error) {
+    names.clear();
+    DIR* listing = opendir(directory.c_str());
+    if (!listing) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool complete = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(listing);
+        if (!entry) {
+            // readdir moves on by itself, so a failing entry can never be
+            // returned twice; an error ends the listing and is reported.
+            if (errno != 0) {
+                error = std::strerror(errno);
+                complete = false;
+            }
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end());
+    return complete;
+}
+
+}  // namespace tarnix

@@ -13,9 +13,16 @@ const double fieldOfViewDegrees = 45.0;
 const float nearPlane = 0.01f;  // widened to double for GLU as it stands
 const double farPlane = 10000.0;
 
+unsigned framesPresented = 0;
+
 }  // namespace
 
-void flush() { SDL_GL_SwapBuffers(); }
+void flush() {
+    SDL_GL_SwapBuffers();
+    ++framesPresented;
+}
+
+unsigned getFramesPresented() { return framesPresented; }
 
 void viewReset() {
     const float aspect = static_cast<float>(window.getWidth()) / static_cast<float>(window.getHeight());

@@ -7,6 +7,8 @@ namespace tarnix {
 
 // Presents the finished frame (swaps the buffers).
 void flush();
+// Frames presented by flush() since the program started.
+unsigned getFramesPresented();
 
 // The engine's 3D view: a 45° vertical field of view at the window's aspect,
 // near 0.01, far 10000, and an identity modelview (left selected).

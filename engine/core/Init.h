@@ -21,8 +21,8 @@ public:
     Init(const Init&) = delete;
     Init& operator=(const Init&) = delete;
 
-    // Window, audio device, OpenGL state, hidden cursor, extension probing.
-    // Returns false when the window could not be opened (already reported on
+    // Window, audio device, OpenGL state, hidden cursor, extension probing,
+    // the listing of data/ and the loading of every data file. Returns false when the window could not be opened (already reported on
     // standard error); nothing may be drawn then.
     bool init();
     // The engine's initial OpenGL state: depth test on, and eye-linear texture
@@ -54,6 +54,11 @@ public:
     // pack order. Packs read stay loaded for the engine's life. Returns false,
     // after one line on standard error, when the directory cannot be listed.
     bool readDirectoryContent(const char* directory);
+    // Hands every registered name to the manager of its extension (png:
+    // pictures; ogg, mp3, wav: sounds; in lower or upper case), in registry
+    // order, drawing the loading bar after each. Escape ends the process with
+    // status 0 (exit handlers run).
+    void loadDataFiles();
     // "data/" + name, "data/shaders/" + name, or the name itself: text only,
     // nothing is looked up.
     std::string getDataPath(const char* name) const;

@@ -26,15 +26,34 @@ class Sound {
 public:
     // Opens the device: 44100 Hz, signed 16-bit little-endian, stereo, 4096-frame
     // buffer. A device that does not open leaves the engine silent; one line on
-    // standard error says so.
+    // standard error says so, and nothing is loaded or played afterwards.
     void init();
     // Halts all playback, frees every sample, empties both lists and closes the device.
     void close();
+    // True between a successful init() and close().
+    bool isOpen() const;
+
+    // Decodes a sound data file whole: a name ending in "wav" or "WAV" becomes
+    // a sound effect, any other a music track. A file that does not open or
+    // decode adds nothing (one line on standard error says why).
+    void load(const char* name);
+    // Plays effect i once; nothing when i is out of range.
+    void playSound(unsigned i);
+    // Plays once every effect with this name.
+    void playSound(const char* name);
+    // Plays track i with the music loop count; nothing when i is out of range.
+    void playMusic(unsigned i);
+    void play(unsigned i);
+    // Plays every track with this name.
+    void playMusic(const char* name);
 
     // Pauses (true) or resumes (false) every mixing channel, then the music stream.
     void pause(bool on);
     // Halts every mixing channel, then the music stream.
     void stop();
+    // Stops every channel and rewinds the music stream to a whole second.
+    // Tracks play on mixing channels, so in effect this stops all playback.
+    void setPosition(float seconds);
 
     // Loop count for tracks started afterwards: -1 (forever) when on, else 0.
     void setMusicLooping(bool on);
@@ -48,6 +67,8 @@ public:
 
     std::size_t getSoundCount() const;
     std::size_t getMusicCount() const;
+    const SoundContainer& getSound(std::size_t i) const;   // i below getSoundCount()
+    const MusicContainer& getMusic(std::size_t i) const;   // i below getMusicCount()
 
 private:
     std::vector<SoundContainer> sounds;  // effects, in load order
@@ -59,6 +80,7 @@ private:
     std::int32_t chunkSize = 4096;       // sample frames per mixer buffer
     std::int32_t musicLoops = 0;         // -1 loops forever, 0 plays once
     std::uint16_t format = 0x8010;       // AUDIO_S16LSB
+    bool deviceOpen = false;
 };
 
 extern Sound sound;

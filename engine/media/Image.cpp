@@ -1,0 +1,219 @@
+#include "engine/media/Image.h"
+
+#include "engine/core/OpenGL.h"
+#include "engine/io/FileIO.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+
+namespace tarnix {
+
+Image image;
+
+// ---- PNG decoding ----
+
+namespace {
+
+const png_uint_32 largestSide = 4096;  // pixels; bounds what a hostile header can make libpng allocate
+
+// Where libpng pulls its bytes from, and what went wrong if it gave up.
+struct PngSource {
+    FileIO* stream = nullptr;
+    char error[256] = {};
+};
+
+void readFromStream(png_structp png, png_bytep destination, png_size_t count) {
+    PngSource* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (count > 0xFFFFFFFFu || source->stream->read(reinterpret_cast<char*>(destination), static_cast<unsigned>(count)) != 1)
+        png_error(png, "the file ends inside the picture");
+}
+
+void recordError(png_structp png, png_const_charp message) {
+    PngSource* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->error, sizeof source->error, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// Kept apart so that nothing with a destructor lives between setjmp and a
+// longjmp out of libpng.
+bool decodeAll(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_user_limits(png, largestSide, largestSide);
+    // 16-bit channels are reduced to 8; nothing else is transformed.
+    png_read_png(png, info, PNG_TRANSFORM_STRIP_16, nullptr);
+    return true;
+}
+
+// Rows go bottom-up into R, G, B, A words; RGB pictures get alpha 0.
+void copyPixels(png_structp png, png_infop info, ImageData& picture) {
+    png_bytepp rows = png_get_rows(png, info);
+    const int width = picture.width;
+    picture.pixels.resize(static_cast<std::size_t>(width) * picture.height);
+    std::uint64_t redSum = 0;
+    for (int row = 0; row < picture.height; ++row) {
+        const png_bytep in = rows[row];
+        std::uint32_t* out = &picture.pixels[static_cast<std::size_t>(picture.height - 1 - row) * width];
+        for (int x = 0; x < width; ++x) {
+            const png_bytep pixel = in + x * picture.channels;
+            const std::uint32_t alpha = picture.channels == 4 ? pixel[3] : 0;
+            out[x] = pixel[0] | (pixel[1] << 8) | (pixel[2] << 16) | (alpha << 24);
+            redSum += pixel[0];
+        }
+    }
+    const std::uint64_t count = static_cast<std::uint64_t>(width) * picture.height;
+    picture.average = count ? static_cast<unsigned>(redSum / count) : 0;
+}
+
+}  // namespace
+
+ImageData* Image::loadPNG(const char* name) {
+    FileIO stream;
+    if (!stream.open(name, std::ios::in | std::ios::binary)) {
+        std::fprintf(stderr, "tarnix: %s: cannot open the picture\n", name);
+        return nullptr;
+    }
+    PngSource source;
+    source.stream = &stream;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, recordError, ignoreWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        std::fprintf(stderr, "tarnix: %s: out of memory for the picture decoder\n", name);
+        return nullptr;
+    }
+    png_set_read_fn(png, &source, readFromStream);
+
+    std::unique_ptr<ImageData> picture;
+    if (!decodeAll(png, info)) {
+        std::fprintf(stderr, "tarnix: %s: damaged picture: %s\n", name, source.error);
+    } else {
+        const int channels = png_get_channels(png, info);
+        if (channels != 3 && channels != 4) {
+            std::fprintf(stderr, "tarnix: %s: palette and greyscale pictures are not supported, only RGB and RGBA\n",
+                         name);
+        } else {
+            picture = std::make_unique<ImageData>();
+            picture->filename = name;
+            picture->name = name;
+            picture->width = static_cast<int>(png_get_image_width(png, info));
+            picture->height = static_cast<int>(png_get_image_height(png, info));
+            picture->channels = channels;
+            copyPixels(png, info, *picture);
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return picture.release();
+}
+
+// ---- Textures ----
+
+Image::Image() = default;
+
+Image::~Image() { freeImageData(); }
+
+void Image::loadImage(const char* name) {
+    ImageData* picture = loadPNG(name);
+    if (!picture)
+        return;
+    images.emplace_back(picture);
+    createTexture(picture);
+}
+
+void Image::createTexture(ImageData* picture) {
+    auto texture = std::make_unique<Texture>();
+    glGenTextures(1, &texture->id);
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    // GLU rescales sides that are not powers of two. The minification filter
+    // stays linear, so the smaller levels exist without being sampled.
+    gluBuild2DMipmaps(GL_TEXTURE_2D, picture->channels, picture->width, picture->height, GL_RGBA, GL_UNSIGNED_BYTE,
+                      picture->pixels.data());
+    texture->name = picture->name;
+    texture->width = picture->width;
+    texture->height = picture->height;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    textures.push_back(std::move(texture));
+}
+
+void Image::createTexture(const int& filter, const int& size, const char* name) {
+    auto texture = std::make_unique<Texture>();
+    const std::vector<unsigned char> black(static_cast<std::size_t>(size) * size * 4, 0);
+    glGenTextures(1, &texture->id);
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, black.data());
+    if (filter == 0 || filter == 1) {
+        const GLint mode = filter == 0 ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mode);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mode);
+    }
+    texture->name = name;
+    texture->width = size;
+    texture->height = size;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    textures.push_back(std::move(texture));
+}
+
+// ---- Lookups ----
+
+Texture* Image::getTexture(int i) { return textures[static_cast<std::size_t>(i)].get(); }
+
+Texture* Image::getTexture(const char* name) {
+    for (const std::unique_ptr<Texture>& texture : textures)
+        if (texture->name == name)
+            return texture.get();
+    static Texture missing;
+    if (std::find(reportedMissing.begin(), reportedMissing.end(), name) == reportedMissing.end()) {
+        reportedMissing.emplace_back(name);
+        std::fprintf(stderr, "tarnix: %s: no such texture is loaded\n", name);
+    }
+    missing = Texture();
+    return &missing;
+}
+
+ImageData* Image::getImageData(int i) { return images[static_cast<std::size_t>(i)].get(); }
+
+ImageData* Image::getImageData(const char* name) {
+    for (const std::unique_ptr<ImageData>& picture : images)
+        if (picture->filename == name)
+            return picture.get();
+    return nullptr;
+}
+
+unsigned Image::getImageCount() const { return static_cast<unsigned>(textures.size()); }
+
+Texture* Image::getPixelApproxTexture(const char* name, int x, int y) {
+    const ImageData* reference = getImageData(name);
+    if (!reference)
+        return nullptr;
+    // Rows of 256 pixels, whatever the picture's width.
+    const long index = static_cast<long>(y) * 256 + x;
+    if (index < 0 || static_cast<std::size_t>(index) >= reference->pixels.size())
+        return nullptr;
+    const std::uint32_t pixel = reference->pixels[static_cast<std::size_t>(index)];
+    std::size_t best = 0;
+    unsigned bestAverage = 0;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // Unsigned on purpose: a picture brighter than the reference wraps to a
+        // huge difference and is never picked.
+        if ((pixel & (255u - bestAverage)) > reference->average - images[i]->average) {
+            best = i;
+            bestAverage = images[i]->average;
+        }
+    }
+    return best < textures.size() ? textures[best].get() : nullptr;
+}
+
+void Image::freeImageData() { images.clear(); }
+
+void Image::processImage(ImageData* picture) { std::printf("REMOVE THIS: %s\n", picture->filename.c_str()); }
+
+}  // namespace tarnix

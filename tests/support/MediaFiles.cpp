@@ -1,0 +1,172 @@
+#include "support/MediaFiles.h"
+
+#include <png.h>
+#include <vorbis/vorbisenc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace testsupport {
+
+namespace {
+
+void appendToString(png_structp png, png_bytep data, png_size_t length) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+}
+
+void noFlush(png_structp) {}
+
+int channelsOf(int colorType) {
+    switch (colorType) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    default: return 1;
+    }
+}
+
+void appendLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+std::string pngBytes(int width, int height, int colorType, int bitDepth, const std::vector<std::uint16_t>& samples,
+                     const std::vector<std::uint8_t>& palette) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::abort();
+    }
+    png_set_write_fn(png, &out, appendToString, noFlush);
+    png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> colors;
+    for (std::size_t i = 0; i + 2 < palette.size(); i += 3)
+        colors.push_back({palette[i], palette[i + 1], palette[i + 2]});
+    if (!colors.empty())
+        png_set_PLTE(png, info, colors.data(), static_cast<int>(colors.size()));
+    png_write_info(png, info);
+    const int perRow = width * channelsOf(colorType);
+    std::vector<png_byte> row(static_cast<std::size_t>(perRow) * (bitDepth / 8));
+    for (int y = 0; y < height; ++y) {
+        for (int i = 0; i < perRow; ++i) {
+            const std::uint16_t sample = samples[static_cast<std::size_t>(y) * perRow + i];
+            if (bitDepth == 16) {
+                row[2 * i] = static_cast<png_byte>(sample >> 8);
+                row[2 * i + 1] = static_cast<png_byte>(sample & 0xFF);
+            } else {
+                row[i] = static_cast<png_byte>(sample);
+            }
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::string wavBytes(double seconds, double frequency) {
+    const int rate = 44100;
+    const auto frames = static_cast<std::uint32_t>(seconds * rate);
+    const std::uint32_t dataBytes = frames * 4;
+    std::string out = "RIFF";
+    appendLittleEndian(out, 36 + dataBytes, 4);
+    out += "WAVEfmt ";
+    appendLittleEndian(out, 16, 4);
+    appendLittleEndian(out, 1, 2);         // PCM
+    appendLittleEndian(out, 2, 2);         // stereo
+    appendLittleEndian(out, rate, 4);
+    appendLittleEndian(out, rate * 4, 4);  // bytes per second
+    appendLittleEndian(out, 4, 2);         // bytes per frame
+    appendLittleEndian(out, 16, 2);        // bits per sample
+    out += "data";
+    appendLittleEndian(out, dataBytes, 4);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const auto sample = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * frequency * i / rate));
+        appendLittleEndian(out, static_cast<std::uint16_t>(sample), 2);
+        appendLittleEndian(out, static_cast<std::uint16_t>(sample), 2);
+    }
+    return out;
+}
+
+std::string oggBytes(double seconds, double frequency, double noise) {
+    const int rate = 44100;
+    vorbis_info info;
+    vorbis_info_init(&info);
+    vorbis_encode_init_vbr(&info, 2, rate, 0.3f);
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block block;
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 1);
+
+    std::string out;
+    ogg_page page;
+    auto appendPage = [&out](const ogg_page& p) {
+        out.append(reinterpret_cast<const char*>(p.header), static_cast<std::size_t>(p.header_len));
+        out.append(reinterpret_cast<const char*>(p.body), static_cast<std::size_t>(p.body_len));
+    };
+    ogg_packet header, headerComment, headerCode;
+    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
+    ogg_stream_packetin(&stream, &header);
+    ogg_stream_packetin(&stream, &headerComment);
+    ogg_stream_packetin(&stream, &headerCode);
+    while (ogg_stream_flush(&stream, &page))
+        appendPage(page);
+
+    auto encodeBlocks = [&] {
+        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+            vorbis_analysis(&block, nullptr);
+            vorbis_bitrate_addblock(&block);
+            ogg_packet packet;
+            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
+                ogg_stream_packetin(&stream, &packet);
+                while (ogg_stream_pageout(&stream, &page))
+                    appendPage(page);
+            }
+        }
+    };
+    const long frames = static_cast<long>(seconds * rate);
+    const long chunk = 1024;
+    for (long start = 0; start < frames; start += chunk) {
+        const long count = std::min(chunk, frames - start);
+        float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
+        for (long i = 0; i < count; ++i) {
+            const double tone = 0.4 * std::sin(2 * M_PI * frequency * (start + i) / rate);
+            buffer[0][i] = static_cast<float>(tone + noise * (std::rand() / double(RAND_MAX) - 0.5));
+            buffer[1][i] = static_cast<float>(tone + noise * (std::rand() / double(RAND_MAX) - 0.5));
+        }
+        vorbis_analysis_wrote(&dsp, static_cast<int>(count));
+        encodeBlocks();
+    }
+    vorbis_analysis_wrote(&dsp, 0);  // end of stream
+    encodeBlocks();
+    while (ogg_stream_flush(&stream, &page))
+        appendPage(page);
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return out;
+}
+
+std::string mp3Bytes(int frames) {
+    std::string out;
+    for (int f = 0; f < frames; ++f) {
+        out += std::string("\xFF\xFB\x90\x00", 4);
+        out += std::string(417 - 4, '\0');
+    }
+    return out;
+}
+
+}  // namespace testsupport

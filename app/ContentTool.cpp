@@ -1,6 +1,10 @@
 #include "app/ContentTool.h"
 
+#include "engine/mesh/Loader3DS.h"
+#include "engine/mesh/MeshObject.h"
+
 #include <cstdio>
+#include <memory>
 
 ContentTool::ContentTool() : pack("data/", "datafile.dat") {}
 
@@ -10,7 +14,15 @@ bool ContentTool::createPack() { return pack.createPack() == 1; }
 
 bool ContentTool::hexdumpPack() { return pack.hexdumpPack(); }
 
+// The importer is the engine's one `obj`, whose lists are never emptied: each
+// converted file also carries the models of the files converted before it in
+// the same run.
 bool ContentTool::convertModel(const char* modelName) {
-    std::fprintf(stderr, "tarnix: %s: converting 3D Studio models is not part of this build yet\n", modelName);
-    return false;
+    std::unique_ptr<MeshObject> model(obj.loadModel(modelName));
+    if (!model)
+        return false;
+    model->calculateNormals();
+    std::printf("\tExporting %s\n", modelName);
+    std::fflush(stdout);
+    return model->writeFile(meshFileNameFor(modelName).c_str());
 }

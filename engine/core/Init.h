@@ -55,7 +55,7 @@ public:
     // after one line on standard error, when the directory cannot be listed.
     bool readDirectoryContent(const char* directory);
     // Hands every registered name to the manager of its extension (png:
-    // pictures; ogg, mp3, wav: sounds; in lower or upper case), in registry
+    // pictures; dvm: meshes; ogg, mp3, wav: sounds; in lower or upper case), in registry
     // order, drawing the loading bar after each. Escape ends the process with
     // status 0 (exit handlers run).
     void loadDataFiles();

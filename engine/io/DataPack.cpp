@@ -3,7 +3,6 @@
 #include "engine/core/Init.h"
 #include "engine/io/FileSystem.h"
 
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cassert>
@@ -109,11 +108,6 @@ bool DataPack::readFileChunk(FileIO& pack) {
 
 namespace {
 
-// A temporary file beside the pack, unique to this process.
-std::string temporaryPathFor(const std::string& packPath) {
-    return packPath + ".tmp" + std::to_string(static_cast<long>(getpid()));
-}
-
 // Each name once, in first-registered order: a name registered both as a loose
 // file and from an old pack is stored a single time.
 std::vector<std::string> uniqueRegisteredNames() {
@@ -141,7 +135,7 @@ int DataPack::createPack() {
     FileIO pack;
     std::string packPath;
     for (const std::string& candidate : candidates) {
-        if (pack.openPath(temporaryPathFor(candidate), std::ios::out | std::ios::binary)) {
+        if (pack.openReplacement(candidate)) {
             packPath = candidate;
             break;
         }
@@ -150,7 +144,6 @@ int DataPack::createPack() {
         std::fprintf(stderr, "Couldn't open %s for DataPack writing!\n", filename.c_str());
         return -1;
     }
-    const std::string temporaryPath = temporaryPathFor(packPath);
 
     std::printf("Creating a datafile from %s directory\n", directory.c_str());
     std::printf("\tWriting header chunk\n");
@@ -163,16 +156,13 @@ int DataPack::createPack() {
     const std::vector<std::string> names = uniqueRegisteredNames();
     pack.writeUInt32(static_cast<std::uint32_t>(names.size()));
 
-    const bool written = writeEntries(pack, names);
-    const bool closed = pack.close();
-    if (written && !closed)
-        std::fprintf(stderr, "tarnix: %s: cannot write the data pack: %s\n", temporaryPath.c_str(),
-                     std::strerror(errno));
-    if (!written || !closed || std::rename(temporaryPath.c_str(), packPath.c_str()) != 0) {
-        if (written && closed)
-            std::fprintf(stderr, "tarnix: %s: cannot replace the data pack: %s\n", packPath.c_str(),
-                         std::strerror(errno));
-        std::remove(temporaryPath.c_str());
+    if (!writeEntries(pack, names)) {
+        pack.abandonReplacement();
+        std::fflush(stdout);
+        return -1;
+    }
+    if (!pack.commitReplacement()) {
+        std::fprintf(stderr, "tarnix: %s: cannot write the data pack: %s\n", packPath.c_str(), std::strerror(errno));
         std::fflush(stdout);
         return -1;
     }

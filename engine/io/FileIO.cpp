@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -106,6 +107,8 @@ FileIO::FileIO() = default;
 FileIO::FileIO(const std::string& name) { open(name, std::ios::in | std::ios::binary); }
 
 FileIO::~FileIO() {
+    if (!replacedPath.empty())
+        abandonReplacement();
     close();
     releaseContent();
 }
@@ -142,6 +145,41 @@ bool FileIO::openPath(const std::string& path, std::ios::openmode mode) {
     return isOpen;
 }
 
+namespace {
+
+// A temporary file beside `path`, unique to this process.
+std::string temporaryPathFor(const std::string& path) { return path + ".tmp" + std::to_string(static_cast<long>(getpid())); }
+
+}  // namespace
+
+bool FileIO::openReplacement(const std::string& path) {
+    if (!openPath(temporaryPathFor(path), std::ios::out | std::ios::binary))
+        return false;
+    replacedPath = path;
+    return true;
+}
+
+bool FileIO::commitReplacement() {
+    const std::string target = replacedPath;
+    replacedPath.clear();
+    const bool written = close();
+    const int writeError = errno;
+    const std::string temporary = temporaryPathFor(target);
+    if (written && std::rename(temporary.c_str(), target.c_str()) == 0)
+        return true;
+    const int failure = written ? errno : writeError;
+    std::remove(temporary.c_str());
+    errno = failure;
+    return false;
+}
+
+void FileIO::abandonReplacement() {
+    const std::string target = replacedPath;
+    replacedPath.clear();
+    close();
+    std::remove(temporaryPathFor(target).c_str());
+}
+
 bool FileIO::close() {
     position = 0;
     if (fromPack)
@@ -149,6 +187,7 @@ bool FileIO::close() {
     releaseContent();
     if (!stream)
         return true;
+    flushWrites();
     const bool closed = std::fclose(stream) == 0;
     stream = nullptr;
     writable = false;
@@ -260,15 +299,38 @@ unsigned FileIO::getLength() const { return file ? file->size : noContent.size; 
 
 unsigned FileIO::getPosition() const { return position; }
 
+unsigned FileIO::getRemaining() const { return getLength() - std::min(position, getLength()); }
+
 bool FileIO::isEnd() const { return position >= getLength(); }
 
 // ---- Writing ----
 
+namespace {
+
+const std::size_t pendingCapacity = 64 * 1024;  // bytes gathered before they go to the disk file
+
+}  // namespace
+
 void FileIO::writeBytes(const unsigned char* bytes, std::size_t count) {
     if (!stream || !writable || count == 0)
         return;
-    if (std::fwrite(bytes, 1, count, stream) != count)
+    if (pendingBytes + count > pendingCapacity)
+        flushWrites();
+    if (count >= pendingCapacity) {
+        if (std::fwrite(bytes, 1, count, stream) != count)
+            writeFailed = true;
+        return;
+    }
+    if (!pending)
+        pending.reset(new unsigned char[pendingCapacity]);
+    std::memcpy(pending.get() + pendingBytes, bytes, count);
+    pendingBytes += count;
+}
+
+void FileIO::flushWrites() {
+    if (pendingBytes > 0 && std::fwrite(pending.get(), 1, pendingBytes, stream) != pendingBytes)
         writeFailed = true;
+    pendingBytes = 0;
 }
 
 void FileIO::writeChar(signed char c) { writeUChar(static_cast<unsigned char>(c)); }
@@ -319,6 +381,10 @@ void FileIO::writeFile(const char* bytes, unsigned count) {
     writeBytes(reinterpret_cast<const unsigned char*>(bytes), count);
 }
 
-bool FileIO::writesSucceeded() const { return !writeFailed; }
+bool FileIO::writesSucceeded() {
+    if (stream)
+        flushWrites();
+    return !writeFailed;
+}
 
 }  // namespace tarnix

@@ -47,6 +47,16 @@ public:
     bool open(const std::string& name, std::ios::openmode mode);
     // Opens exactly this disk path, without looking at the pack or data/.
     bool openPath(const std::string& path, std::ios::openmode mode);
+    // Opens a temporary file beside `path` for writing. commitReplacement()
+    // then puts it in place of `path` in one step, so readers never see a
+    // half-written file and a failed write leaves the old file as it was.
+    bool openReplacement(const std::string& path);
+    // Closes the temporary file and, when every write succeeded, renames it
+    // over the path given to openReplacement(); otherwise removes it. False,
+    // with the system's reason in errno, when the file was not replaced.
+    bool commitReplacement();
+    // Closes and removes the temporary file; the old file stays.
+    void abandonReplacement();
     // Rewinds; a disk-backed stream also releases its content and closes the
     // file. False when pending writes could not be completed. The open state
     // is left as it was.
@@ -81,6 +91,7 @@ public:
     void readSkip(int n);
     unsigned getLength() const;   // bytes of content
     unsigned getPosition() const; // read position, bytes from the start
+    unsigned getRemaining() const; // bytes from the position to the end
     bool isEnd() const;           // position at or past the end
 
     // ---- Writing (to the disk file; no effect when it is not open for writing)
@@ -96,12 +107,14 @@ public:
     void writeVector24(Vector v);
     void writeCStr(const char* text);
     void writeFile(const char* bytes, unsigned count);
-    // False once any write has failed (disk full, I/O error).
-    bool writesSucceeded() const;
+    // False once any write has failed (disk full, I/O error); writes gathered
+    // in memory are handed to the disk file first.
+    bool writesSucceeded();
 
 private:
     bool readBytes(unsigned char* destination, unsigned count);
     void writeBytes(const unsigned char* bytes, std::size_t count);
+    void flushWrites();
     void releaseContent();
 
     std::FILE* stream = nullptr;  // open disk file, null when none
@@ -109,7 +122,11 @@ private:
     bool fromPack = false;        // `file` belongs to a data pack
     bool writable = false;        // the disk file was opened with the out flag
     bool writeFailed = false;
+    // Small typed writes gather here and reach the disk file in large blocks.
+    std::unique_ptr<unsigned char[]> pending;
+    std::size_t pendingBytes = 0;
     std::uint32_t position = 0;   // read position in `file`, bytes
+    std::string replacedPath;     // the file openReplacement() will replace, "" when none
     DataFile* file = nullptr;     // content being read; owned unless fromPack
 };
 

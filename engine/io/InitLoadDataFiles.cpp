@@ -10,6 +10,7 @@
 #include "engine/io/LoadingBar.h"
 #include "engine/media/Image.h"
 #include "engine/media/Sound.h"
+#include "engine/mesh/MeshManager.h"
 
 #include <cstdlib>
 #include <string>
@@ -26,11 +27,13 @@ struct Loader {
 };
 
 void loadPicture(const char* name) { image.loadImage(name); }
+void loadMesh(const char* name) { meshManager.loadMeshObject(name); }
 void loadSound(const char* name) { sound.load(name); }
 
 // Extensions without a row (mixed case included) load nothing.
 const Loader loaders[] = {
     {"png", loadPicture},
+    {"dvm", loadMesh},
     {"ogg", loadSound},
     {"mp3", loadSound},
     {"wav", loadSound},

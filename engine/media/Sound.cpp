@@ -2,9 +2,9 @@
 
 #include "engine/io/FileIO.h"
 #include "engine/io/FileName.h"
+#include "engine/media/MixerLibrary.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 
 #include <cassert>
 #include <cstdio>
@@ -19,9 +19,12 @@ const int allChannels = -1;
 const int firstFreeChannel = -1;
 const int noTimeLimit = -1;
 
+// Set while the device is open; every mixer call goes through it.
+const MixerLibrary* mix = nullptr;
+
 int mixerVolume(float volume) { return static_cast<int>(volume * MIX_MAX_VOLUME); }
 
-void playOnFreeChannel(Mix_Chunk* chunk, int loops) { Mix_PlayChannelTimed(firstFreeChannel, chunk, loops, noTimeLimit); }
+void playOnFreeChannel(Mix_Chunk* chunk, int loops) { mix->playChannelTimed(firstFreeChannel, chunk, loops, noTimeLimit); }
 
 }  // namespace
 
@@ -30,9 +33,10 @@ void playOnFreeChannel(Mix_Chunk* chunk, int loops) { Mix_PlayChannelTimed(first
 void Sound::init() {
     if (deviceOpen)
         return;
-    deviceOpen = Mix_OpenAudio(frequency, format, channels, chunkSize) == 0;
+    mix = loadMixerLibrary();
+    deviceOpen = mix && mix->openAudio(frequency, format, channels, chunkSize) == 0;
     if (!deviceOpen)
-        std::fprintf(stderr, "tarnix: no audio device, playing without sound: %s\n", Mix_GetError());
+        std::fprintf(stderr, "tarnix: no audio device, playing without sound: %s\n", SDL_GetError());
 }
 
 // SDL_mixer keeps its channel count after closing but frees the channels, so
@@ -41,15 +45,15 @@ void Sound::init() {
 void Sound::close() {
     if (!deviceOpen)
         return;  // nothing can have been loaded
-    Mix_HaltChannel(allChannels);
-    Mix_HaltMusic();
+    mix->haltChannel(allChannels);
+    mix->haltMusic();
     for (SoundContainer& effect : sounds)
-        Mix_FreeChunk(effect.chunk);
+        mix->freeChunk(effect.chunk);
     for (MusicContainer& track : music)
-        Mix_FreeChunk(track.chunk);
+        mix->freeChunk(track.chunk);
     sounds.clear();
     music.clear();
-    Mix_CloseAudio();
+    mix->closeAudio();
     deviceOpen = false;
 }
 
@@ -70,10 +74,10 @@ void Sound::load(const char* name) {
         // SDL takes a non-const pointer but only reads; the memory stream is
         // freed by the loader (second argument 1), the bytes with `file`.
         SDL_RWops* memory = SDL_RWFromMem(const_cast<unsigned char*>(file.readFile()), static_cast<int>(file.getLength()));
-        chunk = memory ? Mix_LoadWAV_RW(memory, 1) : nullptr;
+        chunk = memory ? mix->loadWavRw(memory, 1) : nullptr;
     }
     if (!chunk) {
-        std::fprintf(stderr, "tarnix: %s: cannot decode the sound: %s\n", name, Mix_GetError());
+        std::fprintf(stderr, "tarnix: %s: cannot decode the sound: %s\n", name, SDL_GetError());
         return;
     }
     if (hasExtension(name, "wav"))
@@ -112,27 +116,27 @@ void Sound::pause(bool on) {
     if (!deviceOpen)
         return;
     if (on) {
-        Mix_Pause(allChannels);
-        Mix_PauseMusic();
+        mix->pause(allChannels);
+        mix->pauseMusic();
     } else {
-        Mix_Resume(allChannels);
-        Mix_ResumeMusic();
+        mix->resume(allChannels);
+        mix->resumeMusic();
     }
 }
 
 void Sound::stop() {
     if (!deviceOpen)
         return;
-    Mix_HaltChannel(allChannels);
-    Mix_HaltMusic();
+    mix->haltChannel(allChannels);
+    mix->haltMusic();
 }
 
 void Sound::setPosition(float seconds) {
     if (!deviceOpen)
         return;
-    Mix_HaltChannel(allChannels);
-    Mix_RewindMusic();
-    Mix_SetMusicPosition(static_cast<int>(seconds));
+    mix->haltChannel(allChannels);
+    mix->rewindMusic();
+    mix->setMusicPosition(static_cast<int>(seconds));
 }
 
 void Sound::setMusicLooping(bool on) { musicLoops = on ? -1 : 0; }
@@ -142,13 +146,13 @@ bool Sound::isMusicLooping() const { return musicLoops == -1; }
 void Sound::setSoundVolume(float volume) {
     soundVolume = volume;
     if (deviceOpen)
-        Mix_Volume(allChannels, mixerVolume(volume));
+        mix->volume(allChannels, mixerVolume(volume));
 }
 
 void Sound::setMusicVolume(float volume) {
     musicVolume = volume;
     if (deviceOpen)
-        Mix_VolumeMusic(mixerVolume(volume));
+        mix->volumeMusic(mixerVolume(volume));
 }
 
 float Sound::getSoundVolume() const { return soundVolume; }

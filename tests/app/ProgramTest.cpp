@@ -4,6 +4,7 @@
 
 #include "support/PackBytes.h"
 #include "support/Process.h"
+#include "support/StudioBytes.h"
 #include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,40 @@ TEST_F(ProgramTest, HexdumpWithoutAPackFailsWithOneLine) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.out, "Hexdump of datafile.dat\n0x0000 : \n");
     EXPECT_EQ(result.err, "tarnix: datafile.dat: cannot open the data pack\n");
+}
+
+TEST_F(ProgramTest, ConvertingTwoFilesThenVersionWritesBothMeshes) {
+    const std::string triangle = pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + faceArray({0, 1, 2});
+    writeFile("data/ship.3ds", studioFile(namedObject("hull", triangle)));
+    writeFile("data/ab", studioFile(namedObject("rock", triangle)));
+    const ProcessResult result = runHeadless({"--convert3DtoDVM", "ship.3ds", "ab", "--version"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("Exporting 3D Objects to .DVM\n", 0), 0u) << result.out;
+    const std::size_t first = result.out.find("\tExporting ship.3ds\n");
+    const std::size_t second = result.out.find("\tExporting ab\n");
+    EXPECT_NE(first, std::string::npos) << result.out;
+    EXPECT_NE(second, std::string::npos) << result.out;
+    EXPECT_LT(first, second);
+    EXPECT_EQ(result.out.substr(result.out.size() - 32), "Tarnix Engine v3 - test release\n");
+    // The second mesh also holds the model of the first file: one importer.
+    const std::string shipMesh = fileContent("data/ship.dvm");
+    const std::string rockMesh = fileContent("data/ab.dvm");
+    EXPECT_NE(shipMesh.find(std::string("hull\0", 5)), std::string::npos);
+    EXPECT_EQ(shipMesh.find(std::string("rock\0", 5)), std::string::npos);
+    EXPECT_NE(rockMesh.find(std::string("hull\0", 5)), std::string::npos);
+    EXPECT_NE(rockMesh.find(std::string("rock\0", 5)), std::string::npos);
+}
+
+TEST_F(ProgramTest, AConversionThatFailsIsReportedAndTheNextFileStillConverts) {
+    const std::string triangle = pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + faceArray({0, 1, 2});
+    writeFile("data/good.3ds", studioFile(namedObject("hull", triangle)));
+    std::filesystem::create_directory("data/blocked.dvm");  // a directory where the mesh should go
+    writeFile("data/blocked.3ds", studioFile(namedObject("b", triangle)));
+    const ProcessResult result = runHeadless({"--convert3DtoDVM", "missing.3ds", "blocked.3ds", "good.3ds"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("Failed to load file missing.3ds\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("tarnix: data/blocked.dvm: cannot write the mesh"), std::string::npos) << result.err;
+    EXPECT_TRUE(fileExists("data/good.dvm"));
 }
 
 TEST_F(ProgramTest, ConvertWithNothingToConvertPrintsOnlyItsHeading) {

@@ -1,0 +1,436 @@
+#include "engine/mesh/Loader3DS.h"
+
+#include "engine/core/Init.h"
+#include "engine/io/FileIO.h"
+#include "engine/mesh/MeshObject.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
+
+using tarnix::FileIO;
+using tarnix::Vector;
+
+CObject obj;
+
+namespace {
+
+// ---- Chunk ids ----
+
+enum ChunkId : std::uint16_t {
+    mainChunk = 0x4D4D,
+    editorChunk = 0x3D3D,
+    masterScaleChunk = 0x0100,
+    namedObjectChunk = 0x4000,
+    triangleMeshChunk = 0x4100,
+    pointArrayChunk = 0x4110,
+    faceArrayChunk = 0x4120,
+    materialGroupChunk = 0x4130,
+    texVertsChunk = 0x4140,
+    materialEntryChunk = 0xAFFF,
+    materialNameChunk = 0xA000,
+    ambientChunk = 0xA010,
+    diffuseChunk = 0xA020,
+    specularChunk = 0xA030,
+    shininessChunk = 0xA040,
+    transparencyChunk = 0xA050,
+    textureMapChunk = 0xA200,
+    mapNameChunk = 0xA300,
+    colourFloatChunk = 0x0010,
+    colour24Chunk = 0x0011,
+    linearColour24Chunk = 0x0012,
+    linearColourFloatChunk = 0x0013,
+    intPercentageChunk = 0x0030,
+    floatPercentageChunk = 0x0031,
+};
+
+const unsigned chunkHeaderSize = 6;
+
+// Stores f × 100 truncated toward zero as a 16-bit value; values no integer
+// can hold (NaN, infinities, huge) store 0 rather than trigger undefined
+// behaviour.
+std::uint16_t percentFromFloat(float f) {
+    const float scaled = f * 100;
+    if (!(scaled > -2147483648.0f && scaled < 2147483648.0f))
+        return 0;
+    return static_cast<std::uint16_t>(static_cast<long>(scaled));
+}
+
+// ---- One import ----
+
+// The working state of one loadModel call: the file, the enclosing chunks, the
+// model and material being filled, and where colour and percentage chunks go.
+class ImportPass {
+public:
+    ImportPass(FileIO& file, const std::string& fileName, std::vector<CObjectModel>& modelList,
+               std::vector<CObjectMaterial>& materialList, float& scale)
+        : in(file), name(fileName), models(modelList), materials(materialList), masterScale(scale) {}
+
+    // Reads chunks until the end of the file or the first malformed chunk.
+    void readChunks() {
+        while (readChunk()) {
+        }
+    }
+
+    // End of file: the working material and model always join the lists.
+    void finish() {
+        completeMaterial();
+        materials.push_back(std::move(material));
+        models.push_back(std::move(model));
+    }
+
+private:
+    // ---- Chunk loop
+
+    bool readChunk() {
+        while (!enclosing.empty() && in.getPosition() >= enclosing.back())
+            enclosing.pop_back();
+        if (in.isEnd())
+            return false;
+        const unsigned start = in.getPosition();
+        if (limit() - start < chunkHeaderSize)
+            return stop("the chunk header at offset %u runs past the chunk around it", start);
+        const unsigned id = in.readUInt16();
+        const std::uint32_t length = in.readUInt32();
+        if (length < chunkHeaderSize)
+            return stop("chunk %04X at offset %u has a length of %u bytes, shorter than its header", id, start, length);
+        if (length > limit() - start)
+            return stop("chunk %04X at offset %u (%u bytes) runs past the %s around it", id, start, length,
+                        enclosing.empty() ? "file" : "chunk");
+        chunkEnd = start + length;
+        if (!handle(id)) {
+            std::printf("Not Handled ID: %x (%x)\n", id, length);
+            in.readSkip(static_cast<int>(length - chunkHeaderSize));
+            return true;
+        }
+        // A handled chunk's sub-chunks follow its fields and must stay inside it.
+        enclosing.push_back(chunkEnd);
+        return !failed;
+    }
+
+    // Reads the fields of a known chunk; false for an unknown id.
+    bool handle(unsigned id) {
+        switch (id) {
+        case mainChunk:
+        case editorChunk:
+        case triangleMeshChunk:
+        case materialEntryChunk:
+        case textureMapChunk:
+            return true;
+        case masterScaleChunk:
+            masterScale = f32();
+            printIfRead("MASTER_SCALE: %.2f\n", masterScale);
+            return true;
+        case namedObjectChunk: readNamedObject(); return true;
+        case pointArrayChunk: readPoints(); return true;
+        case faceArrayChunk: readFaces(); return true;
+        case materialGroupChunk: readMaterialGroup(); return true;
+        case texVertsChunk: readTexVerts(); return true;
+        case materialNameChunk: readMaterialName(); return true;
+        case ambientChunk: return target(material.ambient, "\tMAT_AMBIENT -> ");
+        case diffuseChunk: return target(material.diffuse, "\tMAT_DIFFUSE -> ");
+        case specularChunk: return target(material.specular, "\tMAT_SPECULAR -> ");
+        case shininessChunk: return target(&material.shininess, "\tMAT_SHININESS -> ");
+        case transparencyChunk: return target(&material.transparency, "\tMAT_TRANSPARENCY -> ");
+        case mapNameChunk:
+            material.bitmapName = cstr();
+            printIfRead("\tBitmap Name: %s\n", material.bitmapName.c_str());
+            return true;
+        case colourFloatChunk: readFloatColour("\tCOLOR_F: %.2f %.2f %.2f\n"); return true;
+        case linearColourFloatChunk: readFloatColour("\tLIN_COLOR_F: %.2f %.2f %.2f\n"); return true;
+        case colour24Chunk: readByteColour("\tCOLOR_24: %.2f %.2f %.2f\n"); return true;
+        case linearColour24Chunk: readByteColour("\tLIN_COLOR_24: %.2f %.2f %.2f\n"); return true;
+        case intPercentageChunk: readIntPercentage(); return true;
+        case floatPercentageChunk: readFloatPercentage(); return true;
+        default: return false;
+        }
+    }
+
+    // ---- Objects
+
+    void readNamedObject() {
+        if (firstModel) {
+            firstModel = false;
+        } else {
+            models.push_back(std::move(model));
+            model = CObjectModel();
+        }
+        model.name = cstr();
+        printIfRead("Model Name: %s\n", model.name->c_str());
+    }
+
+    void readPoints() {
+        const unsigned count = u16();
+        if (!has(count, 12, "vertices"))
+            return;
+        std::printf("4110 POINT_ARRAY chunk_sub_elements: %d\n", count);
+        model.vertices.reserve(model.vertices.size() + count);
+        for (unsigned i = 0; i < count; ++i)
+            model.vertices.push_back(in.readVector());
+    }
+
+    void readFaces() {
+        const unsigned count = u16();
+        if (!has(count, 8, "faces"))
+            return;
+        std::printf("4120 FACE_ARRAY chunk_sub_elements: %d\n", count);
+        model.faces.reserve(model.faces.size() + count);
+        for (unsigned i = 0; i < count; ++i) {
+            FACE_ARRAY_ABC face;
+            face.a = in.readUInt16();
+            face.b = in.readUInt16();
+            face.c = in.readUInt16();
+            in.readUInt16();  // flags
+            model.faces.push_back(face);
+        }
+    }
+
+    void readTexVerts() {
+        const unsigned count = u16();
+        if (!has(count, 8, "texture coordinates"))
+            return;
+        std::printf("4140 TEX_VERTS chunk_sub_elements: %d\n", count);
+        model.texVerts.reserve(model.texVerts.size() + count);
+        for (unsigned i = 0; i < count; ++i) {
+            TEX_VERT_UV uv;
+            uv.u = in.readFloat();
+            uv.v = in.readFloat();
+            model.texVerts.push_back(uv);
+        }
+    }
+
+    // Faces listed here use the named material. Faces past the end of the
+    // list grow it, and the faces skipped over get the material too.
+    void readMaterialGroup() {
+        const std::string materialName = cstr();
+        if (failed)
+            return;
+        const auto known = materialIndex.emplace(materialName, 0).first;
+        const int index = known->second;
+        std::printf("\tUse Material Name: %s\n", materialName.c_str());
+        const unsigned count = u16();
+        if (!has(count, 2, "face indices"))
+            return;
+        for (unsigned i = 0; i < count; ++i) {
+            const unsigned face = in.readUInt16();
+            if (face < model.faceMaterials.size())
+                model.faceMaterials[face] = index;
+            else
+                model.faceMaterials.resize(face + 1, index);
+        }
+    }
+
+    // ---- Materials
+
+    void completeMaterial() { material.opacity = (100.0f - material.transparency) / 100.0f; }
+
+    // The working material is not cleared: what the next material does not
+    // set keeps the previous material's value.
+    void readMaterialName() {
+        completeMaterial();
+        if (firstMaterial)
+            firstMaterial = false;
+        else
+            materials.push_back(material);
+        material.name = cstr();
+        if (failed)
+            return;
+        materialIndex[material.name] = static_cast<int>(materials.size());
+        std::printf("Material Name: %s\n", material.name.c_str());
+    }
+
+    bool target(float* colour, const char* line) {
+        colourTarget = colour;
+        std::printf("%s", line);
+        return true;
+    }
+
+    bool target(std::uint16_t* percentage, const char* line) {
+        percentTarget = percentage;
+        std::printf("%s", line);
+        return true;
+    }
+
+    void readFloatColour(const char* line) {
+        if (!has(3, 4, "colour components"))
+            return;
+        for (int i = 0; i < 3; ++i)
+            colourTarget[i] = in.readFloat();
+        std::printf(line, colourTarget[0], colourTarget[1], colourTarget[2]);
+    }
+
+    void readByteColour(const char* line) {
+        if (!has(3, 1, "colour components"))
+            return;
+        for (int i = 0; i < 3; ++i)
+            colourTarget[i] = in.readUChar() / 255.0f;
+        std::printf(line, colourTarget[0], colourTarget[1], colourTarget[2]);
+    }
+
+    // A percentage chunk serves the one MAT_SHININESS or MAT_TRANSPARENCY
+    // before it; later ones are read and dropped.
+    void readIntPercentage() {
+        unsigned value = u16();
+        if (failed)
+            return;
+        if (value > 1000)
+            value /= 100;
+        *percentTarget = static_cast<std::uint16_t>(value);
+        std::printf("\tINT_PERCENTAGE: %i\n", static_cast<int>(value));
+        percentTarget = &scratchPercent;
+    }
+
+    void readFloatPercentage() {
+        const float value = f32();
+        if (failed)
+            return;
+        *percentTarget = percentFromFloat(value);
+        std::printf("\tFLOAT_PERCENTAGE: %.2f -> %i\n", value, static_cast<int>(*percentTarget));
+        percentTarget = &scratchPercent;
+    }
+
+    // ---- Bounded reads: every field must lie inside the current chunk
+
+    unsigned limit() const { return enclosing.empty() ? in.getLength() : enclosing.back(); }
+
+    bool has(std::uint64_t count, std::uint64_t size, const char* what) {
+        if (!failed && count * size > chunkEnd - in.getPosition())
+            stop("%llu %s run past the end of their chunk at offset %u", static_cast<unsigned long long>(count), what,
+                 chunkEnd);
+        return !failed;
+    }
+
+    unsigned u16() { return has(1, 2, "bytes") ? in.readUInt16() : 0; }
+    float f32() { return has(1, 4, "bytes") ? in.readFloat() : 0.0f; }
+
+    std::string cstr() {
+        if (failed)
+            return std::string();
+        const unsigned available = chunkEnd - in.getPosition();
+        if (!std::memchr(in.readFile() + in.getPosition(), '\0', available)) {
+            stop("a name runs past the end of its chunk at offset %u", chunkEnd);
+            return std::string();
+        }
+        return in.readCStr();
+    }
+
+    template <typename... Values>
+    void printIfRead(const char* format, Values... values) {
+        if (!failed)
+            std::printf(format, values...);
+    }
+
+    bool stop(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        char reason[256];
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(reason, sizeof reason, format, arguments);
+        va_end(arguments);
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarnix: %s: %s; the import keeps what came before\n", name.c_str(), reason);
+        failed = true;
+        return false;
+    }
+
+    FileIO& in;
+    const std::string& name;
+    std::vector<CObjectModel>& models;
+    std::vector<CObjectMaterial>& materials;
+    float& masterScale;
+
+    std::vector<std::uint32_t> enclosing;  // end offsets of the chunks entered, innermost last
+    std::uint32_t chunkEnd = 0;            // end offset of the chunk being read
+    bool failed = false;
+
+    CObjectModel model;
+    CObjectMaterial material;
+    bool firstModel = true;
+    bool firstMaterial = true;
+    float scratchColour[3] = {};
+    std::uint16_t scratchPercent = 0;
+    float* colourTarget = scratchColour;
+    std::uint16_t* percentTarget = &scratchPercent;
+    std::map<std::string, int> materialIndex;  // material name -> its index in `materials`
+};
+
+}  // namespace
+
+// ---- CObject ----
+
+MeshObject* CObject::loadModel(const std::string& name) {
+    FileIO file;
+    if (!file.open(tarnix::init.getDataPath(name.c_str()), std::ios::in | std::ios::binary)) {
+        std::fprintf(stderr, "Failed to load file %s\n", name.c_str());
+        return nullptr;
+    }
+    ImportPass pass(file, name, models, materials, masterScale);
+    pass.readChunks();
+    file.close();
+    pass.finish();
+    std::fflush(stdout);
+    return display(name);
+}
+
+namespace {
+
+template <typename T, typename List>
+T* elementOrNull(T* array, const List& list, long index) {
+    return index >= 0 && static_cast<std::size_t>(index) < list.size() ? &array[index] : nullptr;
+}
+
+void copyColour(const float (&from)[3], float (&to)[3]) { std::copy(from, from + 3, to); }
+
+}  // namespace
+
+MeshObject* CObject::display(const std::string& name) {
+    auto* mesh = new MeshObject;
+    mesh->setName(name);
+    mesh->setObjectSize(static_cast<unsigned>(models.size()));
+    mesh->setMaterialSize(static_cast<unsigned>(materials.size()));
+    for (unsigned i = 0; i < materials.size(); ++i) {
+        MeshMaterial& to = mesh->getMaterial(i);
+        const CObjectMaterial& from = materials[i];
+        to.name = from.name;
+        to.textureName = from.bitmapName;
+        copyColour(from.ambient, to.ambient);
+        copyColour(from.diffuse, to.diffuse);
+        copyColour(from.specular, to.specular);
+        to.shininess = from.shininess;
+        to.opacity = from.opacity;
+    }
+    MeshMaterial* meshMaterials = materials.empty() ? nullptr : &mesh->getMaterial(0);
+    for (unsigned i = 0; i < models.size(); ++i) {
+        const CObjectModel& model = models[i];
+        MeshSubObject& sub = mesh->getObject(i);
+        if (model.name)
+            sub.name = *model.name;
+        sub.setFaceTriangleSize(static_cast<unsigned>(model.faces.size()));
+        sub.setVertexSize(static_cast<unsigned>(model.vertices.size()));
+        sub.setTexCoordSize(static_cast<unsigned>(model.texVerts.size()));
+        std::copy(model.vertices.begin(), model.vertices.end(), sub.getVertices());
+        for (std::size_t t = 0; t < model.texVerts.size(); ++t)
+            sub.getTexCoords()[t] = {model.texVerts[t].u, model.texVerts[t].v};
+        // Indices that point past a list leave the reference null; a face no
+        // material group covers has no material.
+        for (std::size_t g = 0; g < model.faces.size(); ++g) {
+            MeshFaceTriangle& triangle = sub.getFaceTriangles()[g];
+            if (g < model.faceMaterials.size())
+                triangle.material = elementOrNull(meshMaterials, materials, model.faceMaterials[g]);
+            const std::uint16_t corners[3] = {model.faces[g].a, model.faces[g].b, model.faces[g].c};
+            for (int k = 0; k < 3; ++k) {
+                triangle.points[k].vertex = elementOrNull(sub.getVertices(), model.vertices, corners[k]);
+                triangle.points[k].texCoord = elementOrNull(sub.getTexCoords(), model.texVerts, corners[k]);
+            }
+        }
+    }
+    return mesh;
+}
+
+const std::vector<CObjectModel>& CObject::getModels() const { return models; }
+
+const std::vector<CObjectMaterial>& CObject::getMaterials() const { return materials; }
+
+float CObject::getMasterScale() const { return masterScale; }

@@ -6,7 +6,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
-test_packages="libgtest-dev libgmock-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils"
+test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils"
 
 say() { printf '== %s\n' "$*"; }
 

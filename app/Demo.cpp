@@ -1,27 +1,174 @@
 #include "app/Demo.h"
 
-#include "engine/core/Graphics.h"
+#include "app/HeadEffects.h"
+#include "app/Timeline.h"
+#include "app/Tunnel.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
-#include "engine/core/OpenGL.h"
 #include "engine/core/Ticks.h"
 #include "engine/core/Timer.h"
+#include "engine/io/FileIO.h"
+#include "engine/io/FileSystem.h"
+#include "engine/media/Image.h"
+#include "engine/media/Sound.h"
+#include "engine/mesh/MeshObject.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+// ---- Globals ----
+
+tarnix::Font font;
+tarnix::Shader testShader;
+tarnix::Layer layer, layer_bulbman, layer_bulbman_suitcase;
+tarnix::Layer woman;
+tarnix::Layer transparency;
+tarnix::Layer rtt_layer;
+tarnix::Layer rtt_layer2;
+tarnix::Layer mutsis;
+tarnix::Layer fatsis;
+tarnix::Layer top;
+tarnix::Player player(30000);
+tarnix::Vector inanimateCoord[200];
+
+tarnix::ParticleEngine* sphereParticles = nullptr;
+tarnix::ParticleEngine* ttsphereParticles = nullptr;
+const char* scroller = nullptr;
+unsigned movieTime = 0;
+float lensmove = 0;
+float scrollermoving = 0;
+float scrollermove = 0;
+float lrand = 0.5f, rrand = 0.5f, trand = 0.5f, brand = 0.5f;
 
 namespace {
 
 const int escapeKey = 27;
 const unsigned framePauseMs = 15;
+const unsigned cloudParticles = 2750;
+const unsigned smallestTextureCount = 6;  // the closing section picks from index 2 and falls back to 5
 
 bool quit = false;
+tarnix::FileIO scrollerStream;
+std::string scrollerText;  // the stream's content up to its first zero byte
+
+// ---- Checks of the demo's data ----
+
+const char* const requiredPictures[] = {"naisenpaeae.png", "orvalde2006.png", "heArt.png",
+                                        "particle2.png",   "bs_font.png",     "fcntr11.png"};
+
+// Everything the set-up and the timeline use must have loaded: a frame drawn
+// from a texture that does not exist is worse than a clear stop.
+std::string missingData() {
+    std::string missing;
+    auto add = [&missing](const std::string& what) { missing += (missing.empty() ? "" : ", ") + what; };
+    for (const char* name : requiredPictures)
+        if (!tarnix::image.getImageData(name))
+            add(name);
+    tarnix::FileIO mesh("greeble.dvm");
+    if (!mesh)
+        add("greeble.dvm");
+    tarnix::FileIO text("scrolleri.txt");
+    if (!text)
+        add("scrolleri.txt");
+    if (tarnix::sound.isOpen() && tarnix::sound.getMusicCount() == 0)
+        add("a music track");
+    // One more texture, "rtt", is made after loading.
+    if (tarnix::image.getImageCount() + 1 < smallestTextureCount)
+        add("pictures (" + std::to_string(smallestTextureCount) + " textures are needed, " +
+            std::to_string(tarnix::image.getImageCount() + 1) + " there are)");
+    return missing;
+}
+
+std::string workingDirectory() {
+    std::vector<char> path(4096);
+    return getcwd(path.data(), path.size()) ? std::string(path.data()) : std::string(".");
+}
 
 }  // namespace
+
+// ---- Set-up ----
+
+bool findDemoData() {
+    if (tarnix::pathKind("data") == tarnix::PathKind::directory)
+        return true;
+    const std::string programDirectory = tarnix::executableDirectory();
+    if (!programDirectory.empty() && tarnix::pathKind(programDirectory + "/data") == tarnix::PathKind::directory &&
+        chdir(programDirectory.c_str()) == 0)
+        return true;
+    std::fprintf(stderr,
+                 "tarnix: no demo data: there is no data/ in %s nor beside the program in %s (the play command "
+                 "generates it)\n",
+                 workingDirectory().c_str(), programDirectory.c_str());
+    return false;
+}
+
+void shapeCloud(tarnix::ParticleEngine& cloud) {
+    auto draw = [] { return static_cast<float>((std::rand() % 100) / 100.0 * 5.0); };
+    for (unsigned j = 0; j < cloud.getParticleSize(); ++j) {
+        const double r = draw();
+        const double a = draw();
+        const double b = draw();
+        cloud.getParticle(j)->velocity = tarnix::Vector(static_cast<float>(r * std::cos(a) * std::cos(b)),
+                                                        static_cast<float>(r * std::sin(a) * std::cos(b)),
+                                                        static_cast<float>(r * std::sin(b)));
+    }
+}
 
 bool setUpDemo() {
     if (!tarnix::init.init())
         return false;
+    const std::string missing = missingData();
+    if (!missing.empty()) {
+        std::fprintf(stderr, "tarnix: the demo's data in %s/data is incomplete: missing %s\n",
+                     workingDirectory().c_str(), missing.c_str());
+        return false;
+    }
+
+    meshObject = new MeshObject;
+    meshObject->readFile("greeble.dvm");
+    meshObject->buildObject();
+
+    tarnix::image.createTexture(1, 32, "rtt");
+    rtt_layer.setTexture(tarnix::image.getTexture("rtt"));
+    woman.setTexture(tarnix::image.getTexture("naisenpaeae.png"));
+    mutsis.setTexture(tarnix::image.getTexture("orvalde2006.png"));
+    mutsis.setSize(1024, 768);
+
+    sphereParticles = new tarnix::ParticleEngine(cloudParticles);
+    sphereParticles->setTexture(tarnix::image.getTexture("heArt.png"));
+    shapeCloud(*sphereParticles);
+    ttsphereParticles = new tarnix::ParticleEngine(static_cast<unsigned>(w * h));
+    ttsphereParticles->setTexture(tarnix::image.getTexture("particle2.png"));
+
+    buildTunnelTables();
+
+    font.setTexture(tarnix::image.getTexture("bs_font.png"));
+    font.init(10, 10);
+
+    player.initPlayer();
+
+    // The text ends at its first zero byte or at the end of the file,
+    // whichever comes first.
+    scrollerStream.open("scrolleri.txt", std::ios::in | std::ios::binary);
+    const char* content = reinterpret_cast<const char*>(scrollerStream.readFile());
+    scrollerText = content ? std::string(content, strnlen(content, scrollerStream.getLength())) : std::string();
+    scroller = scrollerText.c_str();
+
+    tarnix::sound.setMusicLooping(true);
+    tarnix::sound.play(0);
+
     tarnix::timer.init();
     return true;
 }
+
+// ---- Main loop and shut-down ----
 
 void runMainLoop() {
     while (!quit) {
@@ -34,8 +181,8 @@ void runMainLoop() {
     }
 }
 
-void draw() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    tarnix::viewReset();
-    tarnix::flush();
+void shutDownDemo() {
+    scrollerStream.close();
+    scroller = nullptr;
+    scrollerText.clear();
 }

@@ -23,10 +23,13 @@ int SDL_main(int argc, char** argv) {
         if (scan.toolMode)
             return scan.toolFailed ? EXIT_FAILURE : 0;
     }
+    if (!findDemoData())
+        return EXIT_FAILURE;
     std::atexit(exitProgram);
     if (!setUpDemo())
         return EXIT_FAILURE;
     runMainLoop();
+    shutDownDemo();
     return 0;
 }
 

@@ -4,7 +4,7 @@
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
+build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils"
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and plays the demo. Escape ends it.
+# Installs what is missing, builds the program, generates the demo's data beside it
+# and plays the demo. Escape ends it.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 install_missing $build_packages
-configure_and_build build tarnix -DTARNIX_TESTS=OFF
+configure_and_build build demo-data -DTARNIX_TESTS=OFF
 
 cd "$repo"
 if [ -z "${DISPLAY:-}" ]; then

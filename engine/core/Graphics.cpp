@@ -14,13 +14,18 @@ const float nearPlane = 0.01f;  // widened to double for GLU as it stands
 const double farPlane = 10000.0;
 
 unsigned framesPresented = 0;
+std::function<void()> frameObserver;
 
 }  // namespace
 
 void flush() {
+    if (frameObserver)
+        frameObserver();
     SDL_GL_SwapBuffers();
     ++framesPresented;
 }
+
+void setFrameObserver(std::function<void()> observer) { frameObserver = std::move(observer); }
 
 unsigned getFramesPresented() { return framesPresented; }
 

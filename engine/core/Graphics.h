@@ -1,12 +1,18 @@
 #pragma once
 
+#include <functional>
+
 // View set-up shared by every drawing routine. All act on the current OpenGL
 // context, which Window::init() creates.
 
 namespace tarnix {
 
-// Presents the finished frame (swaps the buffers).
+// Presents the finished frame (swaps the buffers). A frame observer, when one
+// is set, sees the finished frame in the back buffer first.
 void flush();
+// Called by flush() with the frame complete and not yet presented, for
+// capturing frames; an empty function removes it.
+void setFrameObserver(std::function<void()> observer);
 // Frames presented by flush() since the program started.
 unsigned getFramesPresented();
 

@@ -13,6 +13,9 @@ enum class PathKind { missing, regularFile, directory, other };
 // What is at `path` (symbolic links followed).
 PathKind pathKind(const std::string& path);
 
+// The directory holding the running program, "" when it cannot be told.
+std::string executableDirectory();
+
 // The entry names of one directory, "." and ".." left out, not recursing, in
 // byte order of the names, so that the order (which decides the indices of
 // loaded resources) is the same on every file system. Returns false, with the

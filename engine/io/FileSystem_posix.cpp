@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,16 @@ PathKind pathKind(const std::string& path) {
     if (S_ISDIR(status.st_mode))
         return PathKind::directory;
     return PathKind::other;
+}
+
+std::string executableDirectory() {
+    std::vector<char> path(4096);
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (length <= 0)
+        return std::string();
+    const std::string program(path.data(), static_cast<std::size_t>(length));
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 
 bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error) {

@@ -33,50 +33,88 @@ float noise(int x, int y, int seed) {
     return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
 }
 
-const char* const fontCandidates[] = {
+const char* const monospaceFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+};
+const char* const titleFonts[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
 };
 
 }  // namespace
 
-Picture fontSheet(int cellPixels, std::string& error) {
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) {
-        error = "FreeType does not start";
-        return Picture();
-    }
-    FT_Face face = nullptr;
-    for (const char* path : fontCandidates)
-        if (FT_New_Face(library, path, 0, &face) == 0)
-            break;
-    if (!face) {
-        FT_Done_FreeType(library);
+namespace {
+
+// A FreeType face of the first of the fonts that loads, released with the object.
+class FontFace {
+public:
+    template <std::size_t Count>
+    FontFace(const char* const (&candidates)[Count], std::string& error) {
+        if (FT_Init_FreeType(&library) != 0) {
+            error = "FreeType does not start";
+            return;
+        }
+        for (const char* path : candidates)
+            if (FT_New_Face(library, path, 0, &face) == 0)
+                return;
+        face = nullptr;
         error = "no DejaVu font found (install fonts-dejavu-core)";
+    }
+    ~FontFace() {
+        if (face)
+            FT_Done_Face(face);
+        if (library)
+            FT_Done_FreeType(library);
+    }
+    FontFace(const FontFace&) = delete;
+    FontFace& operator=(const FontFace&) = delete;
+
+    FT_Face get() const { return face; }
+
+private:
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+};
+
+// Calls plot(x, y, coverage 0..255) for every pixel of the glyph of `code`
+// drawn with its pen at (penX, baseline); returns the pen's advance in pixels.
+template <typename Plot>
+int drawGlyph(FT_Face face, int code, int penX, int baseline, Plot plot) {
+    if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER) != 0)
+        return 0;
+    const FT_GlyphSlot glyph = face->glyph;
+    for (unsigned row = 0; row < glyph->bitmap.rows; ++row)
+        for (unsigned column = 0; column < glyph->bitmap.width; ++column)
+            plot(penX + glyph->bitmap_left + static_cast<int>(column), baseline - glyph->bitmap_top + static_cast<int>(row),
+                 glyph->bitmap.buffer[row * glyph->bitmap.pitch + column]);
+    return static_cast<int>(glyph->advance.x >> 6);
+}
+
+}  // namespace
+
+Picture fontSheet(int sheetPixels, std::string& error) {
+    FontFace face(monospaceFonts, error);
+    if (!face.get())
         return Picture();
-    }
-    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(cellPixels * 3 / 4));
-    Picture sheet(cellPixels * 10, cellPixels * 10, true);
-    const int baseline = cellPixels * 4 / 5;
+    Picture sheet(sheetPixels, sheetPixels, true);
+    // Cells need not be whole pixels: cell i spans [i·size/10, (i+1)·size/10).
+    auto edge = [sheetPixels](int i) { return i * sheetPixels / 10; };
+    const int cellHeight = sheetPixels / 10;
+    FT_Set_Pixel_Sizes(face.get(), 0, static_cast<FT_UInt>(cellHeight * 3 / 4));
     for (int code = 32; code <= 126; ++code) {
-        if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER) != 0)
+        const int column = (code - 32) % 10, row = (code - 32) / 10;
+        const int cellLeft = edge(column), cellRight = edge(column + 1);
+        const int cellTop = edge(row), cellBottom = edge(row + 1);
+        if (FT_Load_Char(face.get(), static_cast<FT_ULong>(code), FT_LOAD_RENDER) != 0)
             continue;
-        const FT_GlyphSlot glyph = face->glyph;
-        const int cellX = (code - 32) % 10 * cellPixels;
-        const int cellY = (code - 32) / 10 * cellPixels;
-        const int left = cellX + (cellPixels - static_cast<int>(glyph->bitmap.width)) / 2;
-        const int top = cellY + baseline - glyph->bitmap_top;
-        for (unsigned row = 0; row < glyph->bitmap.rows; ++row)
-            for (unsigned column = 0; column < glyph->bitmap.width; ++column) {
-                const int x = left + static_cast<int>(column), y = top + static_cast<int>(row);
-                if (x < cellX || x >= cellX + cellPixels || y < cellY || y >= cellY + cellPixels)
-                    continue;
-                const int coverage = glyph->bitmap.buffer[row * glyph->bitmap.pitch + column];
+        const int glyphWidth = static_cast<int>(face.get()->glyph->bitmap.width);
+        const int penX = cellLeft + (cellRight - cellLeft - glyphWidth) / 2 - face.get()->glyph->bitmap_left;
+        drawGlyph(face.get(), code, penX, cellTop + cellHeight * 4 / 5, [&](int x, int y, int coverage) {
+            if (x >= cellLeft && x < cellRight && y >= cellTop && y < cellBottom)
                 sheet.at(x, y) = rgba(255, 255, 255, coverage);
-            }
+        });
     }
-    FT_Done_Face(face);
-    FT_Done_FreeType(library);
     return sheet;
 }
 
@@ -101,7 +139,8 @@ Picture heart(int size) {
             const float v = -(y - size * 0.55f) / (size * 0.38f);
             const float f = std::pow(u * u + v * v - 1, 3.0f) - u * u * v * v * v;
             const float a = 1.0f - smoothstep(-0.05f, 0.05f, f);
-            picture.at(x, y) = rgba(255, 60 + static_cast<int>(80 * (1 - v)), 110, static_cast<int>(255 * a));
+            // Thousands are added on top of each other: each one faint.
+            picture.at(x, y) = rgba(255, 60 + static_cast<int>(80 * (1 - v)), 110, static_cast<int>(80 * a));
         }
     return picture;
 }
@@ -169,6 +208,255 @@ Picture bulbman() {
             else if (std::fabs(fy - 300 - 0.6f * std::fabs(fx - 192)) < 14 && std::fabs(fx - 192) < 150)
                 colour = rgba(40, 40, 55, 255);                        // arms
             picture.at(x, y) = colour;
+        }
+    return picture;
+}
+
+
+// ---- The demo's pictures ----
+
+namespace {
+
+const int screenWidth = 1024;
+const int screenHeight = 512;
+const float pi = 3.14159265f;
+
+float mix(float a, float b, float t) { return a + (b - a) * t; }
+
+// Smooth value noise, 0..1, with `octaves` layers of detail.
+float fractalNoise(float x, float y, int octaves, int seed) {
+    float sum = 0, amplitude = 0.5f, total = 0;
+    for (int octave = 0; octave < octaves; ++octave) {
+        const int xi = static_cast<int>(std::floor(x)), yi = static_cast<int>(std::floor(y));
+        const float fx = x - xi, fy = y - yi;
+        const float sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+        const float top = mix(noise(xi, yi, seed + octave), noise(xi + 1, yi, seed + octave), sx);
+        const float bottom = mix(noise(xi, yi + 1, seed + octave), noise(xi + 1, yi + 1, seed + octave), sx);
+        sum += amplitude * mix(top, bottom, sy);
+        total += amplitude;
+        amplitude *= 0.5f;
+        x *= 2.03f;
+        y *= 2.03f;
+    }
+    return sum / total;
+}
+
+struct Colour {
+    float r, g, b;
+};
+
+Colour blend(Colour a, Colour b, float t) { return {mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)}; }
+
+std::uint32_t pack(Colour c) {
+    return rgba(static_cast<int>(c.r * 255), static_cast<int>(c.g * 255), static_cast<int>(c.b * 255));
+}
+
+Colour unpack(std::uint32_t word) {
+    return {(word & 0xFF) / 255.0f, ((word >> 8) & 0xFF) / 255.0f, ((word >> 16) & 0xFF) / 255.0f};
+}
+
+// Lays `text` centred at baseline y in `pixelSize` pixels, with a soft glow of
+// `glowColour` around the letters and the letters in `fill`.
+void drawTitleText(Picture& picture, FT_Face face, const std::string& text, int pixelSize, int baseline, Colour fill,
+                   Colour glowColour) {
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
+    int width = 0;
+    for (char c : text)
+        width += drawGlyph(face, static_cast<unsigned char>(c), 0, -10000, [](int, int, int) {});
+    std::vector<float> coverage(picture.pixels.size(), 0.0f);
+    int pen = (picture.width - width) / 2;
+    for (char c : text)
+        pen += drawGlyph(face, static_cast<unsigned char>(c), pen, baseline, [&](int x, int y, int value) {
+            if (x >= 0 && x < picture.width && y >= 0 && y < picture.height)
+                coverage[static_cast<std::size_t>(y) * picture.width + x] = value / 255.0f;
+        });
+    // The glow: the coverage spread by a box blur, twice in each direction.
+    std::vector<float> glowMap = coverage;
+    const int radius = pixelSize / 8;
+    for (int pass = 0; pass < 4; ++pass) {
+        std::vector<float> next(glowMap.size(), 0.0f);
+        const bool horizontal = pass % 2 == 0;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                float sum = 0;
+                for (int d = -radius; d <= radius; ++d) {
+                    const int sx = horizontal ? std::min(std::max(x + d, 0), picture.width - 1) : x;
+                    const int sy = horizontal ? y : std::min(std::max(y + d, 0), picture.height - 1);
+                    sum += glowMap[static_cast<std::size_t>(sy) * picture.width + sx];
+                }
+                next[static_cast<std::size_t>(y) * picture.width + x] = sum / (2 * radius + 1);
+            }
+        glowMap.swap(next);
+    }
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * picture.width + x;
+            Colour c = unpack(picture.pixels[i]);
+            c = blend(c, glowColour, std::min(1.0f, glowMap[i] * 2.2f));
+            const float shade = 0.75f + 0.25f * (1.0f - std::fabs((y - baseline + pixelSize * 0.4f) / pixelSize));
+            c = blend(c, {fill.r * shade, fill.g * shade, fill.b * shade}, coverage[i]);
+            picture.pixels[i] = pack(c);
+        }
+}
+
+}  // namespace
+
+Picture titlePicture(std::string& error) {
+    FontFace face(titleFonts, error);
+    if (!face.get())
+        return Picture();
+    Picture picture(screenWidth, screenHeight, false);
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const float u = x / static_cast<float>(screenWidth), v = y / static_cast<float>(screenHeight);
+            const float cloud = fractalNoise(u * 6, v * 3, 6, 11);
+            const float wisps = fractalNoise(u * 14 + 3, v * 7, 5, 17);
+            Colour c = blend({0.02f, 0.01f, 0.06f}, {0.35f, 0.05f, 0.45f}, std::pow(cloud, 2.2f) * 1.6f);
+            c = blend(c, {0.1f, 0.55f, 0.75f}, std::pow(wisps * cloud, 3.0f) * 3.0f);
+            if (noise(x, y, 5) > 0.997f)
+                c = blend(c, {1, 1, 1}, 0.6f + 0.4f * noise(x, y, 6));
+            picture.at(x, y) = pack(c);
+        }
+    drawTitleText(picture, face.get(), "Kelbo vs. Vistral", 104, 290, {1.0f, 0.93f, 0.75f}, {1.0f, 0.45f, 0.15f});
+    drawTitleText(picture, face.get(), "a Tarnix Engine v3 production", 30, 380, {0.85f, 0.9f, 1.0f},
+                  {0.2f, 0.4f, 1.0f});
+    return picture;
+}
+
+Picture portrait() {
+    Picture picture(screenWidth, screenHeight, false);
+    auto inside = [](float x, float y, float cx, float cy, float rx, float ry) {
+        const float u = (x - cx) / rx, v = (y - cy) / ry;
+        return u * u + v * v;
+    };
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+            // Sunburst background in two warm colours.
+            const float angle = std::atan2(fy - 260, fx - 512);
+            Colour c = std::fmod(angle + pi, pi / 8) < pi / 16 ? Colour{0.95f, 0.55f, 0.2f} : Colour{0.9f, 0.35f, 0.25f};
+            const float hair = inside(fx, fy, 512, 230, 215, 230) + 0.15f * std::sin(fx * 0.08f) * std::cos(fy * 0.05f);
+            if (hair < 1)
+                c = {0.12f, 0.07f, 0.1f};
+            if (fx > 430 && fx < 594 && fy > 330 && fy < 512)
+                c = {0.93f, 0.72f, 0.6f};  // neck
+            if (inside(fx, fy, 512, 535, 260, 120) < 1)
+                c = {0.15f, 0.45f, 0.6f};  // shoulders
+            const float face = inside(fx, fy, 512, 250, 135, 175);
+            if (face < 1) {
+                c = blend({0.98f, 0.8f, 0.68f}, {0.85f, 0.6f, 0.5f}, std::max(0.0f, (fx - 512) / 135));
+                for (float eyeX : {462.0f, 562.0f}) {
+                    if (inside(fx, fy, eyeX, 220, 30, 14) < 1)
+                        c = {1, 1, 1};
+                    if (inside(fx, fy, eyeX + 4, 220, 12, 12) < 1)
+                        c = {0.15f, 0.35f, 0.45f};
+                    if (std::fabs(inside(fx, fy, eyeX, 192, 40, 14) - 1) < 0.12f && fy < 192)
+                        c = {0.2f, 0.1f, 0.1f};  // brows
+                }
+                if (inside(fx, fy, 512, 335, 50, 16) < 1)
+                    c = {0.8f, 0.15f, 0.25f};  // lips
+                if (std::fabs(fx - 512 - (fy - 240) * 0.15f) < 3 && fy > 230 && fy < 295)
+                    c = blend(c, {0.6f, 0.4f, 0.35f}, 0.6f);  // nose
+            }
+            const float grain = 0.06f * (noise(x / 2, y / 2, 9) - 0.5f);
+            picture.at(x, y) = pack({c.r + grain, c.g + grain, c.b + grain});
+        }
+    return picture;
+}
+
+Picture nightCity() {
+    Picture picture(screenWidth, screenHeight, false);
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const float v = y / static_cast<float>(screenHeight);
+            Colour c = blend({0.02f, 0.02f, 0.1f}, {0.55f, 0.2f, 0.35f}, std::pow(v, 2.5f));
+            // Three rows of buildings, nearer rows taller and darker.
+            for (int layer = 0; layer < 3; ++layer) {
+                const int column = (x + layer * 37) / (22 + 10 * layer);
+                const float top = screenHeight * (0.55f + 0.1f * layer) - 160 * (0.4f + noise(column, layer, 21)) / (1 + layer * 0.4f);
+                if (y > top) {
+                    c = blend({0.05f, 0.05f, 0.12f}, {0.01f, 0.01f, 0.03f}, layer / 2.0f);
+                    const bool window = (x % 8 < 4) && (y % 11 < 5) && noise(x / 8, y / 11, 30 + layer) > 0.62f;
+                    if (window)
+                        c = blend({1.0f, 0.8f, 0.4f}, {0.6f, 0.8f, 1.0f}, noise(x / 8, y / 11, 40));
+                }
+            }
+            picture.at(x, y) = pack(c);
+        }
+    return picture;
+}
+
+Picture neonGrid() {
+    Picture picture(screenWidth, screenHeight, false);
+    const float horizon = screenHeight * 0.5f;
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            Colour c;
+            if (y < horizon) {
+                const float v = y / horizon;
+                c = blend({0.05f, 0.0f, 0.15f}, {0.9f, 0.2f, 0.5f}, v * v);
+                const float sunDistance = std::hypot(x - 512.0f, y - horizon) / 170;
+                if (sunDistance < 1 && !(y > horizon - 80 && static_cast<int>(y) % 14 < (y - (horizon - 80)) / 10))
+                    c = blend({1.0f, 0.9f, 0.2f}, {1.0f, 0.3f, 0.5f}, (y - (horizon - 170)) / 170);
+            } else {
+                const float depth = 60 / (y - horizon + 1);
+                const float gx = (x - 512.0f) * depth / 60;
+                const float lineX = std::fabs(std::fmod(gx + 1000.5f, 1.0f) - 0.5f);
+                const float lineZ = std::fabs(std::fmod(depth * 3 + 0.5f, 1.0f) - 0.5f);
+                const float glowLine = std::max(std::exp(-lineX * 60 / (depth + 0.2f)), std::exp(-lineZ * 30));
+                c = blend({0.03f, 0.0f, 0.08f}, {0.2f, 0.9f, 1.0f}, glowLine);
+            }
+            picture.at(x, y) = pack(c);
+        }
+    return picture;
+}
+
+Picture plasma() {
+    Picture picture(screenWidth, screenHeight, false);
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const float u = x / 90.0f, v = y / 90.0f;
+            const float value = std::sin(u) + std::sin(v * 1.3f + u * 0.4f) + std::sin(std::hypot(u - 5, v - 3) * 1.7f) +
+                                std::sin(std::hypot(u + 2, v - 6));
+            const float t = value * pi / 4;
+            picture.at(x, y) = pack({0.5f + 0.5f * std::sin(t), 0.5f + 0.5f * std::sin(t + 2.1f), 0.5f + 0.5f * std::sin(t + 4.2f)});
+        }
+    return picture;
+}
+
+Picture sunset() {
+    Picture picture(screenWidth, screenHeight, false);
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const float v = y / static_cast<float>(screenHeight);
+            Colour c = blend({0.98f, 0.75f, 0.3f}, {0.55f, 0.1f, 0.3f}, std::fabs(v - 0.62f) * 2.5f);
+            const float sun = std::hypot(x - 720.0f, y - 300.0f);
+            if (sun < 110)
+                c = blend({1.0f, 0.95f, 0.7f}, c, sun / 110);
+            if (y > screenHeight * 0.62f) {  // the sea, with the sun's reflection in broken stripes
+                const float wave = std::sin(y * 0.9f + std::sin(x * 0.02f) * 3);
+                c = blend({0.1f, 0.05f, 0.2f}, {0.7f, 0.3f, 0.3f}, 0.3f + 0.2f * wave);
+                if (std::fabs(x - 720.0f) < 70 - (y - screenHeight * 0.62f) * 0.2f && wave > 0.2f)
+                    c = {1.0f, 0.85f, 0.5f};
+            }
+            const float hill = screenHeight * 0.55f + 40 * std::sin(x * 0.006f) + 25 * std::sin(x * 0.017f + 1);
+            if (y > hill && y < screenHeight * 0.62f && x < 600)
+                c = {0.08f, 0.03f, 0.1f};
+            picture.at(x, y) = pack(c);
+        }
+    return picture;
+}
+
+Picture waves() {
+    Picture picture(screenWidth, screenHeight, false);
+    const float sources[3][2] = {{300, 200}, {720, 330}, {512, 60}};
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            float sum = 0;
+            for (const auto& source : sources)
+                sum += std::sin(std::hypot(x - source[0], y - source[1]) * 0.07f);
+            const float t = 0.5f + sum / 6;
+            picture.at(x, y) = pack(blend({0.0f, 0.1f, 0.25f}, {0.3f, 0.95f, 0.85f}, t * t));
         }
     return picture;
 }

@@ -23,11 +23,11 @@ struct Picture {
 
 std::uint32_t rgba(int r, int g, int b, int a = 255);
 
-// The bitmap font sheet: 10 × 10 cells of cellPixels, the characters 32 to
-// 131 in code order from the top-left cell, white with coverage as alpha.
-// Rendered from a DejaVu font with FreeType; empty (width 0) with the reason
-// in `error` when no font can be loaded.
-Picture fontSheet(int cellPixels, std::string& error);
+// The bitmap font sheet: sheetPixels square, 10 × 10 cells, the characters
+// 32 to 131 in code order from the top-left cell (127 and up blank), white
+// with coverage as alpha. Rendered from a DejaVu font with FreeType; empty
+// (width 0) with the reason in `error` when no font can be loaded.
+Picture fontSheet(int sheetPixels, std::string& error);
 
 // A soft round glow of the given colour, alpha falling off from `peak`
 // (0..1) at the centre.
@@ -38,6 +38,20 @@ Picture heart(int size);
 Picture alley();
 // A standing figure with a light bulb for a head, on transparency.
 Picture bulbman();
+
+// ---- The demo's pictures: 1024 × 512 and opaque unless said otherwise
+
+// The title: "Kelbo vs. Vistral" glowing over a nebula. Empty without a font.
+Picture titlePicture(std::string& error);
+// A portrait in flat colours, for the closing section.
+Picture portrait();
+// A city at night under a glowing sky: the middle section's background.
+Picture nightCity();
+// Full-screen pictures of the closing section.
+Picture neonGrid();
+Picture plasma();
+Picture sunset();
+Picture waves();
 
 // Writes an 8-bit RGB or RGBA PNG; false with the reason in `error`.
 bool writePng(const std::string& path, const Picture& picture, std::string& error);

@@ -1,0 +1,209 @@
+#include "app/Timeline.h"
+
+#include "app/Demo.h"
+#include "app/HeadEffects.h"
+#include "app/Tunnel.h"
+#include "engine/core/Graphics.h"
+#include "engine/core/OpenGL.h"
+#include "engine/core/Timer.h"
+#include "engine/media/Image.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+// ---- Arithmetic of the sections ----
+
+Section sectionAt(unsigned t) {
+    if (t <= 699)
+        return Section::openingA;
+    if (t <= 5999)
+        return Section::openingB;
+    if (t <= 6700)
+        return Section::openingC;
+    if (t <= 18699)
+        return Section::openingD;
+    if (t <= 49999)
+        return Section::middle;
+    if (t <= 52999)
+        return Section::tunnel;
+    return Section::closing;
+}
+
+float sphereNear(unsigned t) {
+    switch (sectionAt(t)) {
+    case Section::openingA: return 1.0f - t * 0.2f / 700;
+    case Section::openingC: return 0.8f + (t - 6000.0f) * 0.2f / 700;
+    default: return 0.8f;
+    }
+}
+
+float headNear(unsigned t) {
+    return sectionAt(t) == Section::openingC ? 1.0f - (t - 6000.0f) * 0.2f / 700 : 0.8f;
+}
+
+float backgroundAlpha(unsigned t) {
+    if (t < 20700)
+        return 0.0f;
+    if (t < 23700)
+        return (t - 20700.0f) / 3000;
+    if (t < 35000)
+        return 1.0f;
+    return 1.0f - t / 45000.0f;
+}
+
+float cloudScale(unsigned t) {
+    const std::uint32_t since = t - 24700u;  // wraps before 24700: far beyond the far plane
+    return static_cast<float>(since) / 5000;
+}
+
+float cloudAlpha(unsigned t) { return 1.0f - (t - 45000.0f) / 5000; }
+
+bool pickDue(unsigned lastPick, unsigned t) { return lastPick + 400u < t; }
+
+int scrollerX(float moved, unsigned length) {
+    const unsigned lap = 10 * length + 320;  // 10 units a glyph, then the width of the view
+    return 320 - static_cast<int>(static_cast<unsigned>(static_cast<int>(moved)) % lap);
+}
+
+int scrollerY(float phase) { return static_cast<int>(25 * std::tan(phase) + 100); }
+
+// ---- Drawing ----
+
+namespace {
+
+const float titleExtent = 10.0f;
+
+// Draws `geometry` with the title projected onto it through the frustum
+// (left, right, bottom, top, near, 10). A frustum without width or height
+// cannot project: then the geometry is drawn plain.
+template <typename Geometry>
+void projected(float left, float right, float bottom, float top, float nearPlane, Geometry geometry) {
+    if (left == right || bottom == top) {
+        geometry();
+        return;
+    }
+    mutsis.setFrustum(left, right, bottom, top, nearPlane, 10);
+    mutsis.drawLayerProjectedBegin();
+    geometry();
+    mutsis.drawLayerProjectedEnd();
+}
+
+void titleQuad() {
+    glBegin(GL_QUADS);
+        glVertex3f(-titleExtent, -titleExtent, -titleExtent);
+        glVertex3f(-titleExtent, titleExtent, -titleExtent);
+        glVertex3f(titleExtent, titleExtent, -titleExtent);
+        glVertex3f(titleExtent, -titleExtent, -titleExtent);
+    glEnd();
+}
+
+void sphere(float nearPlane) {
+    static GLUquadric* quadric = gluNewQuadric();
+    projected(-0.5f, 0.5f, -0.5f, 0.5f, nearPlane, [] {
+        glPushMatrix();
+            lensmove += 0.05f;
+            glTranslatef(2 * std::sin(lensmove), std::cos(lensmove), -5);
+            gluSphere(quadric, 1, 100, 100);
+        glPopMatrix();
+    });
+}
+
+void headEffect(float nearPlane) {
+    projected(-lrand, rrand, -trand, brand, nearPlane, [] {
+        glPushMatrix();
+            head();
+            head2();
+        glPopMatrix();
+    });
+}
+
+float randomTenth() { return static_cast<float>(std::rand() % 10) / 10.0f; }
+
+void drawOpening(unsigned t, Section section) {
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
+    glPushMatrix();
+    mutsis.setTexture(tarnix::image.getTexture("orvalde2006.png"));
+    mutsis.setSize(1024, 768);
+    if (t > 6700 && pickDue(movieTime, t)) {
+        movieTime = t;
+        lrand = randomTenth();
+        rrand = randomTenth();
+        trand = randomTenth();
+        brand = randomTenth();
+    }
+    glColor3f(1, 1, 1);
+    if (-lrand == rrand || -trand == brand) {
+        // No projection through an empty frustum: the title as a flat picture.
+        mutsis.drawLayer2D();
+    } else {
+        projected(-lrand, rrand, -trand, brand, 1, titleQuad);
+    }
+    if (section != Section::openingD)
+        sphere(sphereNear(t));
+    if (section == Section::openingC || section == Section::openingD)
+        headEffect(headNear(t));
+    glPopMatrix();
+    glPopAttrib();
+}
+
+void drawMiddle(unsigned t) {
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    fatsis.setAlpha(backgroundAlpha(t));
+    fatsis.setTexture(tarnix::image.getTexture("fcntr11.png"));
+    fatsis.setSize(1024, 768);
+    fatsis.drawLayer2D();
+    sphereParticles->setSize(30);
+    glTranslatef(-3, 1.5f, -17);
+    const float scale = cloudScale(t);
+    for (unsigned i = 0; i < sphereParticles->getParticleSize(); ++i) {
+        tarnix::Particle& particle = *sphereParticles->getParticle(i);
+        if (t > 45000)
+            particle.color[3] = cloudAlpha(t);
+        particle.position = particle.velocity * scale;
+    }
+    sphereParticles->renderParticleEngine(0, 2000);
+}
+
+void drawClosing(unsigned t) {
+    if (pickDue(movieTime, t)) {
+        movieTime = t;
+        kakka = static_cast<int>(static_cast<unsigned>(std::rand()) % (tarnix::image.getImageCount() - 2) + 2);
+    }
+    woman.setBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (tarnix::image.getTexture(kakka)->name == "bs_font.png")
+        kakka = 5;
+    woman.setTexture(tarnix::image.getTexture(kakka));
+    woman.setSize(1024, 768);
+    woman.setAlpha(1);
+    woman.drawLayer2D();
+    tunnelTerrorRun();
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glColor3f(1, 1, 1);
+    scrollermove += 0.05f;
+    tarnix::perspective2D(320, 240);
+    scrollermoving += 4;
+    const int x = scrollerX(scrollermoving, static_cast<unsigned>(std::strlen(scroller)));
+    const int y = scrollerY(scrollermove);
+    font.print2D(x, y, scroller);
+    tarnix::perspective3D();
+}
+
+}  // namespace
+
+void draw() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    tarnix::viewReset();
+    const unsigned t = tarnix::timer.getTime();
+    const Section section = sectionAt(t);
+    switch (section) {
+    case Section::middle: drawMiddle(t); break;
+    case Section::tunnel: tunnelTerrorRun(); break;
+    case Section::closing: drawClosing(t); break;
+    default: drawOpening(t, section); break;
+    }
+    tarnix::flush();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// The demo's hard-coded timeline: draw() renders the section the demo time t
+// (ms) falls into. The arithmetic of each section is kept in functions of t
+// of its own.
+
+enum class Section {
+    openingA,  // 0 - 699: title, sphere zooming out
+    openingB,  // 700 - 5999: title, sphere
+    openingC,  // 6000 - 6700: title, sphere zooming in, head effect zooming out
+    openingD,  // 6701 - 18699: title and head effect through a jittering frustum
+    middle,    // 18700 - 49999: fading background, growing particle cloud
+    tunnel,    // 50000 - 52999: the tunnel alone
+    closing,   // from 53000: random pictures, tunnel, scroller
+};
+
+Section sectionAt(unsigned t);
+// The near plane of the sphere's projection (openings A to C).
+float sphereNear(unsigned t);
+// The near plane of the head effect's projection (openings C and D).
+float headNear(unsigned t);
+// The middle section's background alpha (negative after 45000 ms).
+float backgroundAlpha(unsigned t);
+// The factor from the cloud particles' velocities to their positions:
+// ((t - 24700) mod 2^32) / 5000.
+float cloudScale(unsigned t);
+// The cloud's alpha after 45000 ms.
+float cloudAlpha(unsigned t);
+// A random pick is due when movieTime + 400 < t (unsigned).
+bool pickDue(unsigned lastPick, unsigned t);
+// Where the scroller starts, in the 320 × 240 view, for a text of `length`
+// characters after `moved` units of travel and a wobble phase.
+int scrollerX(float moved, unsigned length);
+int scrollerY(float phase);
+
+// One frame of the demo at the demo clock's time.
+void draw();

@@ -1,0 +1,173 @@
+// Real frames of the demo, drawn by draw() at chosen demo times with the
+// demo's own generated data, read back from the front buffer after each
+// frame is presented. Regions and colour statistics are compared, not exact
+// pictures.
+
+#include "app/Demo.h"
+#include "app/HeadEffects.h"
+#include "app/Timeline.h"
+#include "engine/core/Graphics.h"
+#include "engine/core/Init.h"
+#include "engine/core/OpenGL.h"
+#include "engine/core/Timer.h"
+#include "engine/core/Window.h"
+#include "engine/media/Image.h"
+#include "support/FakeClock.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <vector>
+
+using testsupport::FakeClock;
+
+namespace {
+
+struct Frame {
+    std::vector<unsigned char> rgb;  // 640 × 480, bottom row first
+
+    const unsigned char* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * 640 + x) * 3]; }
+
+    // Share of the pixels in rows [y0, y1) for which `test` holds.
+    template <typename Test>
+    double share(Test test, int y0 = 0, int y1 = 480) const {
+        long count = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < 640; ++x)
+                count += test(at(x, y)) ? 1 : 0;
+        return static_cast<double>(count) / (640.0 * (y1 - y0));
+    }
+};
+
+bool dark(const unsigned char* p) { return p[0] < 24 && p[1] < 24 && p[2] < 24; }
+bool grey(const unsigned char* p) { return std::abs(p[0] - p[1]) < 6 && std::abs(p[1] - p[2]) < 6; }
+bool white(const unsigned char* p) { return p[0] > 230 && p[1] > 230 && p[2] > 230; }
+bool colourful(const unsigned char* p) {
+    return std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 50;
+}
+
+class DemoFramesTest : public testing::Test {
+protected:
+    void SetUp() override { tarnix::timer.init(); }
+
+    // Draws the frame at demo time t and reads it as it is presented.
+    Frame frameAt(unsigned t) {
+        clock.now = t - 1;  // the clock's update sleeps 1 ms
+        tarnix::timer.update();
+        EXPECT_EQ(tarnix::timer.getTime(), t);
+        Frame frame;
+        frame.rgb.resize(640 * 480 * 3);
+        tarnix::setFrameObserver([&frame] {
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+        });
+        draw();
+        tarnix::setFrameObserver(nullptr);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "at " << t;
+        return frame;
+    }
+
+    FakeClock clock;
+};
+
+class DemoEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_EQ(chdir(TARNIX_DEMO_DIRECTORY), 0) << TARNIX_DEMO_DIRECTORY;
+        tarnix::window.setFullscreen(false);
+        ASSERT_TRUE(setUpDemo()) << "the demo's data is built with the project (target demo-data)";
+    }
+    void TearDown() override {
+        shutDownDemo();
+        tarnix::init.close();
+    }
+};
+
+}  // namespace
+
+TEST_F(DemoFramesTest, TheOpeningShowsTheTitleOnASphere) {
+    const Frame frame = frameAt(3000);
+    EXPECT_LT(frame.share(dark), 0.2);
+    EXPECT_GT(frame.share(colourful), 0.3);  // the nebula's purples and the title's glow
+}
+
+TEST_F(DemoFramesTest, AnEmptyJitterFrustumShowsTheTitleFlatAndKeepsGoing) {
+    lrand = rrand = trand = brand = 0;
+    movieTime = 10000;  // no new pick in this frame
+    const Frame frame = frameAt(10000);
+    EXPECT_LT(frame.share(dark), 0.2);
+    EXPECT_EQ(lrand, 0.0f);
+    lrand = rrand = trand = brand = 0.5f;
+}
+
+TEST_F(DemoFramesTest, TheMiddleSectionsCloudGrows) {
+    const auto bright = [](const unsigned char* p) { return p[0] > 200; };
+    const double early = frameAt(25500).share(bright);
+    const double later = frameAt(27500).share(bright);
+    EXPECT_GT(later, early * 1.5);
+    EXPECT_GT(later, 0.02);
+}
+
+TEST_F(DemoFramesTest, TheTunnelIsWhitePointsOnBlack) {
+    clock.now = 12345;  // the tunnel turns with the tick count
+    const Frame frame = frameAt(51000);
+    EXPECT_EQ(frame.share(grey), 1.0);
+    EXPECT_GT(frame.share(dark), 0.5);
+    EXPECT_GT(frame.share([](const unsigned char* p) { return p[0] > 100; }), 0.01);
+}
+
+TEST_F(DemoFramesTest, TheClosingShowsAPictureWithTheScroller) {
+    kakka = -1;
+    for (unsigned i = 0; i < tarnix::image.getImageCount(); ++i)
+        if (tarnix::image.getTexture(static_cast<int>(i))->name == "pic_neon.png")
+            kakka = static_cast<int>(i);
+    ASSERT_GE(kakka, 2);
+    // The same frame twice, the text once at x 100 of 320 and once just past
+    // the right edge; the tunnel over the picture is the same in both.
+    auto closingFrame = [this](float moved) {
+        movieTime = 60000;       // keep the picture: no pick in this frame
+        clock.now = 99999;       // the same tunnel
+        scrollermoving = moved;  // the frame adds 4
+        scrollermove = 0;        // and 0.05: the baseline at y 101 of 240
+        return frameAt(60000);
+    };
+    const Frame withText = closingFrame(216);
+    const Frame withoutText = closingFrame(-4);
+    EXPECT_GT(withText.share(colourful), 0.3);
+    const double band = withText.share(white, 204, 222) - withoutText.share(white, 204, 222);
+    EXPECT_GT(band, 0.02);
+    EXPECT_NEAR(withText.share(white, 300, 480), withoutText.share(white, 300, 480), 1e-9);
+}
+
+TEST_F(DemoFramesTest, ACubeIsSixSquareFacesOfTwentyFourVertices) {
+    std::vector<GLfloat> feedback(1024);
+    glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_3D, feedback.data());
+    glRenderMode(GL_FEEDBACK);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(-0.5f, -0.5f, -6);
+    glRotatef(30, 1, 1, 0);
+    cube();
+    const GLint used = glRenderMode(GL_RENDER);
+    // The driver may report each quad whole or as two triangles: either way
+    // the faces add up to 12 triangles' worth, 24 quad corners.
+    int polygons = 0, triangles = 0;
+    for (GLint i = 0; i < used;) {
+        ASSERT_EQ(static_cast<GLint>(feedback[i]), GL_POLYGON_TOKEN);
+        const int corners = static_cast<int>(feedback[i + 1]);
+        ++polygons;
+        triangles += corners - 2;
+        i += 2 + 3 * corners;
+    }
+    EXPECT_EQ(triangles, 12);
+    EXPECT_TRUE(polygons == 6 || polygons == 12) << polygons;
+    glLoadIdentity();
+}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new DemoEnvironment);
+    return RUN_ALL_TESTS();
+}

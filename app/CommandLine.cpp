@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 const char* const banner = "Tarnix Engine v3 - test release";
@@ -8,6 +10,54 @@ const char* const banner = "Tarnix Engine v3 - test release";
 namespace {
 
 bool takesArgument(int argc, char** argv, int index) { return index + 1 < argc && argv[index + 1][0] != '-'; }
+
+// A whole decimal number from first to last, or false.
+bool parseNumber(const char* text, unsigned long first, unsigned long last, unsigned& value) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long parsed = std::strtoul(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || parsed < first || parsed > last)
+        return false;
+    value = static_cast<unsigned>(parsed);
+    return true;
+}
+
+// The demo's switches; true when `argument` was one of them (and its value,
+// if any, has been consumed).
+bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
+    const char* argument = argv[i];
+    if (std::strcmp(argument, "--window") == 0) {
+        demo.windowed = true;
+        return true;
+    }
+    struct NumberSwitch {
+        const char* name;
+        unsigned* value;
+        unsigned long first, last;
+    } numbers[] = {{"--fps", &demo.framesPerSecond, 1, 1000},
+                   {"--until", &demo.untilMs, 0, 0xFFFFFFFFul},
+                   {"--start", &demo.startMs, 0, 0xFFFFFFFFul}};
+    const bool capture = std::strcmp(argument, "--capture") == 0;
+    const NumberSwitch* number = nullptr;
+    for (const NumberSwitch& candidate : numbers)
+        if (std::strcmp(argument, candidate.name) == 0)
+            number = &candidate;
+    if (!capture && !number)
+        return false;
+    // A value never begins with '-': a switch that follows is left to be
+    // examined as a switch.
+    if (!takesArgument(argc, argv, i)) {
+        demo.error = std::string(argument) + " needs a value";
+        return true;
+    }
+    const char* value = argv[++i];
+    if (capture)
+        demo.captureDirectory = value;
+    else if (!parseNumber(value, number->first, number->last, *number->value))
+        demo.error = std::string(argument) + " takes a whole number from " + std::to_string(number->first) + " to " +
+                     std::to_string(number->last) + ", not \"" + value + "\"";
+    return true;
+}
 
 }  // namespace
 
@@ -31,6 +81,8 @@ ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions) {
             std::puts("Exporting 3D Objects to .DVM");
             while (takesArgument(argc, argv, i))
                 record(actions.convertModel(argv[++i]));
+        } else {
+            scanDemoSwitch(argc, argv, i, result.demo);
         }
         std::fflush(stdout);
     }

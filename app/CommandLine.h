@@ -16,9 +16,20 @@ public:
     virtual bool convertModel(const char* modelName) = 0;
 };
 
+// How the demo plays, from the switches that are not tools.
+struct DemoOptions {
+    bool windowed = false;          // "--window": a 640 × 480 window, not fullscreen
+    std::string captureDirectory;   // "--capture DIR": render offline into DIR ("" plays live)
+    unsigned framesPerSecond = 60;  // "--fps N": the capture's rate, and the rate --start assumes
+    unsigned untilMs = 60000;       // "--until MS": the capture's last demo time
+    unsigned startMs = 0;           // "--start MS": the demo time to begin at
+    std::string error;              // a switch without a usable value, "" when none
+};
+
 struct ScanResult {
     bool toolMode = false;     // a tool switch was seen: end without a window
     bool toolFailed = false;   // at least one tool action failed
+    DemoOptions demo;
 };
 
 // The engine's banner, printed for "--version".
@@ -33,7 +44,10 @@ extern const char* const banner;
 //                               first that begins with '-', which is then
 //                               examined as a switch itself
 // A switch acts each time it occurs, and every action runs even after another
-// one failed.
+// one failed. The demo's own switches take effect when no tool switch is given:
+//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS
+// Each takes the argument that follows it unless that begins with '-' (N from
+// 1 to 1000); a missing or malformed value is reported in demo.error.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")

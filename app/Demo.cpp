@@ -1,5 +1,6 @@
 #include "app/Demo.h"
 
+#include "app/Capture.h"
 #include "app/HeadEffects.h"
 #include "app/Timeline.h"
 #include "app/Tunnel.h"
@@ -87,8 +88,8 @@ std::string missingData() {
 }
 
 std::string workingDirectory() {
-    std::vector<char> path(4096);
-    return getcwd(path.data(), path.size()) ? std::string(path.data()) : std::string(".");
+    const std::string here = tarnix::absolutePath(".");
+    return here.size() > 2 ? here.substr(0, here.size() - 2) : here;  // without the "/."
 }
 
 }  // namespace
@@ -179,6 +180,13 @@ void runMainLoop() {
         if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
             quit = true;
     }
+}
+
+void startAt(unsigned ms, unsigned fps) {
+    skipFramesBefore(ms, fps);
+    tarnix::sound.stop();
+    tarnix::sound.playMusicFrom(0, ms);
+    tarnix::timer.setTime(ms);
 }
 
 void shutDownDemo() {

@@ -47,6 +47,10 @@ void runMainLoop();
 // Releases the scroller text.
 void shutDownDemo();
 
+// Continues the demo from demo time `ms` as if every frame before it had been
+// drawn at `fps` frames a second, the music from the same point.
+void startAt(unsigned ms, unsigned fps);
+
 // Where the demo's data is: "data/" in the working directory, else the
 // "data/" beside the program, which then becomes the working directory.
 // False, after one line on standard error, when there is neither.

@@ -33,6 +33,16 @@ int revealedTriangles(unsigned t) {
 
 // ---- Head effect ----
 
+void advanceHead(unsigned t) {
+    if (t > spinStart) {
+        pox = 0;
+        pax = 0;
+        headi += 1;
+    } else {
+        pox = revealedTriangles(t);
+    }
+}
+
 void head() {
     const unsigned t = tarnix::timer.getTime();
     glEnable(GL_DEPTH_TEST);
@@ -44,14 +54,9 @@ void head() {
         glLineWidth(6);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         glColor3f(0, 0, 0);
-        if (t > spinStart) {
-            pox = 0;
-            pax = 0;
-            headi += 1;
+        advanceHead(t);
+        if (t > spinStart)
             glRotatef(static_cast<float>(headi), 0.3f, 0.4f, 0.2f);
-        } else {
-            pox = revealedTriangles(t);
-        }
         drawMesh(static_cast<unsigned>(pax), static_cast<unsigned>(pox));
     glPopMatrix();
     glColor3f(1, 1, 1);

@@ -20,6 +20,9 @@ extern const char* cubemap;     // cube-wall digits, 16 per wall
 
 // The wireframe pass: reads the demo clock, updates pax, pox and headi.
 void head();
+// What head() changes besides the picture, for demo time t (ms): the
+// counters of the reveal and the spin.
+void advanceHead(unsigned t);
 // The filled pass over it.
 void head2();
 // The unit cube (0, 0, 0) .. (1, 1, 1): six quads, 24 vertices.

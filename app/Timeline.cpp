@@ -99,11 +99,45 @@ void titleQuad() {
     glEnd();
 }
 
+// ---- What a frame changes besides its picture, shared with skipFrame ----
+
+float randomTenth() { return static_cast<float>(std::rand() % 10) / 10.0f; }
+
+void jitterIfDue(unsigned t) {
+    if (t > 6700 && pickDue(movieTime, t)) {
+        movieTime = t;
+        lrand = randomTenth();
+        rrand = randomTenth();
+        trand = randomTenth();
+        brand = randomTenth();
+    }
+}
+
+void advanceSphere() { lensmove += 0.05f; }
+
+// The picture index counts from 2 (the first two textures are never shown);
+// the font sheet is replaced by index 5.
+void pickPictureIfDue(unsigned t) {
+    if (pickDue(movieTime, t)) {
+        movieTime = t;
+        kakka = static_cast<int>(static_cast<unsigned>(std::rand()) % (tarnix::image.getImageCount() - 2) + 2);
+    }
+    if (tarnix::image.getTexture(kakka)->name == "bs_font.png")
+        kakka = 5;
+}
+
+void advanceScroller() {
+    scrollermove += 0.05f;
+    scrollermoving += 4;
+}
+
+// ---- Sections ----
+
 void sphere(float nearPlane) {
     static GLUquadric* quadric = gluNewQuadric();
     projected(-0.5f, 0.5f, -0.5f, 0.5f, nearPlane, [] {
         glPushMatrix();
-            lensmove += 0.05f;
+            advanceSphere();
             glTranslatef(2 * std::sin(lensmove), std::cos(lensmove), -5);
             gluSphere(quadric, 1, 100, 100);
         glPopMatrix();
@@ -119,20 +153,12 @@ void headEffect(float nearPlane) {
     });
 }
 
-float randomTenth() { return static_cast<float>(std::rand() % 10) / 10.0f; }
-
 void drawOpening(unsigned t, Section section) {
     glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
     glPushMatrix();
     mutsis.setTexture(tarnix::image.getTexture("orvalde2006.png"));
     mutsis.setSize(1024, 768);
-    if (t > 6700 && pickDue(movieTime, t)) {
-        movieTime = t;
-        lrand = randomTenth();
-        rrand = randomTenth();
-        trand = randomTenth();
-        brand = randomTenth();
-    }
+    jitterIfDue(t);
     glColor3f(1, 1, 1);
     if (-lrand == rrand || -trand == brand) {
         // No projection through an empty frustum: the title as a flat picture.
@@ -168,13 +194,8 @@ void drawMiddle(unsigned t) {
 }
 
 void drawClosing(unsigned t) {
-    if (pickDue(movieTime, t)) {
-        movieTime = t;
-        kakka = static_cast<int>(static_cast<unsigned>(std::rand()) % (tarnix::image.getImageCount() - 2) + 2);
-    }
+    pickPictureIfDue(t);
     woman.setBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (tarnix::image.getTexture(kakka)->name == "bs_font.png")
-        kakka = 5;
     woman.setTexture(tarnix::image.getTexture(kakka));
     woman.setSize(1024, 768);
     woman.setAlpha(1);
@@ -183,9 +204,8 @@ void drawClosing(unsigned t) {
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glColor3f(1, 1, 1);
-    scrollermove += 0.05f;
+    advanceScroller();
     tarnix::perspective2D(320, 240);
-    scrollermoving += 4;
     const int x = scrollerX(scrollermoving, static_cast<unsigned>(std::strlen(scroller)));
     const int y = scrollerY(scrollermove);
     font.print2D(x, y, scroller);
@@ -193,6 +213,26 @@ void drawClosing(unsigned t) {
 }
 
 }  // namespace
+
+void skipFrame(unsigned t) {
+    const Section section = sectionAt(t);
+    switch (section) {
+    case Section::middle:
+    case Section::tunnel:
+        break;  // nothing carries over from their frames
+    case Section::closing:
+        pickPictureIfDue(t);
+        advanceScroller();
+        break;
+    default:
+        jitterIfDue(t);
+        if (section != Section::openingD)
+            advanceSphere();
+        if (section == Section::openingC || section == Section::openingD)
+            advanceHead(t);
+        break;
+    }
+}
 
 void draw() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

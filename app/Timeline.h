@@ -35,3 +35,9 @@ int scrollerY(float phase);
 
 // One frame of the demo at the demo clock's time.
 void draw();
+
+// Makes every change but the picture that draw() would make at demo time t:
+// the random picks (the same rand() calls), the per-frame phases of the
+// sphere and the scroller, the head effect's counters. Playing or capturing
+// from a later start passes over the earlier frames with this.
+void skipFrame(unsigned t);

@@ -1,15 +1,21 @@
 // Program entry: the content tool when a tool switch is given, the demo otherwise.
 
+#include "app/Capture.h"
 #include "app/CommandLine.h"
 #include "app/ContentTool.h"
 #include "app/Demo.h"
 #include "engine/core/Init.h"
+#include "engine/core/Window.h"
+#include "engine/io/FileSystem.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 int SDL_main(int argc, char** argv);
 
 namespace {
+
+VirtualClock virtualClock;
 
 void exitProgram() { tarnix::init.close(); }
 
@@ -17,17 +23,45 @@ void exitProgram() { tarnix::init.close(); }
 
 int SDL_main(int argc, char** argv) {
     tarnix::init.setProgramDirectory(argv[0]);
+    DemoOptions options;
     {
         ContentTool tool;
         const ScanResult scan = scanCommandLine(argc, argv, tool);
         if (scan.toolMode)
             return scan.toolFailed ? EXIT_FAILURE : 0;
+        options = scan.demo;
     }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "tarnix: %s\n", options.error.c_str());
+        return 2;
+    }
+    const bool capturing = !options.captureDirectory.empty();
+    if (capturing && options.untilMs < options.startMs) {
+        std::fprintf(stderr, "tarnix: --until %u comes before --start %u: nothing to capture\n", options.untilMs,
+                     options.startMs);
+        return 2;
+    }
+    if (capturing) {
+        // The program may move to the data beside it: the directory is the
+        // one the user meant, seen from where the program was started.
+        options.captureDirectory = tarnix::absolutePath(options.captureDirectory);
+        // Offline: nothing is heard and time follows the frames.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        tarnix::setTickSource(&virtualClock);
+    }
+    tarnix::window.setFullscreen(!options.windowed && !capturing);
     if (!findDemoData())
         return EXIT_FAILURE;
     std::atexit(exitProgram);
     if (!setUpDemo())
         return EXIT_FAILURE;
+    if (capturing) {
+        const bool captured = runCapture(options, virtualClock);
+        shutDownDemo();
+        return captured ? 0 : EXIT_FAILURE;
+    }
+    if (options.startMs > 0)
+        startAt(options.startMs, options.framesPerSecond);
     runMainLoop();
     shutDownDemo();
     return 0;

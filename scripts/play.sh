@@ -1,17 +1,40 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program, generates the demo's data beside it
-# and plays the demo. Escape ends it.
+# and plays the demo; Escape ends it. Options are the program's own (--window,
+# --start MS, ...).
+#
+# Without a display (DISPLAY unset) the demo is captured instead, on a virtual X
+# server: frames and sound into build/capture, and a video of them when ffmpeg
+# is installed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 install_missing $build_packages
 configure_and_build build demo-data -DTARNIX_TESTS=OFF
+program="$repo/build/app/tarnix"
 
-cd "$repo"
-if [ -z "${DISPLAY:-}" ]; then
-    install_missing xvfb xauth
-    say "no display (DISPLAY is not set): playing on a virtual X server, unseen; Ctrl-C ends it"
-    start_xvfb
+if [ -n "${DISPLAY:-}" ]; then
+    say "playing; Escape ends the demo"
+    exec "$program" "$@"
 fi
-say "playing; Escape ends the demo"
-"$repo/build/app/tarnix" "$@"
+
+install_missing xvfb xauth
+start_xvfb
+capture="$repo/build/capture"
+rm -rf "$capture"
+fps=60
+previous=""
+for argument in "$@"; do
+    [ "$previous" = "--fps" ] && fps=$argument
+    previous=$argument
+done
+say "no display: capturing the demo offline into $capture (a few minutes on a software renderer)"
+"$program" --capture "$capture" "$@"
+if command -v ffmpeg >/dev/null; then
+    ffmpeg -y -loglevel error -framerate "$fps" -i "$capture/frame_%05d.png" -i "$capture/sound.wav" \
+        -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$capture/kelbo-vs-vistral.mp4"
+    say "the video: $capture/kelbo-vs-vistral.mp4 (frames and sound beside it)"
+else
+    say "the frames ($capture/frame_*.png, $fps a second) and the sound ($capture/sound.wav) are in $capture;" \
+        "install ffmpeg for a video"
+fi

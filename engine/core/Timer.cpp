@@ -17,6 +17,11 @@ void Timer::update() {
 
 unsigned Timer::getTime() const { return time; }
 
+void Timer::setTime(unsigned ms) {
+    startTicks = getTicks() - ms;
+    time = ms;
+}
+
 float Timer::getTimePosition(unsigned start, unsigned end) const {
     const std::uint32_t elapsed = time - start;
     const std::uint32_t span = end - start;

@@ -16,6 +16,9 @@ public:
     void update();
     // Demo time as of the last update(), ms.
     unsigned getTime() const;
+    // Moves the clock so that the demo time is `ms` now (and stays counting
+    // from there): the start of a demo played from a later point.
+    void setTime(unsigned ms);
     // (time - start) / (end - start): both differences unsigned 32-bit, the
     // division in floating point. A time before start gives a huge positive
     // value, start == end divides by zero.

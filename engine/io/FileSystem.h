@@ -16,6 +16,9 @@ PathKind pathKind(const std::string& path);
 // The directory holding the running program, "" when it cannot be told.
 std::string executableDirectory();
 
+// `path` made independent of the working directory (unchanged when absolute).
+std::string absolutePath(const std::string& path);
+
 // The entry names of one directory, "." and ".." left out, not recursing, in
 // byte order of the names, so that the order (which decides the indices of
 // loaded resources) is the same on every file system. Returns false, with the

@@ -31,6 +31,15 @@ std::string executableDirectory() {
     return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        return path;
+    std::vector<char> directory(4096);
+    if (!getcwd(directory.data(), directory.size()))
+        return path;
+    return std::string(directory.data()) + "/" + path;
+}
+
 bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error) {
     names.clear();
     DIR* listing = opendir(directory.c_str());

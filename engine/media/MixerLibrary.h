@@ -24,6 +24,8 @@ struct MixerLibrary {
     int (*setMusicPosition)(double position);
     int (*volume)(int channel, int volume);
     int (*volumeMusic)(int volume);
+    int (*querySpec)(int* frequency, Uint16* format, int* channels);
+    Mix_Chunk* (*quickLoadRaw)(Uint8* samples, Uint32 length);
 };
 
 // The library's entry points, or null when it cannot be loaded (the reason is

@@ -25,7 +25,8 @@ bool resolve(void* library, MixerLibrary& mixer) {
            find(library, mixer.pauseMusic, "Mix_PauseMusic") && find(library, mixer.resumeMusic, "Mix_ResumeMusic") &&
            find(library, mixer.rewindMusic, "Mix_RewindMusic") &&
            find(library, mixer.setMusicPosition, "Mix_SetMusicPosition") && find(library, mixer.volume, "Mix_Volume") &&
-           find(library, mixer.volumeMusic, "Mix_VolumeMusic");
+           find(library, mixer.volumeMusic, "Mix_VolumeMusic") && find(library, mixer.querySpec, "Mix_QuerySpec") &&
+           find(library, mixer.quickLoadRaw, "Mix_QuickLoad_RAW");
 }
 
 }  // namespace

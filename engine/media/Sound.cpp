@@ -51,6 +51,10 @@ void Sound::close() {
         mix->freeChunk(effect.chunk);
     for (MusicContainer& track : music)
         mix->freeChunk(track.chunk);
+    if (turnedTrack)
+        mix->freeChunk(turnedTrack);
+    turnedTrack = nullptr;
+    turnedSamples.clear();
     sounds.clear();
     music.clear();
     mix->closeAudio();
@@ -110,6 +114,49 @@ void Sound::playMusic(const char* name) {
     for (const MusicContainer& track : music)
         if (track.name == name)
             playOnFreeChannel(track.chunk, musicLoops);
+}
+
+// The track is cyclic as it loops, so starting part-way through and looping
+// is the same as playing the track turned round to begin at that point.
+void Sound::playMusicFrom(unsigned i, unsigned ms) {
+    if (!deviceOpen || i >= music.size())
+        return;
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    mix->querySpec(&rate, &format, &channels);
+    const Mix_Chunk* track = music[i].chunk;
+    const std::size_t frameBytes = static_cast<std::size_t>(channels) * ((format & 0xFF) / 8);
+    if (frameBytes == 0 || track->alen < frameBytes)
+        return;
+    const std::size_t frames = track->alen / frameBytes;
+    const std::size_t startFrame = static_cast<std::size_t>(static_cast<unsigned long long>(ms) * rate / 1000 % frames);
+    const std::size_t split = startFrame * frameBytes, length = frames * frameBytes;
+    if (turnedTrack) {
+        mix->haltChannel(allChannels);
+        mix->freeChunk(turnedTrack);
+    }
+    turnedSamples.assign(track->abuf + split, track->abuf + length);
+    turnedSamples.insert(turnedSamples.end(), track->abuf, track->abuf + split);
+    turnedTrack = mix->quickLoadRaw(turnedSamples.data(), static_cast<Uint32>(turnedSamples.size()));
+    if (turnedTrack)
+        playOnFreeChannel(turnedTrack, musicLoops);
+}
+
+bool Sound::musicSamples(unsigned i, std::vector<std::int16_t>& samples, int& rate, int& channels) const {
+    if (!deviceOpen || i >= music.size())
+        return false;
+    Uint16 format = 0;
+    mix->querySpec(&rate, &format, &channels);
+    if (format != AUDIO_S16LSB && format != AUDIO_S16MSB)
+        return false;
+    const Mix_Chunk* track = music[i].chunk;
+    samples.resize(track->alen / 2);
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const Uint8* bytes = track->abuf + 2 * k;
+        const unsigned value = format == AUDIO_S16LSB ? (bytes[0] | bytes[1] << 8) : (bytes[1] | bytes[0] << 8);
+        samples[k] = static_cast<std::int16_t>(value);
+    }
+    return true;
 }
 
 void Sound::pause(bool on) {

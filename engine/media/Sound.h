@@ -46,6 +46,15 @@ public:
     void play(unsigned i);
     // Plays every track with this name.
     void playMusic(const char* name);
+    // Plays track i with the music loop count as if it had been playing since
+    // `ms` ago: it starts that far in (wrapped by the track's length) and
+    // loops over the whole track. Nothing when i is out of range.
+    void playMusicFrom(unsigned i, unsigned ms);
+
+    // The decoded samples of track i as the device plays them: interleaved
+    // signed 16-bit, `channels` per frame at `rate` Hz. False (nothing
+    // changed) when i is out of range or the device is closed.
+    bool musicSamples(unsigned i, std::vector<std::int16_t>& samples, int& rate, int& channels) const;
 
     // Pauses (true) or resumes (false) every mixing channel, then the music stream.
     void pause(bool on);
@@ -73,6 +82,10 @@ public:
 private:
     std::vector<SoundContainer> sounds;  // effects, in load order
     std::vector<MusicContainer> music;   // tracks, in load order
+    // A track turned to start part-way through, played by playMusicFrom():
+    // its samples and the mixer's chunk over them.
+    std::vector<std::uint8_t> turnedSamples;
+    Mix_Chunk* turnedTrack = nullptr;
     float soundVolume = 1.0f;
     float musicVolume = 1.0f;
     std::int32_t frequency = 44100;      // Hz

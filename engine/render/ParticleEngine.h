@@ -42,6 +42,7 @@ public:
 
     // Billboards for particles first .. last-1 in storage order (last 0 or past
     // the end: to the end), each centred 0.4 right of and above its particle.
+    // They do not write depth.
     void renderParticleEngine(unsigned first, unsigned last);
     // Point sprites in sorted order for the particles with z >= limit
     // (condition 0) or z < limit (condition 1); other conditions draw none.

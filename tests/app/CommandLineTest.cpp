@@ -122,6 +122,49 @@ TEST(CommandLine, AFailedActionIsRecordedAndTheRestStillRun) {
     EXPECT_FALSE(scan({"tarnix", "--hexdumpDataPack"}).toolFailed);
 }
 
+TEST(CommandLine, TheDemosSwitchesTakeTheirValues) {
+    std::vector<std::string> arguments = {"tarnix", "--window", "--capture", "out", "--fps", "25",
+                                          "--until", "9000", "--start", "1500"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    RecordingActions actions;
+    const ScanResult result = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
+    EXPECT_FALSE(result.toolMode);
+    EXPECT_TRUE(result.demo.windowed);
+    EXPECT_EQ(result.demo.captureDirectory, "out");
+    EXPECT_EQ(result.demo.framesPerSecond, 25u);
+    EXPECT_EQ(result.demo.untilMs, 9000u);
+    EXPECT_EQ(result.demo.startMs, 1500u);
+    EXPECT_EQ(result.demo.error, "");
+
+    const DemoOptions defaults;
+    EXPECT_FALSE(defaults.windowed);
+    EXPECT_EQ(defaults.framesPerSecond, 60u);
+    EXPECT_EQ(defaults.untilMs, 60000u);
+    EXPECT_EQ(defaults.startMs, 0u);
+}
+
+TEST(CommandLine, ADemoSwitchWithoutAUsableValueIsReportedAndLeavesSwitchesAlone) {
+    const auto errorOf = [](std::vector<std::string> arguments) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        RecordingActions actions;
+        testing::internal::CaptureStdout();
+        const ScanResult result = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
+        testing::internal::GetCapturedStdout();
+        return std::make_pair(result.demo.error, actions.calls);
+    };
+    EXPECT_EQ(errorOf({"tarnix", "--fps", "0"}).first, "--fps takes a whole number from 1 to 1000, not \"0\"");
+    EXPECT_EQ(errorOf({"tarnix", "--until", "12x"}).first,
+              "--until takes a whole number from 0 to 4294967295, not \"12x\"");
+    EXPECT_EQ(errorOf({"tarnix", "--start"}).first, "--start needs a value");
+    const auto swallowed = errorOf({"tarnix", "--capture", "--hexdumpDataPack"});
+    EXPECT_EQ(swallowed.first, "--capture needs a value");
+    EXPECT_EQ(swallowed.second, Calls({"hexdump"}));
+}
+
 TEST(CommandLine, MeshNameReplacesTheLastFourCharacters) {
     EXPECT_EQ(meshFileNameFor("ship.3ds"), "ship.dvm");
     EXPECT_EQ(meshFileNameFor("ab"), "ab.dvm");

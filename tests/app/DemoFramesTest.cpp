@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using testsupport::FakeClock;
@@ -164,6 +165,86 @@ TEST_F(DemoFramesTest, ACubeIsSixSquareFacesOfTwentyFourVertices) {
     EXPECT_EQ(triangles, 12);
     EXPECT_TRUE(polygons == 6 || polygons == 12) << polygons;
     glLoadIdentity();
+}
+
+namespace {
+
+// What carries from frame to frame, plus where the random sequence stands.
+struct Carried {
+    float lens, moving, move, l, r, t, b;
+    unsigned pick;
+    int picture, head, reveal, first, nextRandom;
+    bool operator==(const Carried& o) const {
+        return lens == o.lens && moving == o.moving && move == o.move && l == o.l && r == o.r && t == o.t &&
+               b == o.b && pick == o.pick && picture == o.picture && head == o.head && reveal == o.reveal &&
+               first == o.first && nextRandom == o.nextRandom;
+    }
+};
+
+void resetCarried() {
+    lensmove = scrollermoving = scrollermove = 0;
+    lrand = rrand = trand = brand = 0.5f;
+    movieTime = 0;
+    kakka = 0;
+    headi = 0;
+    pox = 1;
+    pax = 498;
+}
+
+Carried carried() {
+    return {lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi, pox, pax,
+            std::rand()};
+}
+
+}  // namespace
+
+TEST_F(DemoFramesTest, SkippingFramesChangesWhatDrawingThemWould) {
+    const unsigned times[] = {100, 6500, 6800, 7300, 15990, 16010, 16100, 20000, 52990, 53010, 53500, 54100};
+    std::srand(7);
+    resetCarried();
+    std::vector<Carried> drawn;
+    for (unsigned t : times) {
+        frameAt(t);
+        drawn.push_back(carried());
+    }
+    std::srand(7);
+    resetCarried();
+    std::vector<Carried> skipped;
+    for (unsigned t : times) {
+        skipFrame(t);
+        skipped.push_back(carried());
+    }
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        EXPECT_TRUE(drawn[i] == skipped[i]) << "after the frame at " << times[i];
+    resetCarried();
+}
+
+TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {
+    for (unsigned t : {20000u, 30000u, 51000u}) {
+        const std::string directory = std::string(testing::TempDir()) + "/capture-" + std::to_string(t);
+        const std::string command = std::string(TARNIX_EXECUTABLE) + " --capture " + directory + " --start " +
+                                    std::to_string(t) + " --until " + std::to_string(t) + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        tarnix::ImageData* captured = tarnix::image.loadPNG((directory + "/frame_00000.png").c_str());
+        ASSERT_NE(captured, nullptr);
+        const Frame live = frameAt(t);  // the clock's ticks equal the demo time, as in a capture
+        // Blocks of 16 × 16 pixels agree on being lit or dark.
+        int blocks = 0, agreeing = 0;
+        for (int by = 0; by < 480; by += 16)
+            for (int bx = 0; bx < 640; bx += 16) {
+                double liveSum = 0, capturedSum = 0;
+                for (int y = by; y < by + 16; ++y)
+                    for (int x = bx; x < bx + 16; ++x) {
+                        liveSum += live.at(x, y)[0] + live.at(x, y)[1] + live.at(x, y)[2];
+                        const std::uint32_t word = captured->pixels[static_cast<std::size_t>(y) * 640 + x];
+                        capturedSum += (word & 0xFF) + (word >> 8 & 0xFF) + (word >> 16 & 0xFF);
+                    }
+                ++blocks;
+                agreeing += (liveSum > 16 * 16 * 30) == (capturedSum > 16 * 16 * 30);
+            }
+        EXPECT_GT(agreeing, blocks * 97 / 100) << "at " << t;
+        delete captured;
+    }
 }
 
 int main(int argc, char** argv) {

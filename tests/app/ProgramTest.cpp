@@ -132,6 +132,23 @@ TEST_F(ProgramTest, AConversionThatFailsIsReportedAndTheNextFileStillConverts) {
     EXPECT_TRUE(fileExists("data/good.dvm"));
 }
 
+TEST_F(ProgramTest, TheDemosSwitchesLeaveToolModeAsItWas) {
+    const ProcessResult result = runHeadless({"--window", "--capture", "frames", "--fps", "30", "--convert3DtoDVM"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, "Exporting 3D Objects to .DVM\n");
+    EXPECT_FALSE(std::filesystem::exists("frames"));
+}
+
+TEST_F(ProgramTest, AnUnusableDemoSwitchEndsWithOneLineBeforeAnyWindow) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--fps", "0"}, {"--capture"}, {"--capture", "x", "--start", "9", "--until", "5"}}) {
+        const ProcessResult result = runHeadless(arguments);
+        EXPECT_EQ(result.exitStatus, 2) << arguments[0];
+        EXPECT_EQ(lineCount(result.err), 1) << result.err;
+        EXPECT_EQ(result.err.rfind("tarnix: ", 0), 0u) << result.err;
+    }
+}
+
 TEST_F(ProgramTest, ConvertWithNothingToConvertPrintsOnlyItsHeading) {
     const ProcessResult result = runHeadless({"--convert3DtoDVM"});
     EXPECT_EQ(result.exitStatus, 0);

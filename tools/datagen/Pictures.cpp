@@ -1,8 +1,9 @@
 #include "tools/datagen/Pictures.h"
 
+#include "engine/media/PngWriter.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -140,7 +141,7 @@ Picture heart(int size) {
             const float f = std::pow(u * u + v * v - 1, 3.0f) - u * u * v * v * v;
             const float a = 1.0f - smoothstep(-0.05f, 0.05f, f);
             // Thousands are added on top of each other: each one faint.
-            picture.at(x, y) = rgba(255, 60 + static_cast<int>(80 * (1 - v)), 110, static_cast<int>(80 * a));
+            picture.at(x, y) = rgba(255, 60 + static_cast<int>(80 * (1 - v)), 110, static_cast<int>(50 * a));
         }
     return picture;
 }
@@ -462,40 +463,12 @@ Picture waves() {
 }
 
 bool writePng(const std::string& path, const Picture& picture, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot create the file";
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "the PNG encoder failed";
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-                 picture.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
     const int channels = picture.alpha ? 4 : 3;
-    std::vector<png_byte> row(static_cast<std::size_t>(picture.width) * channels);
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x)
-            for (int c = 0; c < channels; ++c)
-                row[static_cast<std::size_t>(x) * channels + c] =
-                    static_cast<png_byte>(picture.pixels[static_cast<std::size_t>(y) * picture.width + x] >> (8 * c));
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = "the file could not be written";
-        return false;
-    }
-    return true;
+    std::vector<unsigned char> rows(picture.pixels.size() * channels);
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i)
+        for (int c = 0; c < channels; ++c)
+            rows[i * channels + c] = static_cast<unsigned char>(picture.pixels[i] >> (8 * c));
+    return tarnix::writePngFile(path, picture.width, picture.height, channels, rows.data(), 9, error);
 }
 
 }  // namespace datagen

@@ -10,6 +10,7 @@
 # Usage: bench/convert_bench.sh [build directory]   (default: build)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/bench/timing.sh"
 build=$(realpath "${1:-$repo/build}")
 tarnix="$build/app/tarnix"
 tool="$build/bench/bench_mesh_tool"
@@ -27,18 +28,6 @@ mkdir data
 assimp export data/model.obj data/model.3ds >/dev/null
 echo "input: data/model.3ds, $(stat -c %s data/model.3ds) bytes, written by assimp"
 
-now() { date +%s%N; }
-median_ms() {
-    local times=()
-    for _ in $(seq "$runs"); do
-        local start end
-        start=$(now)
-        "$@" >/dev/null 2>&1
-        end=$(now)
-        times+=($(( (end - start) / 1000 )))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p" | awk '{printf "%.1f", $1 / 1000}'
-}
 
 convert() { "$tarnix" --convert3DtoDVM model.3ds; }
 reference() { "$flatten" data/model.3ds flat.raw; }
@@ -52,7 +41,6 @@ peak_kb=$(/usr/bin/time -f %M "$tarnix" --convert3DtoDVM model.3ds 2>&1 >/dev/nu
 baseline_kb=$(/usr/bin/time -f %M "$tarnix" --convert3DtoDVM 2>&1 >/dev/null | tail -n 1)
 mesh_kb=$((mesh_bytes / 1024))
 
-verdict() { if awk "BEGIN { exit !($1) }"; then echo "meets"; else echo "MISSES"; fi; }
 echo "mesh: $triangles triangles in $objects sub-objects, $mesh_kb KB in memory"
 echo
 printf '%-40s %10s\n' "conversion" "ms"

@@ -8,6 +8,7 @@
 # Usage: bench/pack_bench.sh [path to tarnix]   (default: build/app/tarnix)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/bench/timing.sh"
 tarnix=$(realpath "${1:-$repo/build/app/tarnix}")
 runs=7
 for tool in xxd /usr/bin/time; do
@@ -29,19 +30,6 @@ for i in $(seq -w 1 50); do
 done
 echo "input: $(ls data | wc -l) files, $(du -sb data | cut -f1) bytes"
 
-now() { date +%s%N; }
-# median_ms COMMAND...: the median wall time of $runs runs, in milliseconds
-median_ms() {
-    local times=()
-    for _ in $(seq "$runs"); do
-        local start end
-        start=$(now)
-        "$@"
-        end=$(now)
-        times+=($(( (end - start) / 1000 )))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p" | awk '{printf "%.1f", $1 / 1000}'
-}
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 create_pack() { rm -f data/datafile.dat; "$tarnix" --createDataPack >/dev/null; }
@@ -61,7 +49,6 @@ create_kb=$(peak_kb sh -c "rm -f data/datafile.dat; '$tarnix' --createDataPack")
 hexdump_kb=$(peak_kb "$tarnix" --hexdumpDataPack)
 pack_kb=$((pack_bytes / 1024))
 
-verdict() { if awk "BEGIN { exit !($1) }"; then echo "meets"; else echo "MISSES"; fi; }
 echo
 printf '%-34s %10s %10s %8s  %s\n' "operation" "tarnix ms" "ref ms" "ratio" "target"
 printf '%-34s %10s %10s %8.2f  within 1.3x of cat: %s\n' "--createDataPack vs cat" "$create_ms" "$cat_ms" \

@@ -1,11 +1,11 @@
 #include "support/MediaFiles.h"
 
+#include "tools/datagen/Music.h"
+
 #include <png.h>
-#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 namespace testsupport {
@@ -96,68 +96,7 @@ std::string wavBytes(double seconds, double frequency) {
 }
 
 std::string oggBytes(double seconds, double frequency, double noise) {
-    const int rate = 44100;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    vorbis_encode_init_vbr(&info, 2, rate, 0.3f);
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block block;
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1);
-
-    std::string out;
-    ogg_page page;
-    auto appendPage = [&out](const ogg_page& p) {
-        out.append(reinterpret_cast<const char*>(p.header), static_cast<std::size_t>(p.header_len));
-        out.append(reinterpret_cast<const char*>(p.body), static_cast<std::size_t>(p.body_len));
-    };
-    ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &headerComment);
-    ogg_stream_packetin(&stream, &headerCode);
-    while (ogg_stream_flush(&stream, &page))
-        appendPage(page);
-
-    auto encodeBlocks = [&] {
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page))
-                    appendPage(page);
-            }
-        }
-    };
-    const long frames = static_cast<long>(seconds * rate);
-    const long chunk = 1024;
-    for (long start = 0; start < frames; start += chunk) {
-        const long count = std::min(chunk, frames - start);
-        float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-        for (long i = 0; i < count; ++i) {
-            const double tone = 0.4 * std::sin(2 * M_PI * frequency * (start + i) / rate);
-            buffer[0][i] = static_cast<float>(tone + noise * (std::rand() / double(RAND_MAX) - 0.5));
-            buffer[1][i] = static_cast<float>(tone + noise * (std::rand() / double(RAND_MAX) - 0.5));
-        }
-        vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-        encodeBlocks();
-    }
-    vorbis_analysis_wrote(&dsp, 0);  // end of stream
-    encodeBlocks();
-    while (ogg_stream_flush(&stream, &page))
-        appendPage(page);
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    return datagen::encodeOgg(datagen::tone(seconds, frequency, noise), 0.3f);
 }
 
 std::string mp3Bytes(int frames) {

@@ -8,6 +8,8 @@ build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libp
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils"
 
+fuzz_packages="clang libclang-rt-14-dev"
+
 say() { printf '== %s\n' "$*"; }
 
 # Installs the packages that are not installed yet (needs root, or sudo).

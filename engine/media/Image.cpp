@@ -50,23 +50,31 @@ bool decodeAll(png_structp png, png_infop info) {
     return true;
 }
 
-// Rows go bottom-up into R, G, B, A words; RGB pictures get alpha 0.
-void copyPixels(png_structp png, png_infop info, ImageData& picture) {
-    png_bytepp rows = png_get_rows(png, info);
-    const int width = picture.width;
-    picture.pixels.resize(static_cast<std::size_t>(width) * picture.height);
+// Rows go bottom-up into R, G, B, A words; RGB pictures get alpha 0. Returns
+// the sum of the red samples. The channel count is fixed per instantiation so
+// that the per-pixel loop carries no branch (it runs once per pixel of every
+// picture the demo loads).
+template <int Channels>
+std::uint64_t copyRows(const png_bytepp rows, ImageData& picture) {
+    const std::size_t width = static_cast<std::size_t>(picture.width);
     std::uint64_t redSum = 0;
     for (int row = 0; row < picture.height; ++row) {
-        const png_bytep in = rows[row];
+        const png_byte* in = rows[row];
         std::uint32_t* out = &picture.pixels[static_cast<std::size_t>(picture.height - 1 - row) * width];
-        for (int x = 0; x < width; ++x) {
-            const png_bytep pixel = in + x * picture.channels;
-            const std::uint32_t alpha = picture.channels == 4 ? pixel[3] : 0;
-            out[x] = pixel[0] | (pixel[1] << 8) | (pixel[2] << 16) | (alpha << 24);
-            redSum += pixel[0];
+        for (std::size_t x = 0; x < width; ++x, in += Channels) {
+            const std::uint32_t alpha = Channels == 4 ? in[3] : 0;
+            out[x] = in[0] | (in[1] << 8) | (in[2] << 16) | (alpha << 24);
+            redSum += in[0];
         }
     }
-    const std::uint64_t count = static_cast<std::uint64_t>(width) * picture.height;
+    return redSum;
+}
+
+void copyPixels(png_structp png, png_infop info, ImageData& picture) {
+    const png_bytepp rows = png_get_rows(png, info);
+    picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height);
+    const std::uint64_t redSum = picture.channels == 4 ? copyRows<4>(rows, picture) : copyRows<3>(rows, picture);
+    const std::uint64_t count = static_cast<std::uint64_t>(picture.width) * picture.height;
     picture.average = count ? static_cast<unsigned>(redSum / count) : 0;
 }
 

@@ -1,0 +1,24 @@
+// The 3D Studio importer on any bytes, followed by what the converter does
+// with its mesh: normals, and the DVM written and read back.
+
+#include "engine/mesh/Loader3DS.h"
+#include "engine/mesh/MeshObject.h"
+#include "fuzz/FuzzSupport.h"
+
+#include <memory>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzsupport::enterScratchDirectory();
+    fuzzsupport::writeInput("data/input.3ds", data, size);
+    CObject importer;  // a fresh one: the engine's own keeps every file it ever read
+    std::unique_ptr<MeshObject> mesh(importer.loadModel("input.3ds"));
+    if (!mesh)
+        fuzzsupport::fail("an existing file was not imported");
+    mesh->calculateNormals();
+    if (!mesh->writeFile("input.dvm"))
+        return 0;
+    MeshObject copy;
+    if (!copy.readFile("input.dvm") || copy.getObjectSize() != mesh->getObjectSize())
+        fuzzsupport::fail("a converted mesh did not read back");
+    return 0;
+}

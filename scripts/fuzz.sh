@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for a given time:
+#   scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]
+# (default 60 seconds, every target). With FUZZ_RUNS=N in the environment a
+# target also stops after N executions, whichever comes first. Each target grows its own working corpus
+# in build-fuzz/corpus/<target>, started from the seeds in fuzz/corpus; an input
+# that fails is kept as build-fuzz/crashes/<target>/crash-* (or leak-, timeout-,
+# oom-). Once its cause is fixed, copy it to fuzz/regressions/<target>/ where
+# the test build replays it. Prints executions, coverage and any failure per
+# target, and exits 1 when a target failed.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(pack_reader hexdump dvm_reader studio_import png_decoder registry)
+
+install_missing $build_packages $fuzz_packages
+say "fuzz build (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)"
+fuzz_build="$repo/build-fuzz"
+CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz_build" -DTARNIX_FUZZ=ON -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON >/dev/null
+cmake --build "$fuzz_build" -j "$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
+
+# Limits: a second per input, 512 MB in all, 128 MB in one allocation. The
+# engine's own messages (one line per bad file) are silenced; libFuzzer's are not.
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+failed=()
+for target in "${targets[@]}"; do
+    corpus="$fuzz_build/corpus/$target"
+    crashes="$fuzz_build/crashes/$target"
+    mkdir -p "$corpus" "$crashes"
+    cp -n "$repo/fuzz/corpus/$target"/* "$corpus"/
+    say "$target: $seconds s"
+    log="$fuzz_build/$target.log"
+    status=0
+    "$fuzz_build/fuzz/fuzz_$target" "$corpus" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=1 \
+        -rss_limit_mb=512 -malloc_limit_mb=128 -close_fd_mask=3 -print_final_stats=1 \
+        -artifact_prefix="$crashes/" >"$log" 2>&1 || status=$?
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)
+    printf '   %s executions, %s, %s inputs in the corpus\n' "${runs:-?}" "${coverage:-no coverage}" "$(ls "$corpus" | wc -l)"
+    if [ "$status" -ne 0 ]; then
+        failed+=("$target")
+        grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|tarnix fuzz:|ALARM|out-of-memory|malloc\(' "$log" | head -5 | sed 's/^/   /'
+        echo "   input kept in $crashes, log in $log"
+    fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing failed: ${failed[*]}" >&2
+    exit 1
+fi
+say "no failures"

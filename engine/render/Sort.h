@@ -29,32 +29,39 @@ protected:
 };
 
 // Least-significant-byte radix sort on the bit pattern of position.z, in four
-// counting passes over 32-bit indices. Ascending by value: most negative
-// first, -0 before +0; equal non-negative keys keep their order from the
-// previous sort, equal negative keys come out reversed. A NaN with the sign
-// bit clear sorts after +infinity, with it set before -infinity. All buffers
-// are made once, with the sorter: a sort allocates nothing.
+// counting passes. Ascending by value: most negative first, -0 before +0;
+// equal non-negative keys keep their order from the previous sort, equal
+// negative keys come out reversed. A NaN with the sign bit clear sorts after
+// +infinity, with it set before -infinity. All buffers are made once, with the
+// sorter: a sort allocates nothing.
 class Radix : public Sort {
 public:
+    // What the passes move: a particle's key in the high 32 bits, its index in
+    // the low 32. Index and key travel as one word, so a pass reads its input
+    // in order and writes one output stream instead of looking each key up
+    // through its index.
+    using Entry = std::uint64_t;
+
     Radix(Particle* particles, unsigned count);
 
     void sort() override;
-    // One counting pass on key byte `pass` (0 least significant) from source
-    // to destination, each index moving with its key (sourceKeys[i] is the
-    // key of source[i]); pass 3 orders the negative keys first, descending.
-    void radixPass(const int* source, const std::uint32_t* sourceKeys, int* destination,
-                   std::uint32_t* destinationKeys, unsigned pass);
+    // One counting pass on key byte `pass` (0 least significant) of count
+    // entries from source to destination; pass 3 orders the negative keys
+    // first, descending. Uses the histogram row of the pass, which sort()
+    // counts beforehand.
+    void radixPass(const Entry* source, Entry* destination, unsigned pass);
 
 private:
+    void countKeys();
+    void setAscendingOffsets(unsigned pass);
+    void setSignedOffsets();
+
     std::uint32_t histogram[4][256] = {};  // byte counts, one row per key byte
-    std::uint32_t offsets[256] = {};       // running output positions of a pass
-    std::vector<int> scratch;              // second index array
-    // Keys are read from the particles once, in storage order. From then on
-    // they travel with the indices, so that a pass reads its input in order
-    // instead of looking each key up through its index.
-    std::vector<std::uint32_t> particleKeys;  // key of particle i
-    std::vector<std::uint32_t> keys;          // keys of ranks[]
-    std::vector<std::uint32_t> scratchKeys;   // keys of scratch[]
+    std::uint32_t offsets[256] = {};       // next output position of each byte value
+    std::uint32_t steps[256] = {};         // +1, or -1 (modulo 2^32) for negative buckets
+    std::vector<std::uint32_t> keys;       // key of particle i, read once per sort
+    std::vector<Entry> entries;            // the passes alternate between these two
+    std::vector<Entry> scratch;
     unsigned negativeCount = 0;            // keys with the sign bit set
 };
 

@@ -37,15 +37,7 @@ void expectMatrixNear(const Matrix& actual, const Matrix& expected) {
         EXPECT_NEAR(actual[i], expected[i], tolerance * std::max(1.0f, std::fabs(expected[i]))) << "element " << i;
 }
 
-class GraphicsTest : public testing::Test {
-protected:
-    void SetUp() override {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        tarnix::viewReset();
-    }
-    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
-};
+class GraphicsTest : public DrawingTest {};
 
 }  // namespace
 

@@ -26,14 +26,12 @@ tarnix::Texture cellSheet() {
     return makeTexture(100, 100, words);
 }
 
-class FontTest : public testing::Test {
+class FontTest : public DrawingTest {
 protected:
     void SetUp() override {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        DrawingTest::SetUp();
         glColor4f(1, 1, 1, 1);  // textures are modulated by the current colour
-        tarnix::viewReset();
     }
-    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
 };
 
 }  // namespace

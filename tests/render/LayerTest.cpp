@@ -21,15 +21,7 @@ const Rgb blue{0, 0, 255};
 // View units of the layers' 1024 × 768 view to window pixels (640 × 480).
 Rgb viewPixel(float x, float y) { return pixelAt(static_cast<int>(x * 0.625f), static_cast<int>(y * 0.625f)); }
 
-class LayerTest : public testing::Test {
-protected:
-    void SetUp() override {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        tarnix::viewReset();
-    }
-    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
-};
+class LayerTest : public DrawingTest {};
 
 }  // namespace
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 
@@ -33,5 +36,17 @@ inline std::array<unsigned char, 3> pixelAt(int x, int y) {
     glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     return rgb;
 }
+
+// A drawing test: starts from a black frame and the reset view, and fails if
+// the test left an OpenGL error behind.
+class DrawingTest : public testing::Test {
+protected:
+    void SetUp() override {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        tarnix::viewReset();
+    }
+    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
+};
 
 }  // namespace testsupport

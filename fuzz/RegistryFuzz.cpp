@@ -7,6 +7,7 @@
 #include "engine/io/FileIO.h"
 #include "fuzz/FuzzSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 

@@ -45,6 +45,11 @@ bool decodeAll(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_user_limits(png, largestSide, largestSide);
+    // Ancillary chunks (text, profiles, suggested palettes, ...) are skipped
+    // unread: nothing here uses them, and libpng allocates a chunk at the
+    // length the file claims before reading it, with no limit in this build.
+    // Skipped chunks are read past in small pieces. tRNS is still handled.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     // 16-bit channels are reduced to 8; nothing else is transformed.
     png_read_png(png, info, PNG_TRANSFORM_STRIP_16, nullptr);
     return true;

@@ -295,6 +295,8 @@ void FileIO::readSkip(int n) {
         position = static_cast<std::uint32_t>(std::min<std::int64_t>(moved, getLength()));
 }
 
+void FileIO::readSeek(unsigned offset) { position = std::min(offset, getLength()); }
+
 unsigned FileIO::getLength() const { return file ? file->size : noContent.size; }
 
 unsigned FileIO::getPosition() const { return position; }

@@ -89,6 +89,9 @@ public:
     const unsigned char* readFile() const;
     // Moves the position by n bytes, kept within 0 .. getLength().
     void readSkip(int n);
+    // Moves the position to `offset` bytes from the start, at most getLength().
+    // Unlike readSkip, any 32-bit offset is reachable.
+    void readSeek(unsigned offset);
     unsigned getLength() const;   // bytes of content
     unsigned getPosition() const; // read position, bytes from the start
     unsigned getRemaining() const; // bytes from the position to the end

@@ -61,18 +61,38 @@ std::uint16_t percentFromFloat(float f) {
 
 // ---- One import ----
 
+// Longest bitmap name accepted, bytes: a file in data/ cannot have a longer
+// name. The bound matters because the working material is never cleared: each
+// later material inherits the bitmap name, and a name of the whole file's
+// length copied into every one of thousands of tiny materials would make the
+// import's memory grow with the square of the file's size.
+const std::size_t longestBitmapName = 255;
+
 // The working state of one loadModel call: the file, the enclosing chunks, the
 // model and material being filled, and where colour and percentage chunks go.
+//
+// Damage. A chunk that claims to run past the chunk around it (or the file)
+// is cut back to that limit and the walk goes on, so that what is whole is
+// still read. Whether the import succeeds is decided by what the missing bytes
+// held: when they all belong to one chunk the importer skips (a file cut
+// inside its trailing keyframer section, where every group around that chunk
+// claims to end where it does), nothing read is lost and one warning is
+// printed. Any other overrun, a chunk shorter than its header, or data running
+// past its chunk fails the import with one line on standard error.
 class ImportPass {
 public:
     ImportPass(FileIO& file, const std::string& fileName, std::vector<CObjectModel>& modelList,
                std::vector<CObjectMaterial>& materialList, float& scale)
         : in(file), name(fileName), models(modelList), materials(materialList), masterScale(scale) {}
 
-    // Reads chunks until the end of the file or the first malformed chunk.
-    void readChunks() {
+    // Reads chunks until the end of the file. False, after one line on
+    // standard error, when the file is damaged in a way that loses data.
+    bool readChunks() {
         while (readChunk()) {
         }
+        if (!failed)
+            closeChunksBefore(in.getLength());
+        return !failed;
     }
 
     // End of file: the working material and model always join the lists.
@@ -83,32 +103,86 @@ public:
     }
 
 private:
+    // A chunk whose sub-chunks are being read.
+    struct OpenChunk {
+        unsigned id = 0;
+        std::uint32_t offset = 0;
+        std::uint64_t claimedEnd = 0;  // offset + length as the file gives it
+        std::uint32_t end = 0;         // claimedEnd cut back to the chunk around it or the file
+        bool explained = false;        // the bytes past `end` all belonged to a skipped chunk
+        bool overruns() const { return claimedEnd > end; }
+    };
+
     // ---- Chunk loop
 
     bool readChunk() {
-        while (!enclosing.empty() && in.getPosition() >= enclosing.back())
-            enclosing.pop_back();
-        if (in.isEnd())
+        if (!closeChunksBefore(in.getPosition()) || in.isEnd())
             return false;
-        const unsigned start = in.getPosition();
-        if (limit() - start < chunkHeaderSize)
-            return stop("the chunk header at offset %u runs past the chunk around it", start);
+        const std::uint32_t start = in.getPosition();
+        const std::uint32_t limit = currentLimit();
+        if (limit - start < chunkHeaderSize)
+            return fail("the chunk header at offset %u is cut off by the end of the %s", start, limitName(limit));
         const unsigned id = in.readUInt16();
         const std::uint32_t length = in.readUInt32();
         if (length < chunkHeaderSize)
-            return stop("chunk %04X at offset %u has a length of %u bytes, shorter than its header", id, start, length);
-        if (length > limit() - start)
-            return stop("chunk %04X at offset %u (%u bytes) runs past the %s around it", id, start, length,
-                        enclosing.empty() ? "file" : "chunk");
-        chunkEnd = start + length;
+            return fail("chunk %04X at offset %u has a length of %u bytes, shorter than its header", id, start, length);
+        current.id = id;
+        current.offset = start;
+        current.claimedEnd = static_cast<std::uint64_t>(start) + length;
+        current.end = static_cast<std::uint32_t>(std::min<std::uint64_t>(current.claimedEnd, limit));
+        current.explained = false;
         if (!handle(id)) {
             std::printf("Not Handled ID: %x (%x)\n", id, length);
-            in.readSkip(static_cast<int>(length - chunkHeaderSize));
+            if (current.overruns() && !skippedChunkExplainsCut())
+                return failOverrun(current);
+            in.readSeek(current.end);
             return true;
         }
         // A handled chunk's sub-chunks follow its fields and must stay inside it.
-        enclosing.push_back(chunkEnd);
+        enclosing.push_back(current);
         return !failed;
+    }
+
+    // Leaves the chunks that end at or before `position`, innermost first. An
+    // overrun nothing explained fails here: the bytes it claimed are missing.
+    bool closeChunksBefore(std::uint32_t position) {
+        while (!enclosing.empty() && position >= enclosing.back().end) {
+            const OpenChunk closed = enclosing.back();
+            enclosing.pop_back();
+            if (closed.overruns() && !closed.explained)
+                return failOverrun(closed);
+        }
+        return true;
+    }
+
+    // The skipped chunk being read runs past the file. When every chunk
+    // around it claims to end exactly where it does, the missing bytes are all
+    // its own: nothing the importer reads is lost.
+    bool skippedChunkExplainsCut() {
+        for (const OpenChunk& outer : enclosing)
+            if (outer.claimedEnd != current.claimedEnd)
+                return false;
+        for (OpenChunk& outer : enclosing)
+            outer.explained = true;
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "tarnix: %s: warning: chunk %04X at offset %u is cut off by the end of the file, %llu bytes "
+                     "short; it is one the importer skips, so the model is complete\n",
+                     name.c_str(), current.id, current.offset,
+                     static_cast<unsigned long long>(current.claimedEnd - current.end));
+        return true;
+    }
+
+    bool failOverrun(const OpenChunk& chunk) {
+        return fail("chunk %04X at offset %u claims %llu bytes, %llu more than the %s holds", chunk.id, chunk.offset,
+                    static_cast<unsigned long long>(chunk.claimedEnd - chunk.offset),
+                    static_cast<unsigned long long>(chunk.claimedEnd - chunk.end), limitName(chunk.end));
+    }
+
+    std::uint32_t currentLimit() const { return enclosing.empty() ? in.getLength() : enclosing.back().end; }
+
+    const char* limitName(std::uint32_t limit) const {
+        return limit == in.getLength() ? "file" : "chunk around it";
     }
 
     // Reads the fields of a known chunk; false for an unknown id.
@@ -135,10 +209,7 @@ private:
         case specularChunk: return target(material.specular, "\tMAT_SPECULAR -> ");
         case shininessChunk: return target(&material.shininess, "\tMAT_SHININESS -> ");
         case transparencyChunk: return target(&material.transparency, "\tMAT_TRANSPARENCY -> ");
-        case mapNameChunk:
-            material.bitmapName = cstr();
-            printIfRead("\tBitmap Name: %s\n", material.bitmapName.c_str());
-            return true;
+        case mapNameChunk: readBitmapName(); return true;
         case colourFloatChunk: readFloatColour("\tCOLOR_F: %.2f %.2f %.2f\n"); return true;
         case linearColourFloatChunk: readFloatColour("\tLIN_COLOR_F: %.2f %.2f %.2f\n"); return true;
         case colour24Chunk: readByteColour("\tCOLOR_24: %.2f %.2f %.2f\n"); return true;
@@ -149,7 +220,7 @@ private:
         }
     }
 
-    // ---- Objects
+// ---- Objects
 
     void readNamedObject() {
         if (firstModel) {
@@ -203,7 +274,9 @@ private:
     }
 
     // Faces listed here use the named material. Faces past the end of the
-    // list grow it, and the faces skipped over get the material too.
+    // list grow it, and the faces skipped over get the material too; a face
+    // the model does not have is ignored, so that a group of n entries can
+    // never make the list longer than the model's face count.
     void readMaterialGroup() {
         const std::string materialName = cstr();
         if (failed)
@@ -218,7 +291,7 @@ private:
             const unsigned face = in.readUInt16();
             if (face < model.faceMaterials.size())
                 model.faceMaterials[face] = index;
-            else
+            else if (face < model.faces.size())
                 model.faceMaterials.resize(face + 1, index);
         }
     }
@@ -240,6 +313,19 @@ private:
             return;
         materialIndex[material.name] = static_cast<int>(materials.size());
         std::printf("Material Name: %s\n", material.name.c_str());
+    }
+
+    void readBitmapName() {
+        const std::string bitmap = cstr();
+        if (failed)
+            return;
+        if (bitmap.size() > longestBitmapName) {
+            fail("chunk %04X at offset %u names a bitmap of %zu bytes; a file name has at most %zu", current.id,
+                 current.offset, bitmap.size(), longestBitmapName);
+            return;
+        }
+        material.bitmapName = bitmap;
+        std::printf("\tBitmap Name: %s\n", material.bitmapName.c_str());
     }
 
     bool target(float* colour, const char* line) {
@@ -294,12 +380,11 @@ private:
 
     // ---- Bounded reads: every field must lie inside the current chunk
 
-    unsigned limit() const { return enclosing.empty() ? in.getLength() : enclosing.back(); }
-
     bool has(std::uint64_t count, std::uint64_t size, const char* what) {
-        if (!failed && count * size > chunkEnd - in.getPosition())
-            stop("%llu %s run past the end of their chunk at offset %u", static_cast<unsigned long long>(count), what,
-                 chunkEnd);
+        if (!failed && count * size > current.end - in.getPosition())
+            fail("chunk %04X at offset %u: %llu %s run past the end of the %s", current.id, current.offset,
+                 static_cast<unsigned long long>(count), what,
+                 current.overruns() ? limitName(current.end) : "chunk");
         return !failed;
     }
 
@@ -309,9 +394,10 @@ private:
     std::string cstr() {
         if (failed)
             return std::string();
-        const unsigned available = chunkEnd - in.getPosition();
+        const unsigned available = current.end - in.getPosition();
         if (!std::memchr(in.readFile() + in.getPosition(), '\0', available)) {
-            stop("a name runs past the end of its chunk at offset %u", chunkEnd);
+            fail("chunk %04X at offset %u: a name runs past the end of the %s", current.id, current.offset,
+                 current.overruns() ? limitName(current.end) : "chunk");
             return std::string();
         }
         return in.readCStr();
@@ -323,14 +409,17 @@ private:
             std::printf(format, values...);
     }
 
-    bool stop(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    // Ends the import: the caller drops everything this file added.
+    bool fail(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        if (failed)
+            return false;
         char reason[256];
         va_list arguments;
         va_start(arguments, format);
         std::vsnprintf(reason, sizeof reason, format, arguments);
         va_end(arguments);
         std::fflush(stdout);
-        std::fprintf(stderr, "tarnix: %s: %s; the import keeps what came before\n", name.c_str(), reason);
+        std::fprintf(stderr, "tarnix: %s: %s; the model is damaged and was not imported\n", name.c_str(), reason);
         failed = true;
         return false;
     }
@@ -341,8 +430,8 @@ private:
     std::vector<CObjectMaterial>& materials;
     float& masterScale;
 
-    std::vector<std::uint32_t> enclosing;  // end offsets of the chunks entered, innermost last
-    std::uint32_t chunkEnd = 0;            // end offset of the chunk being read
+    std::vector<OpenChunk> enclosing;  // the chunks entered, innermost last
+    OpenChunk current;                 // the chunk being read
     bool failed = false;
 
     CObjectModel model;
@@ -366,11 +455,22 @@ MeshObject* CObject::loadModel(const std::string& name) {
         std::fprintf(stderr, "Failed to load file %s\n", name.c_str());
         return nullptr;
     }
+    const std::size_t modelsBefore = models.size();
+    const std::size_t materialsBefore = materials.size();
+    const float scaleBefore = masterScale;
     ImportPass pass(file, name, models, materials, masterScale);
-    pass.readChunks();
+    const bool whole = pass.readChunks();
     file.close();
-    pass.finish();
     std::fflush(stdout);
+    if (!whole) {
+        // A damaged file leaves no trace: the next file imported by this
+        // importer gets exactly the lists it would have had without it.
+        models.resize(modelsBefore);
+        materials.resize(materialsBefore);
+        masterScale = scaleBefore;
+        return nullptr;
+    }
+    pass.finish();
     return display(name);
 }
 

@@ -50,15 +50,30 @@ struct CObjectMaterial {
 // and material lists are never emptied, so every mesh it returns holds the
 // models and materials of all the files imported before it as well.
 //
-// Hostile files end the import cleanly: a chunk shorter than its header or
-// longer than the chunk (or file) around it, or data running past its chunk,
-// stops reading with one line on standard error; what was read is kept.
-// Indices that point nowhere become null references.
+// Damaged files: a chunk that claims to run past the chunk around it (or the
+// file) is cut back to that limit and the walk goes on. When the bytes missing
+// all belong to one chunk the importer skips anyway (a file cut inside its
+// trailing keyframer section), the model is complete: one warning line, and
+// the mesh is the whole file's. Any other damage (a chunk shorter than its
+// header, data running past its chunk, an overrun that loses chunks) fails the
+// import with one line on standard error naming the chunk and its offset, and
+// the lists stay as they were. Indices that point nowhere become null
+// references; a material group never lengthens a model's face-material list
+// past its face count.
+//
+// Memory: a file of n bytes makes one import allocate at most about 120 n
+// bytes plus a constant. The worst case is a file of nothing but 7-byte
+// material-name chunks, each of which becomes an importer material and a mesh
+// material inheriting a bitmap name of up to 255 bytes; geometry costs about
+// 12 bytes per byte of its chunks (a 8-byte face becomes a 72-byte triangle).
+// The file itself is held once, n bytes. Meshes the importer returns hold the
+// models of every earlier file as well, so a run's total follows the sum of
+// the files it imported.
 class CObject {
 public:
     // Imports data/<name> and returns a new mesh the caller owns, or null
-    // (after "Failed to load file <name>" on standard error) when the file
-    // does not open.
+    // when the file does not open ("Failed to load file <name>" on standard
+    // error) or is damaged (one line naming the chunk and its offset).
     MeshObject* loadModel(const std::string& name);
     // A new mesh named `name` from every model and material read so far.
     MeshObject* display(const std::string& name);

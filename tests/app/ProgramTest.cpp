@@ -5,6 +5,7 @@
 #include "support/PackBytes.h"
 #include "support/Process.h"
 #include "support/StudioBytes.h"
+#include "support/StudioModels.h"
 #include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,29 @@ protected:
 };
 
 long lineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+struct StudioChunk {
+    std::size_t id, start, end;
+};
+
+// Every chunk of a 3D Studio file, descending into the chunks that hold others
+// (past the name of a named object and the faces of a face list).
+void listChunks(const std::string& file, std::size_t from, std::size_t to, std::vector<StudioChunk>& out) {
+    auto u16 = [&file](std::size_t at) { return std::size_t(std::uint8_t(file[at])) | std::uint8_t(file[at + 1]) << 8; };
+    while (from + 6 <= to) {
+        const StudioChunk found{u16(from), from, std::min(to, from + (u16(from + 2) | u16(from + 4) << 16))};
+        out.push_back(found);
+        std::size_t inner = from + 6;
+        if (found.id == 0x4000)
+            inner = file.find('\0', inner) + 1;
+        if (found.id == 0x4120)
+            inner += 2 + 8 * u16(inner);
+        for (std::size_t group : {0x4D4Du, 0x3D3Du, 0x4000u, 0x4100u, 0x4120u, 0xAFFFu, 0xB000u})
+            if (found.id == group)
+                listChunks(file, inner, found.end, out);
+        from = found.end;
+    }
+}
 
 const std::string emptyPackDump = "Hexdump of datafile.dat\n0x0000 : FA FB 00 00  00 00 FC 00  00 00 00 \n";
 
@@ -125,11 +149,59 @@ TEST_F(ProgramTest, AConversionThatFailsIsReportedAndTheNextFileStillConverts) {
     writeFile("data/good.3ds", studioFile(namedObject("hull", triangle)));
     std::filesystem::create_directory("data/blocked.dvm");  // a directory where the mesh should go
     writeFile("data/blocked.3ds", studioFile(namedObject("b", triangle)));
-    const ProcessResult result = runHeadless({"--convert3DtoDVM", "missing.3ds", "blocked.3ds", "good.3ds"});
+    writeFile("data/damaged.3ds", studioFile(namedObject("d", triangle)).substr(0, 40));
+    const ProcessResult result =
+        runHeadless({"--convert3DtoDVM", "missing.3ds", "blocked.3ds", "damaged.3ds", "good.3ds"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Failed to load file missing.3ds\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("tarnix: damaged.3ds: "), std::string::npos) << result.err;
+    EXPECT_FALSE(fileExists("data/damaged.dvm"));
     EXPECT_NE(result.err.find("tarnix: data/blocked.dvm: cannot write the mesh"), std::string::npos) << result.err;
     EXPECT_TRUE(fileExists("data/good.dvm"));
+}
+
+// A model written by a real 3DS writer, cut at every chunk boundary: the
+// conversion gives the whole model's mesh with status 0 (the cut lies in the
+// keyframer section, which the importer skips) or fails with status 1, one
+// line, and the mesh converted earlier left byte for byte.
+TEST_F(ProgramTest, ACutModelNeverCostsTheGoodMesh) {
+    std::filesystem::create_directory("data");
+    writeObjModel("data", "model", 2, 3);
+    ASSERT_TRUE(convertWithAssimp("data/model.obj", "data/model.3ds")) << "assimp (assimp-utils) is needed";
+    const std::string whole = fileContent("data/model.3ds");
+    ASSERT_EQ(runHeadless({"--convert3DtoDVM", "model.3ds"}).exitStatus, 0);
+    const std::string goodMesh = fileContent("data/model.dvm");
+    std::vector<StudioChunk> chunks;
+    listChunks(whole, 0, whole.size(), chunks);
+    std::vector<std::size_t> cuts;
+    std::size_t keyframer = 0;
+    for (const StudioChunk& chunk : chunks) {
+        cuts.insert(cuts.end(), {chunk.start, chunk.end});
+        if (chunk.id == 0xB000)
+            keyframer = chunk.start;
+    }
+    ASSERT_GT(keyframer, 0u) << "the writer wrote no keyframer section";
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    int complete = 0;
+    for (std::size_t cut : cuts) {
+        if (cut == 0 || cut >= whole.size())
+            continue;
+        writeFile("data/model.3ds", whole.substr(0, cut));
+        writeFile("data/model.dvm", goodMesh);
+        const ProcessResult result = runHeadless({"--convert3DtoDVM", "model.3ds"});
+        EXPECT_EQ(lineCount(result.err), 1) << "cut at " << cut << ": " << result.err;
+        EXPECT_EQ(fileContent("data/model.dvm"), goodMesh) << "cut at " << cut;
+        if (cut >= keyframer + 6) {  // the keyframer's header is whole: only skipped bytes are missing
+            ++complete;
+            EXPECT_EQ(result.exitStatus, 0) << "cut at " << cut << ": " << result.err;
+            EXPECT_NE(result.err.find("warning: chunk B000"), std::string::npos) << result.err;
+        } else {
+            EXPECT_EQ(result.exitStatus, 1) << "cut at " << cut;
+            EXPECT_EQ(result.err.rfind("tarnix: model.3ds: ", 0), 0u) << result.err;
+        }
+    }
+    EXPECT_GT(complete, 0) << "no cut fell in the keyframer section";
 }
 
 TEST_F(ProgramTest, TheDemosSwitchesLeaveToolModeAsItWas) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace testsupport;
@@ -125,7 +126,7 @@ TEST_F(Loader3DSTest, MaterialGroupsAssignFacesAndFillGaps) {
     const std::string object = namedObject(
         "strip", pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) +
                      faceArray(faces, materialGroup("blue", {5}) + materialGroup("red", {1}) +
-                                          materialGroup("unknown", {6})));
+                                          materialGroup("unknown", {6}) + materialGroup("red", {7, 65535})));
     const Import result = import("groups.3ds", studioFile(materials + object));
     ASSERT_NE(result.mesh, nullptr);
     EXPECT_NE(result.out.find("\tUse Material Name: blue\n"), std::string::npos);
@@ -140,6 +141,7 @@ TEST_F(Loader3DSTest, MaterialGroupsAssignFacesAndFillGaps) {
     EXPECT_EQ(triangles[4].material, blue);
     EXPECT_EQ(triangles[5].material, blue);
     EXPECT_EQ(triangles[6].material, red);  // an unknown name is material 0
+    // Faces the model does not have are ignored: the list never outgrows it.
     ASSERT_EQ(importer.getModels().back().faceMaterials.size(), 7u);
 }
 
@@ -194,67 +196,80 @@ TEST_F(Loader3DSTest, IndicesPointingNowhereLeaveNullReferences) {
     EXPECT_EQ(triangles[0].points[1].texCoord, nullptr);   // one texture coordinate only
 }
 
-TEST_F(Loader3DSTest, MalformedChunksEndTheImportKeepingWhatWasRead) {
+TEST_F(Loader3DSTest, DamageThatLosesDataFailsTheImportAndLeavesNoTrace) {
     const std::string good = namedObject("first", pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + faceArray({0, 1, 2}));
+    const std::size_t at = 22 + good.size();  // the chunk after `good`: behind main, version and editor headers
+    auto offset = [at](std::size_t plus) { return " at offset " + std::to_string(at + plus); };
     const struct {
         const char* what;
         std::string bytes;
-        const char* reason;
+        std::string reason;
     } cases[] = {
-        {"short chunk", studioFile(good + u16le(0x4000) + u32le(3) + "xyz"), "shorter than its header"},
-        {"chunk past its parent", studioFile(good + chunk(0x4000, cstring("b") + u16le(0x4100) + u32le(500))),
-         "runs past the chunk around it"},
+        {"short chunk", studioFile(good + u16le(0x4000) + u32le(3) + "xyz"),
+         "chunk 4000" + offset(0) + " has a length of 3 bytes"},
+        {"group past its parent", studioFile(good + chunk(0x4000, cstring("b") + u16le(0x4100) + u32le(500)) + good),
+         "chunk 4100" + offset(8) + " claims 500 bytes, 494 more than the chunk around it holds"},
+        {"skipped chunk past its parent",
+         studioFile(good + chunk(0x4000, cstring("b") + u16le(0x4600) + u32le(40)) + good),
+         "chunk 4600" + offset(8) + " claims 40 bytes"},
         {"count past its chunk", studioFile(good + namedObject("b", chunk(0x4110, u16le(60000) + f32le(1)))),
-         "60000 vertices run past the end of their chunk"},
-        {"name without end", studioFile(good + chunk(0x4000, "no terminator")), "a name runs past"},
+         "chunk 4110" + offset(14) + ": 60000 vertices run past the end of the chunk"},
+        {"name without end", studioFile(good + chunk(0x4000, "no terminator")), "chunk 4000" + offset(0) + ": a name"},
+        {"bitmap name no file can have",
+         studioFile(chunk(0xAFFF, chunk(0xA000, cstring("m")) + chunk(0xA200, chunk(0xA300, cstring(std::string(256, 'x'))))) +
+                    good),
+         "names a bitmap of 256 bytes; a file name has at most 255"},
     };
+    writeFile("data/good.3ds", quadFile());
     for (const auto& hostile : cases) {
-        CObject fresh;
-        writeFile("data/hostile.3ds", hostile.bytes);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        std::unique_ptr<MeshObject> mesh(fresh.loadModel("hostile.3ds"));
-        const std::string err = testing::internal::GetCapturedStderr();
-        testing::internal::GetCapturedStdout();
-        ASSERT_NE(mesh, nullptr) << hostile.what;
-        EXPECT_NE(err.find("tarnix: hostile.3ds: "), std::string::npos) << hostile.what << ": " << err;
-        EXPECT_NE(err.find(hostile.reason), std::string::npos) << hostile.what << ": " << err;
-        ASSERT_GE(mesh->getObjectSize(), 1u) << hostile.what;
-        EXPECT_EQ(mesh->getObject(0).name, "first") << hostile.what;
-        EXPECT_EQ(mesh->getObject(0).getFaceTriangleSize(), 1u) << hostile.what;
+        CObject importer;
+        std::unique_ptr<MeshObject> before(importer.loadModel("good.3ds"));
+        const Import result = import("hostile.3ds", hostile.bytes);
+        EXPECT_EQ(result.mesh, nullptr) << hostile.what;
+        EXPECT_EQ(result.err.rfind("tarnix: hostile.3ds: ", 0), 0u) << hostile.what << ": " << result.err;
+        EXPECT_NE(result.err.find(hostile.reason), std::string::npos) << hostile.what << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        // Nothing of the damaged file stays in the importer's lists.
+        EXPECT_EQ(importer.getModels().size(), 1u) << hostile.what;
+        EXPECT_EQ(importer.getMaterials().size(), 1u) << hostile.what;
     }
 }
 
-TEST_F(Loader3DSTest, AFileCutAtAnyByteImportsWithoutHarm) {
-    const std::string whole = studioFile(
+// Cut at every byte, a file either imports to exactly the whole file's mesh
+// (the cut lies in the trailing chunk the importer skips: one warning) or
+// fails with one line.
+TEST_F(Loader3DSTest, AFileCutAtAnyByteImportsWholeOrNotAtAll) {
+    const std::string editor =
         chunk(0xAFFF, chunk(0xA000, cstring("m")) + chunk(0xA010, chunk(0x0011, "abc"))) +
         namedObject("o", pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + texVerts({0, 0, 1, 0, 0, 1}) +
-                             faceArray({0, 1, 2}, materialGroup("m", {0}))));
-    // Each cut twice: as cut, and with the main and editor chunks' lengths
-    // shortened to the cut, so that reading goes on into the inner chunks.
-    for (std::size_t cut = 0; cut < 2 * whole.size(); ++cut) {
-        const std::size_t length = cut / 2;
-        std::string bytes = whole.substr(0, length);
-        if (cut % 2 == 1 && length >= 22) {
-            bytes.replace(2, 4, u32le(static_cast<std::uint32_t>(length)));
-            bytes.replace(18, 4, u32le(static_cast<std::uint32_t>(length - 16)));
+                             faceArray({0, 1, 2}, materialGroup("m", {0})));
+    const std::string keyframer = chunk(0xB000, chunk(0xB00A, std::string(20, 'k')));
+    const std::string whole = chunk(0x4D4D, chunk(0x3D3D, editor) + keyframer);
+    const std::size_t keyframerStart = whole.size() - keyframer.size();
+    writeFile("data/whole.3ds", whole);
+    CObject reference;
+    testing::internal::CaptureStdout();
+    std::unique_ptr<MeshObject> expected(reference.loadModel("whole.3ds"));
+    testing::internal::GetCapturedStdout();
+    ASSERT_NE(expected, nullptr);
+    for (std::size_t length = 1; length < whole.size(); ++length) {
+        importer = CObject();
+        const Import result = import("whole.3ds", whole.substr(0, length));
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "cut at " << length << ": " << result.err;
+        if (length < keyframerStart + 6) {  // not even the skipped chunk's header is whole
+            EXPECT_EQ(result.mesh, nullptr) << "cut at " << length;
+            continue;
         }
-        CObject fresh;
-        writeFile("data/cut.3ds", bytes);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        std::unique_ptr<MeshObject> mesh(fresh.loadModel("cut.3ds"));
-        const std::string err = testing::internal::GetCapturedStderr();
-        testing::internal::GetCapturedStdout();
-        ASSERT_NE(mesh, nullptr) << "cut at " << length;
-        if (length > 0 && cut % 2 == 0) {
-            EXPECT_NE(err, "") << "cut at " << length << " goes unreported";
-        }
-        for (unsigned o = 0; o < mesh->getObjectSize(); ++o)
-            for (unsigned t = 0; t < mesh->getObject(o).getFaceTriangleSize(); ++t)
-                for (const MeshFacePoint& corner : mesh->getObject(o).getFaceTriangles()[t].points)
-                    if (corner.vertex) {
-                        EXPECT_TRUE(corner.vertex->x == 0 || corner.vertex->x == 1);
-                    }
+        ASSERT_NE(result.mesh, nullptr) << "cut at " << length << ": " << result.err;
+        EXPECT_NE(result.err.find("warning: chunk B000 at offset " + std::to_string(keyframerStart)), std::string::npos)
+            << result.err;
+        MeshObject& mesh = *result.mesh;
+        ASSERT_EQ(mesh.getObjectSize(), expected->getObjectSize());
+        ASSERT_EQ(mesh.getMaterialSize(), expected->getMaterialSize());
+        const MeshSubObject& sub = mesh.getObject(0);
+        ASSERT_EQ(sub.getFaceTriangleSize(), 1u);
+        EXPECT_EQ(sub.getFaceTriangles()[0].material, &mesh.getMaterial(0));
+        EXPECT_TRUE(*sub.getFaceTriangles()[0].points[1].vertex == tarnix::Vector(1, 0, 0));
+        EXPECT_EQ(sub.getFaceTriangles()[0].points[2].texCoord->v, 1.0f);
     }
 }

@@ -72,16 +72,16 @@ std::vector<std::int16_t> musicFor(const std::vector<std::int16_t>& track, unsig
 
 }  // namespace
 
-unsigned frameTime(unsigned startMs, unsigned fps, unsigned long k) {
-    return startMs + static_cast<unsigned>(static_cast<unsigned long long>(k) * 1000 / fps);
+std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k) {
+    return startMs + static_cast<std::uint64_t>(k) * 1000 / fps;
 }
 
 void skipFramesBefore(unsigned startMs, unsigned fps) {
     for (unsigned long k = 0;; ++k) {
-        const unsigned t = frameTime(0, fps, k);
+        const std::uint64_t t = frameTime(0, fps, k);
         if (t >= startMs)
             break;
-        skipFrame(t);
+        skipFrame(static_cast<unsigned>(t));
     }
 }
 
@@ -120,9 +120,10 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
     unsigned long count = 0;
     bool written = true;
     for (;; ++count) {
-        const unsigned t = frameTime(options.startMs, options.framesPerSecond, count);
-        if (t > options.untilMs || t < options.startMs)
+        const std::uint64_t time = frameTime(options.startMs, options.framesPerSecond, count);
+        if (time > options.untilMs)
             break;
+        const auto t = static_cast<unsigned>(time);
         clock.now = t;
         tarnix::timer.setTime(t);
         draw();

@@ -18,8 +18,9 @@ public:
     void delay(unsigned) override {}
 };
 
-// The demo time of frame k at `fps` frames a second from `startMs`.
-unsigned frameTime(unsigned startMs, unsigned fps, unsigned long k);
+// The demo time of frame k at `fps` frames a second from `startMs`, ms;
+// 64 bits, so that it never wraps back below a 32-bit start or end time.
+std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k);
 
 // Passes over the frames at `fps` before `startMs` (skipFrame), so that the
 // demo continues from there as if they had been drawn.

@@ -47,7 +47,8 @@ extern const char* const banner;
 // one failed. The demo's own switches take effect when no tool switch is given:
 //   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS
 // Each takes the argument that follows it unless that begins with '-' (N from
-// 1 to 1000); a missing or malformed value is reported in demo.error.
+// 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
+// out-of-range value is reported in demo.error.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")

@@ -61,9 +61,10 @@ int main(int argc, char** argv) {
 
     std::map<Section, std::vector<double>> times;
     for (unsigned long k = 0;; ++k) {
-        const unsigned t = frameTime(0, framesPerSecond, k);
-        if (t > lastTime)
+        const std::uint64_t time = frameTime(0, framesPerSecond, k);
+        if (time > lastTime)
             break;
+        const auto t = static_cast<unsigned>(time);
         clock.now = t;
         tarnix::timer.setTime(t);
         if (k % measureEvery != 0 || t < from || t > to) {

@@ -158,7 +158,10 @@ TEST(CommandLine, ADemoSwitchWithoutAUsableValueIsReportedAndLeavesSwitchesAlone
     };
     EXPECT_EQ(errorOf({"tarnix", "--fps", "0"}).first, "--fps takes a whole number from 1 to 1000, not \"0\"");
     EXPECT_EQ(errorOf({"tarnix", "--until", "12x"}).first,
-              "--until takes a whole number from 0 to 4294967295, not \"12x\"");
+              "--until takes a whole number from 0 to 36000000, not \"12x\"");
+    EXPECT_EQ(errorOf({"tarnix", "--start", "36000000"}).first, "");
+    EXPECT_EQ(errorOf({"tarnix", "--start", "36000001"}).first,
+              "--start takes a whole number from 0 to 36000000, not \"36000001\"");
     EXPECT_EQ(errorOf({"tarnix", "--start"}).first, "--start needs a value");
     const auto swallowed = errorOf({"tarnix", "--capture", "--hexdumpDataPack"});
     EXPECT_EQ(swallowed.first, "--capture needs a value");

@@ -213,7 +213,11 @@ TEST_F(ProgramTest, TheDemosSwitchesLeaveToolModeAsItWas) {
 
 TEST_F(ProgramTest, AnUnusableDemoSwitchEndsWithOneLineBeforeAnyWindow) {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--fps", "0"}, {"--capture"}, {"--capture", "x", "--start", "9", "--until", "5"}}) {
+         {std::vector<std::string>{"--fps", "0"},
+          {"--capture"},
+          {"--capture", "x", "--start", "9", "--until", "5"},
+          {"--start", "4294967295", "--fps", "1"},  // once wrapped the frame times and never began
+          {"--capture", "x", "--until", "36000001"}}) {
         const ProcessResult result = runHeadless(arguments);
         EXPECT_EQ(result.exitStatus, 2) << arguments[0];
         EXPECT_EQ(lineCount(result.err), 1) << result.err;

@@ -64,14 +64,16 @@ public:
     std::string getDataPath(const char* name) const;
     std::string getShaderPath(const char* name) const;
     std::string getFullPath(const char* name) const;
-    // The first loaded pack entry named exactly `name`, or null; valid for the
-    // engine's life.
+    // The first loaded pack entry named exactly `name`, or null; valid until
+    // forgetDataFiles() (a stream opened on it copies the record and shares
+    // its bytes, so streams stay valid beyond that).
     DataFile* getDataPackDataFile(const char* name);
     unsigned getFileListSize() const;
     // The i-th registered name; "" at or past the end.
     std::string getDataFile(unsigned i) const;
     // Empties the registry and releases every loaded pack, for tools and tests
-    // that start over. Every pack entry handed out becomes invalid.
+    // that start over. Every entry record handed out becomes invalid; streams
+    // opened on entries keep their bytes.
     void forgetDataFiles();
 
 private:

@@ -5,9 +5,12 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <set>
 
 using tarnix::DataFile;
@@ -21,6 +24,8 @@ const unsigned char fileTag = 0xFC;
 
 // Smallest entry: an empty name (its zero byte) and the 4-byte size.
 const unsigned minimumEntryBytes = 5;
+// Records reserved ahead of reading them, at most.
+const std::uint32_t reserveLimit = 4096;
 
 unsigned remainingBytes(const FileIO& stream) { return stream.getLength() - stream.getPosition(); }
 
@@ -53,6 +58,17 @@ DataFile* DataPack::getDataFile(const char* name) {
 // ---- Reading ----
 
 int DataPack::readPack() {
+    // The records of a pack of many tiny entries are the one allocation left
+    // that could fail; the bytes themselves were loaded without throwing.
+    try {
+        return readChunks();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tarnix: %s: not enough memory for the entries of the data pack\n", filename.c_str());
+        return -1;
+    }
+}
+
+int DataPack::readChunks() {
     FileIO pack;
     if (!pack.open(filename, std::ios::in | std::ios::binary))
         return -1;
@@ -77,12 +93,17 @@ int DataPack::readPack() {
 // Every count and size is checked against the bytes left before it is used,
 // so a truncated or hostile pack can neither read past its buffer nor make the
 // reader allocate more than the file holds. Entries read completely are kept.
+// Their bytes are not copied: each entry points into the buffer the pack was
+// read into, which lives as long as an entry (or a stream opened on one) does.
 bool DataPack::readFileChunk(FileIO& pack) {
     if (remainingBytes(pack) < 4)
         return false;
     const std::uint32_t count = pack.readUInt32();
+    const std::shared_ptr<unsigned char[]> bytes = pack.shareContent();
     dataFiles.clear();
-    dataFiles.reserve(std::min<std::uint32_t>(count, remainingBytes(pack) / minimumEntryBytes));
+    // The count is only a hint: a lying one reserves no more than a few
+    // records, and the list grows with the entries actually there.
+    dataFiles.reserve(std::min<std::uint32_t>({count, remainingBytes(pack) / minimumEntryBytes, reserveLimit}));
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* rest = pack.readFile() + pack.getPosition();
         if (remainingBytes(pack) == 0 || !std::memchr(rest, '\0', remainingBytes(pack)))
@@ -95,8 +116,8 @@ bool DataPack::readFileChunk(FileIO& pack) {
         if (size > remainingBytes(pack))
             return false;
         if (size > 0) {
-            entry.data.reset(new unsigned char[size]);
-            pack.read(reinterpret_cast<char*>(entry.data.get()), size);
+            entry.data = std::shared_ptr<unsigned char[]>(bytes, bytes.get() + pack.getPosition());
+            pack.readSeek(pack.getPosition() + size);
         }
         entry.size = size;
         dataFiles.push_back(std::move(entry));
@@ -228,7 +249,14 @@ public:
     }
     ~HexDumpWriter() { flush(); }
 
+    // Text longer than the buffer (a heading naming a very long path) goes
+    // out directly.
     void text(const char* characters, std::size_t count) {
+        if (count > capacity) {
+            flush();
+            std::fwrite(characters, 1, count, stdout);
+            return;
+        }
         reserve(count);
         std::memcpy(buffer + used, characters, count);
         used += count;

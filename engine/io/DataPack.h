@@ -39,8 +39,9 @@ public:
 
     // Registers the files of the directory and writes them as the pack file
     // `filename` (under data/ when that directory exists). The registry starts
-    // over first, so every pack entry handed out before becomes invalid: this is
-    // a tool's operation, not one for a running demo. Prints its progress
+    // over first, so every entry record handed out before becomes invalid
+    // (streams opened on pack entries keep their bytes): this is a tool's
+    // operation, not one for a running demo. Prints its progress
     // on standard output. The pack is written to a temporary file beside it and
     // renamed into place when complete, so a failure leaves the previous pack
     // as it was. Returns 1, or -1 after one line on standard error.
@@ -48,6 +49,11 @@ public:
     // Reads the pack file into memory. Returns 1, or -1 when the file does not
     // open, is not a pack, has an unknown chunk, or ends inside a chunk; the
     // entries read completely before the failure are kept.
+    //
+    // Memory: the file's n bytes once (every entry points into them), plus one
+    // record per entry: a record is at least 5 bytes of the file and about
+    // 100 bytes of memory (list growth included), so at most about 21 n in
+    // all, and n plus a little for any pack of real files.
     int readPack();
     // Prints the pack file as hex on standard output, 16 bytes to a line in
     // groups of four, each line labelled with its number. False (after a line
@@ -63,6 +69,7 @@ public:
     static int decompress(std::FILE* source, std::FILE* destination);
 
 private:
+    int readChunks();
     bool readFileChunk(tarnix::FileIO& pack);
     bool writeEntries(tarnix::FileIO& pack, const std::vector<std::string>& names);
 

@@ -16,8 +16,6 @@ namespace tarnix {
 
 namespace {
 
-const DataFile noContent;
-
 // Opens a regular file only: a directory, pipe or device is refused before it
 // can be read as garbage or block the engine. Returns a stdio stream or null.
 std::FILE* openRegularFile(const std::string& path, std::ios::openmode mode) {
@@ -66,12 +64,13 @@ bool readWholeFile(std::FILE* stream, const std::string& name, DataFile& content
     content.name = name;
     if (size == 0)
         return true;
-    content.data.reset(new (std::nothrow) unsigned char[size]);
-    if (!content.data) {
+    unsigned char* bytes = new (std::nothrow) unsigned char[size];
+    if (!bytes) {
         std::fprintf(stderr, "tarnix: %s: not enough memory to load %u bytes\n", name.c_str(), size);
         return false;
     }
-    if (std::fread(content.data.get(), 1, size, stream) != size) {
+    content.data.reset(bytes);
+    if (std::fread(bytes, 1, size, stream) != size) {
         content.data.reset();
         return false;
     }
@@ -116,8 +115,8 @@ FileIO::~FileIO() {
 bool FileIO::open(const std::string& name, std::ios::openmode mode) {
     close();
     releaseContent();
-    if (DataFile* entry = init.getDataPackDataFile(name.c_str())) {
-        file = entry;
+    if (const DataFile* entry = init.getDataPackDataFile(name.c_str())) {
+        content = *entry;
         fromPack = true;
         isOpen = true;
         return true;
@@ -132,15 +131,14 @@ bool FileIO::openPath(const std::string& path, std::ios::openmode mode) {
     releaseContent();
     fromPack = false;
     writeFailed = false;
-    file = new DataFile;
     stream = openRegularFile(path, mode);
     isOpen = stream != nullptr;
     writable = isOpen && (mode & std::ios::out);
-    if (isOpen && (mode & std::ios::in) && !readWholeFile(stream, path, *file)) {
+    if (isOpen && (mode & std::ios::in) && !readWholeFile(stream, path, content)) {
         std::fclose(stream);
         stream = nullptr;
         isOpen = false;
-        *file = DataFile();
+        content = DataFile();
     }
     return isOpen;
 }
@@ -195,11 +193,7 @@ bool FileIO::close() {
     return !writeFailed;
 }
 
-void FileIO::releaseContent() {
-    if (!fromPack)
-        delete file;
-    file = nullptr;
-}
+void FileIO::releaseContent() { content = DataFile(); }
 
 bool FileIO::operator==(bool b) const { return b == isOpen; }
 
@@ -216,7 +210,7 @@ bool FileIO::readBytes(unsigned char* destination, unsigned count) {
     if (position > size || count > size - position)
         return false;
     if (count > 0)
-        std::memcpy(destination, file->data.get() + position, count);
+        std::memcpy(destination, content.data.get() + position, count);
     position += count;
     return true;
 }
@@ -277,7 +271,7 @@ std::string FileIO::readCStr() {
     std::string text;
     const std::uint32_t size = getLength();
     while (position < size) {
-        const char c = static_cast<char>(file->data[position++]);
+        const char c = static_cast<char>(content.data[position++]);
         if (c == '\0')
             break;
         text += c;
@@ -285,7 +279,9 @@ std::string FileIO::readCStr() {
     return text;
 }
 
-const unsigned char* FileIO::readFile() const { return file ? file->data.get() : nullptr; }
+const unsigned char* FileIO::readFile() const { return content.data.get(); }
+
+std::shared_ptr<unsigned char[]> FileIO::shareContent() const { return content.data; }
 
 void FileIO::readSkip(int n) {
     const std::int64_t moved = static_cast<std::int64_t>(position) + n;
@@ -297,7 +293,7 @@ void FileIO::readSkip(int n) {
 
 void FileIO::readSeek(unsigned offset) { position = std::min(offset, getLength()); }
 
-unsigned FileIO::getLength() const { return file ? file->size : noContent.size; }
+unsigned FileIO::getLength() const { return content.size; }
 
 unsigned FileIO::getPosition() const { return position; }
 

@@ -11,10 +11,12 @@
 namespace tarnix {
 
 // One named block of bytes: the content of a file read whole, or one entry of
-// a data pack.
+// a data pack. The bytes are shared: a pack's entries point into the one
+// buffer the pack was read into, and a stream opened on an entry holds that
+// buffer too, so the bytes outlive the pack that handed them out.
 struct DataFile {
     std::string name;                      // the name it was opened or packed under
-    std::unique_ptr<unsigned char[]> data; // `size` bytes; null when empty
+    std::shared_ptr<unsigned char[]> data; // `size` bytes; null when empty
     std::uint32_t size = 0;                // bytes
 };
 
@@ -84,9 +86,13 @@ public:
     // Characters up to and including a zero byte (the zero is not returned), or
     // up to the end of the content when no zero byte follows.
     std::string readCStr();
-    // The whole content, valid until close() (disk) or for the pack's life;
-    // null when empty. The position is not moved.
+    // The whole content, valid until close() (disk) or until the stream is
+    // opened again or destroyed (pack entry); null when empty. The position is
+    // not moved.
     const unsigned char* readFile() const;
+    // The content's bytes, kept alive for as long as the result is held (the
+    // data pack keeps its entries in the buffer it read).
+    std::shared_ptr<unsigned char[]> shareContent() const;
     // Moves the position by n bytes, kept within 0 .. getLength().
     void readSkip(int n);
     // Moves the position to `offset` bytes from the start, at most getLength().
@@ -128,9 +134,11 @@ private:
     // Small typed writes gather here and reach the disk file in large blocks.
     std::unique_ptr<unsigned char[]> pending;
     std::size_t pendingBytes = 0;
-    std::uint32_t position = 0;   // read position in `file`, bytes
+    std::uint32_t position = 0;   // read position in `content`, bytes
     std::string replacedPath;     // the file openReplacement() will replace, "" when none
-    DataFile* file = nullptr;     // content being read; owned unless fromPack
+    // What is read: a disk file read whole, or a copy of a pack entry's record
+    // sharing the pack's bytes.
+    DataFile content;
 };
 
 }  // namespace tarnix

@@ -40,6 +40,8 @@ MeshObject* MeshManager::getMeshObject(unsigned i) {
 }
 
 MeshObject* MeshManager::getMeshObject(const char* name) {
+    if (!name)
+        return nullptr;
     for (const std::unique_ptr<MeshObject>& mesh : meshes)
         if (mesh && mesh->getName() == name)
             return mesh.get();

@@ -24,7 +24,8 @@ public:
     void loadMeshObject(const std::string& name);
     // The i-th entry (may be null); i must be below getMeshCount().
     MeshObject* getMeshObject(unsigned i);
-    // The first mesh whose stored name is exactly `name`, or null.
+    // The first mesh whose stored name is exactly `name`, or null (also for a
+    // null name).
     MeshObject* getMeshObject(const char* name);
     unsigned getMeshCount() const;
 

@@ -5,7 +5,6 @@
 #include "engine/media/Image.h"
 #include "engine/media/Shader.h"
 
-#include <cassert>
 
 namespace tarnix {
 
@@ -27,16 +26,13 @@ void GraphicsLayer::addTexture(Texture* t) {
 }
 
 void GraphicsLayer::setTextureParam(float mode, unsigned unit) {
-    assert(unit < maximumTextures);
-    combineModes[unit] = mode;
+    if (unit < maximumTextures)
+        combineModes[unit] = mode;
 }
 
 void GraphicsLayer::setShader(Shader* s) { shader = s; }
 
-Texture* GraphicsLayer::getTexture(unsigned i) const {
-    assert(i < maximumTextures);
-    return textures[i];
-}
+Texture* GraphicsLayer::getTexture(unsigned i) const { return i < maximumTextures ? textures[i] : nullptr; }
 
 Shader* GraphicsLayer::getShader() const { return shader; }
 

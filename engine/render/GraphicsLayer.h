@@ -16,10 +16,11 @@ public:
 
     // A fifth texture is ignored.
     void addTexture(Texture* t);
-    // The RGB combine function of one unit (0..3), an OpenGL enum as a float.
+    // The RGB combine function of one unit (0..3), an OpenGL enum as a float;
+    // a unit past the last is ignored.
     void setTextureParam(float mode, unsigned unit);
     void setShader(Shader* s);
-    Texture* getTexture(unsigned i) const;   // i below 4
+    Texture* getTexture(unsigned i) const;   // null for i from 4 on
     Shader* getShader() const;
     unsigned getTextureCount() const;
 

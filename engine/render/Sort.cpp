@@ -64,6 +64,11 @@ void Radix::countKeys() {
 }
 
 void Radix::radixPass(const Entry* source, Entry* destination, unsigned pass) {
+    if (pass >= keyBytes) {
+        // Every byte past the key is zero: a stable pass on it keeps the order.
+        std::copy(source, source + count, destination);
+        return;
+    }
     if (pass < 3)
         setAscendingOffsets(pass);
     else

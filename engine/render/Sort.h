@@ -48,7 +48,8 @@ public:
     // One counting pass on key byte `pass` (0 least significant) of count
     // entries from source to destination; pass 3 orders the negative keys
     // first, descending. Uses the histogram row of the pass, which sort()
-    // counts beforehand.
+    // counts beforehand. A pass past the key's four bytes copies the entries
+    // unchanged, as a stable pass on a zero byte would.
     void radixPass(const Entry* source, Entry* destination, unsigned pass);
 
 private:
@@ -56,7 +57,8 @@ private:
     void setAscendingOffsets(unsigned pass);
     void setSignedOffsets();
 
-    std::uint32_t histogram[4][256] = {};  // byte counts, one row per key byte
+    static const unsigned keyBytes = 4;
+    std::uint32_t histogram[keyBytes][256] = {};  // byte counts, one row per key byte
     std::uint32_t offsets[256] = {};       // next output position of each byte value
     std::uint32_t steps[256] = {};         // +1, or -1 (modulo 2^32) for negative buckets
     std::vector<std::uint32_t> keys;       // key of particle i, read once per sort

@@ -27,6 +27,7 @@ namespace {
 
 const int moduleWidth = 5;        // view units
 const int modulesPerCharacter = 12;
+const int patternCount = 44;
 const int barcodeViewWidth = 1024;
 const int barcodeViewHeight = 768;
 const int textView = 320;         // the font's view is textView × textView units
@@ -49,6 +50,8 @@ int patternOf(char c) {
 }  // namespace
 
 void printChar(const int& x, const int& y, int pattern) {
+    if (pattern < 0 || pattern >= patternCount)
+        return;
     const int top = y + size_h;
     const char* modules = code39binary + modulesPerCharacter * pattern;
     glBegin(GL_QUADS);

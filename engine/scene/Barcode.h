@@ -13,7 +13,7 @@ extern const char* const code39binary;
 extern int size_h;
 
 // One pattern (0..43) with its lower-left corner at (x, y), in the current
-// colour and view.
+// colour and view; a pattern outside the table draws nothing.
 void printChar(const int& x, const int& y, int pattern);
 // The barcode of `text`, one character every 12 modules (60 units) from (x, y).
 // Characters outside the symbology (lower-case letters too) keep their place

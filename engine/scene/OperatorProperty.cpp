@@ -9,17 +9,17 @@ namespace tarnix {
 OperatorProperty::OperatorProperty(unsigned start, unsigned end) : EffectOperator(start, end) {}
 
 void OperatorProperty::setEnableSize(unsigned n) {
-    enableList.assign(n, 0);
+    enableList.resize(n);
     enableCount = std::min(enableCount, n);
 }
 
 void OperatorProperty::setDisableSize(unsigned n) {
-    disableList.assign(n, 0);
+    disableList.resize(n);
     disableCount = std::min(disableCount, n);
 }
 
 void OperatorProperty::setFunctionSize(unsigned n) {
-    functionList.assign(n, {0, 0});
+    functionList.resize(n);
     functionCount = std::min(functionCount, n);
 }
 

@@ -9,7 +9,8 @@ namespace tarnix {
 
 // An operator that switches OpenGL capabilities on (then others off) on every
 // frame of its window. Each list is given its size first and then filled;
-// entries beyond the size are ignored, and only filled entries act.
+// entries beyond the size are ignored, and only filled entries act. Setting a
+// size again keeps the entries that fit in it.
 class OperatorProperty : public EffectOperator {
 public:
     OperatorProperty(unsigned start, unsigned end);

@@ -21,9 +21,11 @@ unsigned Player::getLength() const { return length; }
 
 bool Player::isFinished() const { return finished; }
 
+// By index, with the size read again after every scene: an operator's init
+// may add scenes to the player.
 void Player::initPlayer() {
-    for (const std::unique_ptr<Scene>& scene : scenes)
-        if (scene)
+    for (std::size_t i = 0; i < scenes.size(); ++i)
+        if (Scene* scene = scenes[i].get())
             scene->initScene();
 }
 

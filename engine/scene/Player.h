@@ -21,7 +21,8 @@ public:
     // True once the clock has passed the length; never cleared.
     bool isFinished() const;
 
-    // initScene() on every scene, in order; once only.
+    // initScene() on every scene, in order, scenes added meanwhile included;
+    // null entries are passed over. Once only.
     void initPlayer();
     // Renders, in order, every scene whose window holds the clock's time;
     // after the length nothing, and the player is finished.

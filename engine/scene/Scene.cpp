@@ -19,8 +19,14 @@ unsigned Scene::getStartTime() const { return startTime; }
 
 unsigned Scene::getEndTime() const { return endTime; }
 
+// By index, with the size read again after every init: an operator's init
+// may add operators (which are then made absolute and initialised in turn),
+// and a reallocation must not pull the list out from under the walk.
 void Scene::initScene() {
-    for (const std::unique_ptr<EffectOperator>& effect : effectOperators) {
+    for (std::size_t i = 0; i < effectOperators.size(); ++i) {
+        EffectOperator* effect = effectOperators[i].get();
+        if (!effect)
+            continue;
         effect->setTime(startTime + effect->getStartTime(), startTime + effect->getEndTime());
         effect->init();
     }

@@ -23,7 +23,8 @@ public:
     unsigned getEndTime() const;
 
     // Makes every operator window absolute (adding the scene's start) and
-    // initialises the operators in order. Once only: a second call shifts the
+    // initialises the operators in order, operators added by an init included;
+    // null entries are passed over. Once only: a second call shifts the
     // windows again.
     void initScene();
     // Renders, in order, the operators whose window holds `time`; nothing

@@ -150,6 +150,36 @@ TEST_F(DataPackTest, HexDumpLabelsEachLineWithItsNumber) {
 
 TEST_F(DataPackTest, HexDumpWithoutAPackPrintsTheHeadingAndFails) {
     EXPECT_EQ(capturedStdout([&] { EXPECT_FALSE(pack.hexdumpPack()); }), "Hexdump of datafile.dat\n0x0000 : \n");
+    // A heading longer than the dump's buffer goes out whole.
+    const std::string longName(100000, 'n');
+    DataPack unnamed("data/", longName.c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(capturedStdout([&] { EXPECT_FALSE(unnamed.hexdumpPack()); }),
+              "Hexdump of " + longName + "\n0x0000 : \n");
+    testing::internal::GetCapturedStderr();
+}
+
+// Entries point into the one buffer the pack was read into (reading a pack
+// needs its own size, not twice it), and a stream opened on an entry keeps
+// those bytes when a new pack is made and the registry lets the old one go.
+TEST_F(DataPackTest, EntriesShareThePacksBytesAndOutliveRepacking) {
+    writeFile("data/datafile.dat", packBytes({{"a.txt", "first"}, {"b.txt", "second"}}));
+    ASSERT_EQ(pack.readPack(), 1);
+    const unsigned char* a = pack.getDataFile(0u)->data.get();
+    EXPECT_EQ(pack.getDataFile(1u)->data.get(), a + 5 + 6 + 4);  // past "first", "b.txt\0" and the size
+
+    ASSERT_TRUE(tarnix::init.readDirectoryContent("data/"));
+    tarnix::FileIO stream;
+    ASSERT_TRUE(stream.open("b.txt", std::ios::in | std::ios::binary));
+    ASSERT_TRUE(stream.isFromPack());
+    writeFile("data/b.txt", "rewritten");
+    capturedStdout([&] { ASSERT_EQ(pack.createPack(), 1); });
+    ASSERT_EQ(stream.getLength(), 6u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.readFile()), 6), "second");
+    char letter = 0;
+    stream.readSeek(5);
+    stream.read(&letter, 1);
+    EXPECT_EQ(letter, 'd');
 }
 
 TEST_F(DataPackTest, RepackingStoresEachNameOnceWithTheNewestBytes) {

@@ -1,6 +1,7 @@
 #include "engine/mesh/MeshObject.h"
 
 #include "engine/core/Init.h"
+#include "engine/mesh/MeshManager.h"
 #include "support/StudioBytes.h"
 #include "support/TemporaryDirectory.h"
 
@@ -153,6 +154,24 @@ TEST_F(MeshObjectTest, AMissingFileLeavesTheMeshAsItWas) {
     EXPECT_FALSE(mesh.readFile("absent.dvm"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(mesh.getName(), "kept");
+}
+
+TEST_F(MeshObjectTest, TheManagerKeepsFailedLoadsInPlaceAndFindsMeshesByName) {
+    writeFile("data/cube.dvm", cubeFile);
+    writeFile("data/cut.3ds", studioFile(namedObject("o", pointArray({0, 0, 0}))).substr(0, 30));
+    tarnix::MeshManager manager;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    manager.loadMeshObject("cut.3ds");
+    manager.loadMeshObject("cube.dvm");
+    const std::string err = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err.rfind("tarnix: cut.3ds: ", 0), 0u) << err;
+    ASSERT_EQ(manager.getMeshCount(), 2u);
+    EXPECT_EQ(manager.getMeshObject(0u), nullptr);
+    EXPECT_EQ(manager.getMeshObject("cube"), manager.getMeshObject(1u));
+    EXPECT_EQ(manager.getMeshObject("cut.3ds"), nullptr);
+    EXPECT_EQ(manager.getMeshObject(static_cast<const char*>(nullptr)), nullptr);
 }
 
 TEST_F(MeshObjectTest, DamagedFilesAreRejectedAndTheMeshKept) {

@@ -129,6 +129,9 @@ TEST_F(FontTest, OneTextureBindsPlainlyAndTwoUseCombineOnTheUnits) {
     tarnix::GraphicsLayer pair;
     pair.addTexture(&first);
     pair.addTexture(&second);
+    pair.setTextureParam(static_cast<float>(GL_MODULATE), 4);  // no such unit: ignored
+    pair.setTextureParam(static_cast<float>(GL_MODULATE), 1000000);
+    EXPECT_EQ(pair.getTexture(4), nullptr);
     pair.bindGraphicsLayer();
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &value);
     EXPECT_EQ(value, GL_TEXTURE1_ARB);

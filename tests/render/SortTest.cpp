@@ -66,6 +66,14 @@ TEST(RadixSort, OrdersByValueNegativesFirst) {
     EXPECT_EQ(ranksOf(radix), std::vector<int>({0, 1, 2, 3}));  // identity before the first sort
     radix.sort();
     EXPECT_EQ(ranksOf(radix), std::vector<int>({1, 3, 2, 0}));
+
+    // A pass on a byte past the 4-byte key is a pass on zeros: order kept.
+    const Radix::Entry source[4] = {4, 3, 2, 1};
+    for (unsigned pass : {4u, 200u}) {
+        Radix::Entry destination[4] = {};
+        radix.radixPass(source, destination, pass);
+        EXPECT_TRUE(std::equal(source, source + 4, destination)) << "pass " << pass;
+    }
 }
 
 TEST(RadixSort, NegativeZeroComesBeforePositiveZero) {

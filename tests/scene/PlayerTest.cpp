@@ -105,30 +105,51 @@ TEST_F(PlayerTest, InitialisingTwiceShiftsTheWindowsAgain) {
     EXPECT_EQ(scene->getEffectOperator(0)->getEndTime(), 13000u);
 }
 
-TEST_F(PlayerTest, AnOperatorMayAddOperatorsWhileRendering) {
+// An init or a render that adds operators (enough to move the list's storage)
+// or scenes, and null entries in either list, are walked safely: what is added
+// during the init walk is initialised too, what is added while rendering
+// renders in the same pass.
+TEST_F(PlayerTest, OperatorsMayAddOperatorsAndScenesWhileInitialisingOrRendering) {
     class Spawner : public tarnix::EffectOperator {
     public:
-        Spawner(tarnix::Scene& owner, std::vector<std::string>& record)
-            : EffectOperator(0, 1000), scene(owner), log(record) {}
-        void init() override {}
+        Spawner(tarnix::Player& player, tarnix::Scene& owner, std::vector<std::string>& record)
+            : EffectOperator(0, 1000), player(player), scene(owner), log(record) {}
+        void init() override {
+            for (int i = 0; i < 20; ++i)
+                scene.addEffectOperator(new Recorder("early", 0, 1000, log));
+            auto* late = new tarnix::Scene(2000, 3000);
+            late->addEffectOperator(new Recorder("late", 0, 10, log));
+            player.addScene(late);
+        }
         void render(const unsigned int&) override {
             log.push_back("spawn");
-            if (scene.getEffectOperatorSize() < 50)  // enough to move the list's storage
+            if (scene.getEffectOperatorSize() < 60)
                 for (int i = 0; i < 20; ++i)
                     scene.addEffectOperator(new Recorder("child", 0, 1000, log));
         }
 
     private:
+        tarnix::Player& player;
         tarnix::Scene& scene;
         std::vector<std::string>& log;
     };
-    tarnix::Player player(1000);
-    auto* scene = new tarnix::Scene(0, 1000);
-    scene->addEffectOperator(new Spawner(*scene, log));
+    tarnix::Player player(5000);
+    auto* scene = new tarnix::Scene(100, 1100);
+    scene->addEffectOperator(nullptr);
+    scene->addEffectOperator(new Spawner(player, *scene, log));
+    player.addScene(nullptr);
     player.addScene(scene);
-    playAt(player, 500);
-    EXPECT_EQ(log.size(), 21u);
-    EXPECT_EQ(log[1], "child@500:0.50");
+    player.initPlayer();
+    ASSERT_EQ(log.size(), 21u);
+    EXPECT_EQ(log[0], "init early");
+    EXPECT_EQ(log[20], "init late");
+    EXPECT_EQ(scene->getEffectOperator(21)->getStartTime(), 100u);  // made absolute like the rest
+    EXPECT_EQ(player.getScene(2)->getEffectOperator(0)->getEndTime(), 2010u);
+    log.clear();
+    playAt(player, 600);
+    EXPECT_EQ(log.size(), 41u);  // the spawner, the 20 early ones, the 20 spawned in this pass
+    EXPECT_EQ(log[1], "early@600:0.50");
+    EXPECT_EQ(log[21], "child@600:0.60");  // added after the init walk: its window stays relative
 }
 
 TEST(EffectOperator, PositionsBeforeAndOnAOneInstantWindow) {

@@ -144,6 +144,15 @@ TEST_F(SceneDrawingTest, CharactersFollowEverySixtyUnitsAndUnknownOnesLeaveAGap)
     EXPECT_EQ(decodeCode39(elementWidths(0, 50, 60)), 'A');
     EXPECT_EQ(elementWidths(60, 50, 60), std::vector<int>({0}));  // nothing but space
     EXPECT_EQ(decodeCode39(elementWidths(120, 50, 60)), 'A');
+
+    // A pattern number outside the table draws nothing (and reads nothing past it).
+    glClear(GL_COLOR_BUFFER_BIT);
+    tarnix::perspective2D(1024, 768);
+    for (int pattern : {-1, 44, 1000})
+        printChar(0, 0, pattern);
+    tarnix::perspective3D();
+    glFinish();
+    EXPECT_EQ(elementWidths(0, 50, 60), std::vector<int>({0}));
 }
 
 TEST_F(SceneDrawingTest, TheTextSitsOnItsStripAQuarterIn) {
@@ -194,6 +203,27 @@ TEST_F(SceneDrawingTest, AnOperatorPropertyEnablesThenDisablesOnEachFrame) {
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FLOAT_EQ(property.getLastTimePosition(), 0.5f);
     EXPECT_EQ(property.getFunctions().size(), 1u);
+
+    // Sized again: the entries that fit stay and still act.
+    property.setEnableSize(4);
+    property.enable(GL_CULL_FACE);
+    property.setFunctionSize(3);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    property.render(60);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));  // no glEnable(0)
+    ASSERT_EQ(property.getFunctions().size(), 1u);
+    EXPECT_EQ(property.getFunctions()[0].first, static_cast<unsigned>(GL_SRC_ALPHA));
+    property.setEnableSize(1);
+    glDisable(GL_TEXTURE_2D);
+    property.render(60);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 namespace tarnix {
 
@@ -17,7 +18,40 @@ Image image;
 
 namespace {
 
-const png_uint_32 largestSide = 4096;  // pixels; bounds what a hostile header can make libpng allocate
+// The most pixels a picture may have, checked against its header before
+// libpng allocates anything: 64 Mpixel, 256 MiB as RGBA words. The sides are
+// free within that; GLU scales a texture to what the driver takes.
+const std::uint64_t largestPixelCount = std::uint64_t(64) << 20;
+const png_uint_32 largestSide = 0x7FFFFFFF;  // the format's own limit
+
+// Deflate stores at most 1032 bytes in one (a run of 258 in two bits), so a
+// file of n bytes cannot hold more than 1032 n bytes of picture rows.
+const std::uint64_t deflateLargestRatio = 1032;
+
+// What a PNG's header claims, read before libpng sees the file: the 8-byte
+// signature, then the header chunk with width and height (big-endian) at
+// bytes 16..23, bit depth and colour type at 24 and 25.
+struct ClaimedPicture {
+    std::uint64_t width = 0, height = 0;
+    std::uint64_t rowBytes = 0;  // one row as compressed: a filter byte and the samples
+};
+
+// False when the file does not begin like a PNG; libpng then says what is wrong.
+bool claimedPicture(const FileIO& stream, ClaimedPicture& claim) {
+    const unsigned char* bytes = stream.readFile();
+    if (stream.getLength() < 26 || std::memcmp(bytes + 12, "IHDR", 4) != 0)
+        return false;
+    auto bigEndian = [bytes](int at) {
+        return std::uint64_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+    };
+    static const unsigned samplesOfColourType[7] = {1, 0, 3, 1, 2, 0, 4};
+    const unsigned bitDepth = bytes[24];
+    const unsigned samples = bytes[25] < 7 ? samplesOfColourType[bytes[25]] : 0;
+    claim.width = bigEndian(16);
+    claim.height = bigEndian(20);
+    claim.rowBytes = 1 + (claim.width * samples * bitDepth + 7) / 8;
+    return true;
+}
 
 // Where libpng pulls its bytes from, and what went wrong if it gave up.
 struct PngSource {
@@ -91,6 +125,25 @@ ImageData* Image::loadPNG(const char* name) {
         std::fprintf(stderr, "tarnix: %s: cannot open the picture\n", name);
         return nullptr;
     }
+    // libpng allocates every row once it has read the header, so a claim is
+    // checked first: against the limit, and against what the file can hold.
+    ClaimedPicture claim;
+    if (claimedPicture(stream, claim)) {
+        if (claim.width * claim.height > largestPixelCount) {
+            std::fprintf(stderr,
+                         "tarnix: %s: the picture claims %llu × %llu pixels; at most %llu (64 Mpixel) are accepted\n",
+                         name, static_cast<unsigned long long>(claim.width),
+                         static_cast<unsigned long long>(claim.height),
+                         static_cast<unsigned long long>(largestPixelCount));
+            return nullptr;
+        }
+        if (claim.height * claim.rowBytes > deflateLargestRatio * stream.getLength()) {
+            std::fprintf(stderr, "tarnix: %s: damaged picture: its %u bytes cannot hold the %llu × %llu pixels it claims\n",
+                         name, stream.getLength(), static_cast<unsigned long long>(claim.width),
+                         static_cast<unsigned long long>(claim.height));
+            return nullptr;
+        }
+    }
     PngSource source;
     source.stream = &stream;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, recordError, ignoreWarning);
@@ -146,10 +199,14 @@ void Image::createTexture(ImageData* picture) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    // GLU rescales sides that are not powers of two. The minification filter
-    // stays linear, so the smaller levels exist without being sampled.
-    gluBuild2DMipmaps(GL_TEXTURE_2D, picture->channels, picture->width, picture->height, GL_RGBA, GL_UNSIGNED_BYTE,
-                      picture->pixels.data());
+    // GLU rescales sides that are not powers of two, or larger than the
+    // driver takes. The minification filter stays linear, so the smaller
+    // levels exist without being sampled.
+    const GLint failure = gluBuild2DMipmaps(GL_TEXTURE_2D, picture->channels, picture->width, picture->height, GL_RGBA,
+                                            GL_UNSIGNED_BYTE, picture->pixels.data());
+    if (failure != 0)
+        std::fprintf(stderr, "tarnix: %s: the texture could not be made: %s\n", picture->name.c_str(),
+                     reinterpret_cast<const char*>(gluErrorString(static_cast<GLenum>(failure))));
     texture->name = picture->name;
     texture->width = picture->width;
     texture->height = picture->height;

@@ -41,9 +41,15 @@ public:
     // list, or none (after one line on standard error) when it fails.
     void loadImage(const char* name);
     // Decodes a PNG data file (8 or 16 bits per channel, RGB or RGBA, up to
-    // 4096 × 4096). Null, after one line on standard error, when the file does
-    // not open, is damaged, or is a palette or greyscale picture. The caller
-    // owns the result.
+    // 64 Mpixel of any shape). Null, after one line on standard error, when
+    // the file does not open, is damaged, claims more pixels than that, or is
+    // a palette or greyscale picture. The caller owns the result.
+    //
+    // Memory: the file's n bytes, then libpng's rows and the decoded words,
+    // each at most 4 bytes a pixel: at most 512 MiB for the largest picture
+    // accepted. A picture whose rows could not fit in n bytes even at
+    // deflate's best ratio (1032 : 1) is refused before that, so a file of n
+    // bytes makes at most about 2500 n bytes of picture, whichever is less.
     ImageData* loadPNG(const char* name);
     // Makes the texture of a decoded picture (linear filtering, repeat, the
     // whole mipmap chain) and appends it. The image is not owned.

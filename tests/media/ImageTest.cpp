@@ -149,17 +149,52 @@ TEST_F(ImageTest, DamagedAndTruncatedPicturesFailCleanly) {
     EXPECT_EQ(pictures.getImageCount(), 0u);
 }
 
-TEST_F(ImageTest, HugeDimensionsAreRefusedBeforeAnythingIsAllocated) {
-    std::string huge = pngBytes(1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
-    // Width and height are bytes 16..23, inside the header chunk whose type
-    // and data (bytes 12..28) its checksum (29..32) covers.
-    const unsigned char side[4] = {0x00, 0x01, 0x00, 0x00};  // 65536 pixels
-    std::memcpy(&huge[16], side, 4);
-    std::memcpy(&huge[20], side, 4);
-    const uLong checksum = crc32(0, reinterpret_cast<const Bytef*>(&huge[12]), 17);
-    for (int i = 0; i < 4; ++i)
-        huge[29 + i] = static_cast<char>((checksum >> (24 - 8 * i)) & 0xFF);
-    expectRejected("huge.png", huge, "damaged picture: Invalid IHDR data");
+// Any shape up to 64 Mpixel decodes, and GLU scales its texture to what the
+// driver takes; a header claiming more is refused, naming the limit and the
+// claim, before anything is allocated.
+TEST_F(ImageTest, PicturesUpTo64MpixelOfAnyShapeLoadAndLargerClaimsAreRefused) {
+    std::vector<std::uint16_t> stripe(5000 * 100 * 3);
+    for (std::size_t i = 0; i < stripe.size(); i += 3)
+        stripe[i + 2] = 255;  // blue
+    writeFile("data/wide.png", pngBytes(5000, 100, PNG_COLOR_TYPE_RGB, 8, stripe));
+    testing::internal::CaptureStderr();
+    pictures.loadImage("wide.png");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(pictures.getImageCount(), 1u);
+    const tarnix::Texture& wide = *pictures.getTexture(0);
+    EXPECT_EQ(wide.width, 5000);
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, wide.id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    std::vector<unsigned char> texels(static_cast<std::size_t>(width) * height * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(width & (width - 1), 0) << width;  // a power of two
+    EXPECT_GE(width, 4096);
+    EXPECT_EQ(height, 128);
+    EXPECT_EQ(texels[texels.size() / 2 + 2], 255);  // still blue after scaling
+    EXPECT_EQ(texels[texels.size() / 2], 0);
+
+    // Headers alone: the claim decides before any pixel data is looked at.
+    auto claiming = [](std::uint32_t w, std::uint32_t h) {
+        std::string bytes = pngBytes(1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
+        for (int i = 0; i < 4; ++i) {
+            bytes[16 + i] = static_cast<char>(w >> (24 - 8 * i));
+            bytes[20 + i] = static_cast<char>(h >> (24 - 8 * i));
+        }
+        const uLong checksum = crc32(0, reinterpret_cast<const Bytef*>(&bytes[12]), 17);
+        for (int i = 0; i < 4; ++i)
+            bytes[29 + i] = static_cast<char>((checksum >> (24 - 8 * i)) & 0xFF);
+        return bytes;
+    };
+    expectRejected("huge.png", claiming(65536, 65536),
+                   "the picture claims 65536 × 65536 pixels; at most 67108864 (64 Mpixel) are accepted");
+    expectRejected("over.png", claiming(8192, 8193), "claims 8192 × 8193 pixels");
+    expectRejected("line.png", claiming(0x7FFFFFFF, 1), "claims 2147483647 × 1 pixels");
+    // At the limit the claim passes, but a file of a few bytes cannot hold
+    // 256 MiB of rows even at deflate's best: refused before libpng allocates them.
+    expectRejected("limit.png", claiming(8192, 8192), "damaged picture: its 69 bytes cannot hold the 8192 × 8192 pixels");
 }
 
 TEST_F(ImageTest, RenderTargetsComeLastAndShiftTheIndices) {

@@ -25,6 +25,8 @@ bool sameCounts(MeshObject& a, MeshObject& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzsupport::enterScratchDirectory();
     fuzzsupport::writeInput("data/input.dvm", data, size);
+    // The file and its mesh (at most about 12 n), twice: the copy is read back.
+    fuzzsupport::AllocationBudget budget(size, 32, 1 << 20);
     MeshObject mesh;
     if (!mesh.readFile("input.dvm"))
         return 0;

@@ -2,12 +2,62 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+// ---- Counting every operator new ----
+//
+// The replaceable allocation functions, on malloc, keep a count of the bytes
+// in use and its peak. Sizes come from malloc_usable_size, so that a delete
+// without a size subtracts what its new added. Single-threaded, as the
+// harnesses are.
+
+namespace {
+
+std::size_t bytesInUse = 0;
+std::size_t peakBytesInUse = 0;
+
+void* countedAllocation(std::size_t size) {
+    void* block = std::malloc(size ? size : 1);
+    if (block) {
+        bytesInUse += malloc_usable_size(block);
+        if (bytesInUse > peakBytesInUse)
+            peakBytesInUse = bytesInUse;
+    }
+    return block;
+}
+
+void countedRelease(void* block) {
+    if (!block)
+        return;
+    bytesInUse -= malloc_usable_size(block);
+    std::free(block);
+}
+
+void* allocationOrThrow(std::size_t size) {
+    if (void* block = countedAllocation(size))
+        return block;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocationOrThrow(size); }
+void* operator new[](std::size_t size) { return allocationOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void operator delete(void* block) noexcept { countedRelease(block); }
+void operator delete[](void* block) noexcept { countedRelease(block); }
+void operator delete(void* block, std::size_t) noexcept { countedRelease(block); }
+void operator delete[](void* block, std::size_t) noexcept { countedRelease(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { countedRelease(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { countedRelease(block); }
 
 namespace fuzzsupport {
 
@@ -73,6 +123,21 @@ void clearDataDirectory() { removeFilesOf("data"); }
 void fail(const char* what) {
     std::fprintf(stderr, "tarnix fuzz: %s\n", what);
     std::abort();
+}
+
+AllocationBudget::AllocationBudget(std::size_t inputBytes, std::size_t bytesPerInputByte, std::size_t fixedBytes)
+    : limit(inputBytes * bytesPerInputByte + fixedBytes), baseline(bytesInUse) {
+    peakBytesInUse = bytesInUse;
+}
+
+AllocationBudget::~AllocationBudget() {
+    const std::size_t used = peakBytesInUse - baseline;
+    if (used <= limit)
+        return;
+    char what[160];
+    std::snprintf(what, sizeof what, "the input made the reader allocate %zu bytes at the peak, over its budget of %zu",
+                  used, limit);
+    fail(what);
 }
 
 }  // namespace fuzzsupport

@@ -23,4 +23,22 @@ void clearDataDirectory();
 // A failed check of a harness: ends the run the way libFuzzer reports a crash.
 [[noreturn]] void fail(const char* what);
 
+// The memory a reader may take for an input of n bytes: at most
+// bytesPerInputByte × n + fixedBytes more than was in use when the budget
+// began, at the peak, counted over every operator new while the budget lives
+// (the engine allocates through it; libpng's own mallocs are not counted).
+// Exceeding it fails the run when the budget ends: allocation out of
+// proportion to the input is a finding like a crash.
+class AllocationBudget {
+public:
+    AllocationBudget(std::size_t inputBytes, std::size_t bytesPerInputByte, std::size_t fixedBytes);
+    ~AllocationBudget();
+    AllocationBudget(const AllocationBudget&) = delete;
+    AllocationBudget& operator=(const AllocationBudget&) = delete;
+
+private:
+    std::size_t limit = 0;     // bytes above `baseline` allowed at the peak
+    std::size_t baseline = 0;  // bytes in use when the budget began
+};
+
 }  // namespace fuzzsupport

@@ -9,6 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzsupport::enterScratchDirectory();
     fuzzsupport::writeInput("data/datafile.dat", data, size);
+    // The file once, shared by its entries, and one record per entry (at most
+    // about 12 n for a pack of empty entries).
+    fuzzsupport::AllocationBudget budget(size, 16, 1 << 20);
     DataPack pack("data/", "datafile.dat");
     pack.readPack();
     std::size_t total = 0;

@@ -4,7 +4,9 @@
 #   scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]
 # (default 60 seconds, every target). With FUZZ_RUNS=N in the environment a
 # target also stops after N executions, whichever comes first. Each target grows its own working corpus
-# in build-fuzz/corpus/<target>, started from the seeds in fuzz/corpus; an input
+# in build-fuzz/corpus/<target>, started from the seeds in fuzz/corpus (and, for
+# the 3D Studio, DVM and pack readers, inputs of a mebibyte and more written by
+# make_large_fuzz_inputs, with inputs up to 1.5 MiB long); an input
 # that fails is kept as build-fuzz/crashes/<target>/crash-* (or leak-, timeout-,
 # oom-). Once its cause is fixed, copy it to fuzz/regressions/<target>/ where
 # the test build replays it. Prints executions, coverage and any failure per
@@ -21,10 +23,12 @@ install_missing $build_packages $fuzz_packages
 say "fuzz build (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)"
 fuzz_build="$repo/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz_build" -DTARNIX_FUZZ=ON -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON >/dev/null
-cmake --build "$fuzz_build" -j "$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
+cmake --build "$fuzz_build" -j "$jobs" --target make_large_fuzz_inputs $(printf 'fuzz_%s ' "${targets[@]}")
+"$fuzz_build/fuzz/make_large_fuzz_inputs" "$fuzz_build/large-inputs"
 
-# Limits: a second per input, 512 MB in all, 128 MB in one allocation. The
-# engine's own messages (one line per bad file) are silenced; libFuzzer's are not.
+# Limits: a second per input, 512 MB in all, 128 MB in one allocation, and the
+# harnesses' own budgets in proportion to each input. The engine's own messages
+# (one line per bad file) are silenced; libFuzzer's are not.
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 failed=()
 for target in "${targets[@]}"; do
@@ -32,10 +36,15 @@ for target in "${targets[@]}"; do
     crashes="$fuzz_build/crashes/$target"
     mkdir -p "$corpus" "$crashes"
     cp -n "$repo/fuzz/corpus/$target"/* "$corpus"/
+    length=()
+    if [ -d "$fuzz_build/large-inputs/$target" ]; then
+        cp -n "$fuzz_build/large-inputs/$target"/* "$corpus"/
+        length=(-max_len=1572864)
+    fi
     say "$target: $seconds s"
     log="$fuzz_build/$target.log"
     status=0
-    "$fuzz_build/fuzz/fuzz_$target" "$corpus" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=1 \
+    "$fuzz_build/fuzz/fuzz_$target" "$corpus" "${length[@]}" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=1 \
         -rss_limit_mb=512 -malloc_limit_mb=128 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$crashes/" >"$log" 2>&1 || status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

@@ -24,8 +24,6 @@ const unsigned char fileTag = 0xFC;
 
 // Smallest entry: an empty name (its zero byte) and the 4-byte size.
 const unsigned minimumEntryBytes = 5;
-// Records reserved ahead of reading them, at most.
-const std::uint32_t reserveLimit = 4096;
 
 unsigned remainingBytes(const FileIO& stream) { return stream.getLength() - stream.getPosition(); }
 
@@ -101,9 +99,9 @@ bool DataPack::readFileChunk(FileIO& pack) {
     const std::uint32_t count = pack.readUInt32();
     const std::shared_ptr<unsigned char[]> bytes = pack.shareContent();
     dataFiles.clear();
-    // The count is only a hint: a lying one reserves no more than a few
-    // records, and the list grows with the entries actually there.
-    dataFiles.reserve(std::min<std::uint32_t>({count, remainingBytes(pack) / minimumEntryBytes, reserveLimit}));
+    // Reserved at once, so the list never grows by doubling; a count the
+    // bytes left cannot hold reserves no more than they could.
+    dataFiles.reserve(std::min<std::uint32_t>(count, remainingBytes(pack) / minimumEntryBytes));
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* rest = pack.readFile() + pack.getPosition();
         if (remainingBytes(pack) == 0 || !std::memchr(rest, '\0', remainingBytes(pack)))

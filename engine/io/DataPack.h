@@ -51,9 +51,9 @@ public:
     // entries read completely before the failure are kept.
     //
     // Memory: the file's n bytes once (every entry points into them), plus one
-    // record per entry: a record is at least 5 bytes of the file and about
-    // 100 bytes of memory (list growth included), so at most about 21 n in
-    // all, and n plus a little for any pack of real files.
+    // 56-byte record per entry, reserved once from the count but never more
+    // than the bytes left could hold at 5 bytes an entry: at most about 12 n
+    // in all, and n plus a little for any pack of real files.
     int readPack();
     // Prints the pack file as hex on standard output, 16 bytes to a line in
     // groups of four, each line labelled with its number. False (after a line

@@ -126,6 +126,12 @@ public:
     // mesh as it was and returns false quietly; a damaged one (a count beyond
     // the file, an index beyond its list, an early end) leaves it as it was too,
     // after one line on standard error.
+    //
+    // Memory: every count is checked against the bytes left at its record's
+    // smallest size before anything is allocated, so a file of n bytes costs
+    // the n bytes themselves and at most about 11 n of mesh: the worst is a
+    // file of 11-byte materials, each a 112-byte record (a 14-byte triangle
+    // becomes 72 bytes, a 26-byte sub-object about 120).
     bool readFile(const char* fileName);
 
     // ---- Normals and drawing (the caller sets colour, texture and transforms)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -272,4 +274,22 @@ TEST_F(Loader3DSTest, AFileCutAtAnyByteImportsWholeOrNotAtAll) {
         EXPECT_TRUE(*sub.getFaceTriangles()[0].points[1].vertex == tarnix::Vector(1, 0, 0));
         EXPECT_EQ(sub.getFaceTriangles()[0].points[2].texCoord->v, 1.0f);
     }
+}
+
+// A skipped chunk of 2 GiB and more is passed with an unsigned seek: its
+// length never turns negative and restarts the walk.
+TEST_F(Loader3DSTest, AChunkOfTwoGibibytesIsSkippedWhole) {
+    const std::string model = chunk(0x3D3D, namedObject("o", pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + faceArray({0, 1, 2})));
+    const std::uint32_t hugeLength = 0x80000010u;
+    const std::uint64_t fileLength = 6 + model.size() + hugeLength;
+    const std::string head = u16le(0x4D4D) + u32le(static_cast<std::uint32_t>(fileLength)) + model + u16le(0xB000) +
+                             u32le(hugeLength);
+    writeFile("data/huge.3ds", head);
+    ASSERT_EQ(truncate("data/huge.3ds", static_cast<off_t>(fileLength)), 0);  // sparse: no disk space used
+    const Import result = importExisting("huge.3ds");
+    ASSERT_NE(result.mesh, nullptr) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("Not Handled ID: b000 (80000010)\n"), std::string::npos);
+    ASSERT_EQ(result.mesh->getObjectSize(), 1u);
+    EXPECT_EQ(result.mesh->getObject(0).getFaceTriangleSize(), 1u);
 }

@@ -11,49 +11,20 @@
 #include "engine/io/DataPack.h"
 #include "engine/mesh/Loader3DS.h"
 #include "engine/mesh/MeshObject.h"
+#include "fuzz/InputFiles.h"
 #include "support/StudioBytes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+using namespace fuzzinputs;
 using namespace testsupport;
 
 namespace {
 
 std::string root;  // absolute: the writers below change the working directory
-
-void enter(const std::string& directory) {
-    mkdir(directory.c_str(), 0777);
-    if (chdir(directory.c_str()) != 0) {
-        std::perror(directory.c_str());
-        std::exit(1);
-    }
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeInput(const std::string& target, const std::string& name, const std::string& bytes) {
-    const std::string directory = root + "/" + target;
-    mkdir(directory.c_str(), 0777);
-    writeFile(directory + "/" + name, bytes);
-}
 
 // One side × side grid of quads as an object: texture coordinates per vertex,
 // the lower half of the faces in "stone", the upper half in "moss".
@@ -111,22 +82,10 @@ std::string faceGroupBlowUp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_large_fuzz_inputs <directory>\n");
-        return 2;
-    }
-    mkdir(argv[1], 0777);
-    char* absolute = realpath(argv[1], nullptr);
-    if (!absolute) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    root = absolute;
-    std::free(absolute);
-
+    root = rootFromCommandLine(argc, argv, "make_large_fuzz_inputs");
     const std::string model = largeModel();
-    writeInput("studio_import", "large-model.3ds", model);
-    writeInput("studio_import", "forty-thousand-face-groups.3ds", faceGroupBlowUp());
+    writeInput(root, "studio_import", "large-model.3ds", model);
+    writeInput(root, "studio_import", "forty-thousand-face-groups.3ds", faceGroupBlowUp());
 
     // The work happens in a scratch directory with a data/ of its own; the
     // converter's and the packer's trace is not wanted here.
@@ -151,8 +110,7 @@ int main(int argc, char** argv) {
     DataPack pack("data/", "datafile.dat");
     if (pack.createPack() != 1)
         return 1;
-    writeInput("dvm_reader", "large-model.dvm", meshBytes);
-    writeInput("pack_reader", "large-pack.dat", readFile("data/datafile.dat"));
-    enter(root);
-    return std::system("rm -rf .work") == 0 ? 0 : 1;
+    writeInput(root, "dvm_reader", "large-model.dvm", meshBytes);
+    writeInput(root, "pack_reader", "large-pack.dat", readFile("data/datafile.dat"));
+    return removeScratch(root);
 }

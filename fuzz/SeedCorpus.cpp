@@ -7,50 +7,27 @@
 #include "engine/io/DataPack.h"
 #include "engine/mesh/Loader3DS.h"
 #include "engine/mesh/MeshObject.h"
+#include "fuzz/InputFiles.h"
 #include "support/MediaFiles.h"
 #include "support/StudioBytes.h"
 
 #include <png.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+using namespace fuzzinputs;
 using namespace testsupport;
 
 namespace {
 
 std::string corpus;  // absolute: the tools below change the working directory
 
-void enter(const std::string& directory) {
-    mkdir(directory.c_str(), 0777);
-    if (chdir(directory.c_str()) != 0) {
-        std::perror(directory.c_str());
-        std::exit(1);
-    }
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 void writeSeed(const std::string& target, const std::string& name, const std::string& bytes) {
-    const std::string directory = corpus + "/" + target;
-    mkdir(directory.c_str(), 0777);
-    writeFile(directory + "/" + name, bytes);
+    writeInput(corpus, target, name, bytes);
 }
 
 // A small model: two objects, two materials (every colour form and a texture
@@ -146,23 +123,11 @@ void registrySeeds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_fuzz_seeds <corpus directory>\n");
-        return 2;
-    }
-    mkdir(argv[1], 0777);
-    char* absolute = realpath(argv[1], nullptr);
-    if (!absolute) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    corpus = absolute;
-    std::free(absolute);
+    corpus = rootFromCommandLine(argc, argv, "make_fuzz_seeds");
     studioSeeds();
     pictureSeeds();
     packSeeds();
     registrySeeds();
     meshSeeds();
-    enter(corpus);
-    return std::system("rm -rf .work") == 0 ? 0 : 1;
+    return removeScratch(corpus);
 }

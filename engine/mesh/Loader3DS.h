@@ -55,7 +55,8 @@ struct CObjectMaterial {
 // all belong to one chunk the importer skips anyway (a file cut inside its
 // trailing keyframer section), the model is complete: one warning line, and
 // the mesh is the whole file's. Any other damage (a chunk shorter than its
-// header, data running past its chunk, an overrun that loses chunks) fails the
+// header, data running past its chunk, an overrun that loses chunks, a bitmap
+// name longer than the 255 bytes a file name can have) fails the
 // import with one line on standard error naming the chunk and its offset, and
 // the lists stay as they were. Indices that point nowhere become null
 // references; a material group never lengthens a model's face-material list
@@ -65,7 +66,7 @@ struct CObjectMaterial {
 // bytes plus a constant. The worst case is a file of nothing but 7-byte
 // material-name chunks, each of which becomes an importer material and a mesh
 // material inheriting a bitmap name of up to 255 bytes; geometry costs about
-// 12 bytes per byte of its chunks (a 8-byte face becomes a 72-byte triangle).
+// 12 bytes per byte of its chunks (an 8-byte face becomes a 72-byte triangle).
 // The file itself is held once, n bytes. Meshes the importer returns hold the
 // models of every earlier file as well, so a run's total follows the sum of
 // the files it imported.

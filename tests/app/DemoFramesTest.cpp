@@ -103,12 +103,24 @@ TEST_F(DemoFramesTest, AnEmptyJitterFrustumShowsTheTitleFlatAndKeepsGoing) {
     lrand = rrand = trand = brand = 0.5f;
 }
 
-TEST_F(DemoFramesTest, TheMiddleSectionsCloudGrows) {
-    const auto bright = [](const unsigned char* p) { return p[0] > 200; };
-    const double early = frameAt(25500).share(bright);
-    const double later = frameAt(27500).share(bright);
+// The cloud of hearts glows over the city for the whole middle section: it
+// grows, but never turns the screen white, and the city shows around it.
+TEST_F(DemoFramesTest, TheHeartCloudGrowsWithoutWhitingOutTheCity) {
+    const auto saturatedWhite = [](const unsigned char* p) { return p[0] >= 250 && p[1] >= 250 && p[2] >= 250; };
+    const auto lit = [](const unsigned char* p) { return p[0] > 120; };
+    const double early = frameAt(25500).share(lit);
+    const double later = frameAt(27500).share(lit);
     EXPECT_GT(later, early * 1.5);
     EXPECT_GT(later, 0.02);
+    // The city's lit windows: pale, where the heart-pink cloud has little green.
+    const auto window = [](const unsigned char* p) { return p[1] >= 100 && p[1] < 250; };
+    for (unsigned t = 24700; t < 50000; t += 1300) {
+        const Frame frame = frameAt(t);
+        EXPECT_LE(frame.share(saturatedWhite), 0.15) << "at " << t;
+        if (t < 35000) {  // while the background is shown in full
+            EXPECT_GT(frame.share(window), 0.05) << "at " << t;
+        }
+    }
 }
 
 TEST_F(DemoFramesTest, TheTunnelIsWhitePointsOnBlack) {
@@ -140,6 +152,26 @@ TEST_F(DemoFramesTest, TheClosingShowsAPictureWithTheScroller) {
     const double band = withText.share(white, 204, 222) - withoutText.share(white, 204, 222);
     EXPECT_GT(band, 0.02);
     EXPECT_NEAR(withText.share(white, 300, 480), withoutText.share(white, 300, 480), 1e-9);
+}
+
+// Every picture the closing section can pick (index 2 to the last) is
+// weighed as the frame shows it; at most 15 % of the picks may leave the
+// screen near-black (mean brightness below 10 %).
+TEST_F(DemoFramesTest, TheClosingPicksPicturesNotDarkness) {
+    const int count = static_cast<int>(tarnix::image.getImageCount());
+    int nearBlack = 0;
+    for (int index = 2; index < count; ++index) {
+        kakka = index;
+        movieTime = 60000;  // no new pick in this frame
+        clock.now = 99999;
+        const Frame frame = frameAt(60000);
+        double sum = 0;
+        for (unsigned char value : frame.rgb)
+            sum += value;
+        const double brightness = sum / frame.rgb.size() / 255;
+        nearBlack += brightness < 0.1;
+    }
+    EXPECT_LE(nearBlack, (count - 2) * 15 / 100) << nearBlack << " of " << count - 2;
 }
 
 TEST_F(DemoFramesTest, ACubeIsSixSquareFacesOfTwentyFourVertices) {

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 TEST(Timeline, SectionsChangeAtTheirBounds) {
     const std::pair<unsigned, Section> bounds[] = {
@@ -119,23 +121,45 @@ TEST(Tunnel, TablesHoldTheTriangleTextureAndTheCodesAroundTheCentre) {
     EXPECT_EQ(distanceTable[0][0], 57);
     EXPECT_EQ(angleTable[64][63], 63);
     EXPECT_EQ(angleTable[0][32], 127);
-    EXPECT_LT(angleTable[64][0], 0);
-    EXPECT_GE((angleTable[64][0] + 3) & 0xFF, 0);
+    EXPECT_EQ(angleTable[64][0], -63);  // -pi/2 scaled by 128/3.1416 is -63.998, truncated towards zero
+    EXPECT_EQ((angleTable[64][0] + 3) & 0xFF, 196);  // the tunnel's lookup wraps a negative sum, not clamps it
 }
 
-TEST(Cloud, TheSameRandomSequenceShapesTheSameCloud) {
-    tarnix::ParticleEngine first(50), second(50);
+// Each particle's velocity is r (cos a cos b, sin a cos b, sin b) with r, a
+// and b drawn from 0, 0.05 .. 4.95: its length is on the radius grid, its z
+// over its length the sine of an angle on the grid, the radii fill the grid
+// evenly, and the same random sequence gives the same cloud.
+TEST(Cloud, VelocitiesLieOnTheRadiusAndAngleGridAndRepeatWithTheSequence) {
+    tarnix::ParticleEngine cloud(2750), again(2750);
     std::srand(1);  // the generator's state when nothing has seeded it
-    shapeCloud(first);
+    shapeCloud(cloud);
     std::srand(1);
-    const float firstRadius = static_cast<float>((std::rand() % 100) / 100.0 * 5.0);
-    const float firstA = static_cast<float>((std::rand() % 100) / 100.0 * 5.0);
-    const float firstB = static_cast<float>((std::rand() % 100) / 100.0 * 5.0);
-    std::srand(1);
-    shapeCloud(second);
-    for (unsigned i = 0; i < 50; ++i)
-        EXPECT_TRUE(first.getParticle(i)->velocity == second.getParticle(i)->velocity) << i;
-    const tarnix::Vector& v = first.getParticle(0)->velocity;
-    EXPECT_FLOAT_EQ(v.x, static_cast<float>(double(firstRadius) * std::cos(double(firstA)) * std::cos(double(firstB))));
-    EXPECT_FLOAT_EQ(v.z, static_cast<float>(double(firstRadius) * std::sin(double(firstB))));
+    shapeCloud(again);
+    auto onGrid = [](double value, auto map) {
+        for (int k = 0; k < 100; ++k)
+            if (std::fabs(map(k * 0.05) - value) < 2e-4)
+                return true;
+        return false;
+    };
+    std::vector<bool> radiusSeen(100, false);
+    double radiusSum = 0;
+    for (unsigned i = 0; i < cloud.getParticleSize(); ++i) {
+        const tarnix::Vector& v = cloud.getParticle(i)->velocity;
+        ASSERT_TRUE(v == again.getParticle(i)->velocity) << i;
+        const double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+        const long k = std::lround(r / 0.05);
+        ASSERT_NEAR(r, k * 0.05, 2e-4) << i;
+        ASSERT_LE(k, 99) << i;
+        radiusSeen[static_cast<std::size_t>(k)] = true;
+        radiusSum += r;
+        if (k > 0) {
+            EXPECT_TRUE(onGrid(v.z / r, [](double b) { return std::sin(b); })) << i;
+        }
+    }
+    EXPECT_GE(std::count(radiusSeen.begin(), radiusSeen.end(), true), 95);
+    EXPECT_NEAR(radiusSum / cloud.getParticleSize(), 2.475, 0.15);  // the mean of the grid
+    std::srand(2);
+    shapeCloud(again);
+    EXPECT_FALSE(cloud.getParticle(0)->velocity == again.getParticle(0)->velocity &&
+                 cloud.getParticle(1)->velocity == again.getParticle(1)->velocity);
 }

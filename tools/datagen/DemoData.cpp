@@ -1,5 +1,6 @@
 #include "tools/datagen/DemoData.h"
 
+#include "tools/datagen/ClosingPictures.h"
 #include "tools/datagen/Music.h"
 #include "tools/datagen/Pictures.h"
 #include "tools/datagen/StudioMesh.h"
@@ -57,9 +58,20 @@ bool writeDemoData(const std::string& directory, std::string& error) {
         {"naisenpaeae.png", portrait},
         {"heArt.png", [] { return heart(64); }},
         {"particle2.png", [] { return glow(32, 255, 255, 255); }},
+        {"pic_aurora.png", aurora},
+        {"pic_chrome.png", chrome},
+        {"pic_copper.png", copper},
+        {"pic_dunes.png", dunes},
+        {"pic_galaxy.png", galaxy},
+        {"pic_mandel.png", mandelbrot},
+        {"pic_meadow.png", meadow},
         {"pic_neon.png", neonGrid},
+        {"pic_planet.png", planet},
         {"pic_plasma.png", plasma},
+        {"pic_reef.png", reef},
+        {"pic_ridges.png", ridges},
         {"pic_sunset.png", sunset},
+        {"pic_volcano.png", volcano},
         {"pic_waves.png", waves},
     };
     for (const auto& [name, draw] : pictures) {

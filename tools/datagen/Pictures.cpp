@@ -1,6 +1,7 @@
 #include "tools/datagen/Pictures.h"
 
 #include "engine/media/PngWriter.h"
+#include "tools/datagen/Painting.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -21,19 +22,6 @@ std::uint32_t rgba(int r, int g, int b, int a) {
 
 namespace {
 
-float smoothstep(float edge0, float edge1, float x) {
-    const float t = std::min(1.0f, std::max(0.0f, (x - edge0) / (edge1 - edge0)));
-    return t * t * (3 - 2 * t);
-}
-
-// A cheap deterministic hash noise in 0..1.
-float noise(int x, int y, int seed) {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u +
-                      static_cast<std::uint32_t>(seed) * 982451653u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return static_cast<float>((h ^ (h >> 16)) & 0xFFFF) / 65535.0f;
-}
-
 const char* const monospaceFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
@@ -42,10 +30,6 @@ const char* const titleFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf",
 };
-
-}  // namespace
-
-namespace {
 
 // A FreeType face of the first of the fonts that loads, released with the object.
 class FontFace {
@@ -131,17 +115,53 @@ Picture glow(int size, int r, int g, int b, float peak) {
     return picture;
 }
 
+namespace {
+
+// The outline of a heart, the classic parametric curve x = 16 sin³ t,
+// y = 13 cos t - 5 cos 2t - 2 cos 3t - cos 4t (y up), as a closed polygon in
+// pixels of a size × size picture.
+std::vector<std::pair<float, float>> heartOutline(int size) {
+    const int points = 240;
+    const float scale = size / 36.0f;
+    std::vector<std::pair<float, float>> outline;
+    for (int i = 0; i < points; ++i) {
+        const float t = 6.2831853f * i / points;
+        const float x = 16 * std::pow(std::sin(t), 3.0f);
+        const float y = 13 * std::cos(t) - 5 * std::cos(2 * t) - 2 * std::cos(3 * t) - std::cos(4 * t);
+        outline.emplace_back(size / 2.0f + x * scale, size * 0.47f - y * scale);
+    }
+    return outline;
+}
+
+// Distance from (x, y) to a closed polygon, negative inside.
+float signedDistance(const std::vector<std::pair<float, float>>& polygon, float x, float y) {
+    float nearest = 1e30f;
+    bool inside = false;
+    for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+        const auto [ax, ay] = polygon[j];
+        const auto [bx, by] = polygon[i];
+        const float ex = bx - ax, ey = by - ay;
+        const float along = std::clamp(((x - ax) * ex + (y - ay) * ey) / (ex * ex + ey * ey), 0.0f, 1.0f);
+        nearest = std::min(nearest, std::hypot(x - ax - ex * along, y - ay - ey * along));
+        if ((ay > y) != (by > y) && x < ax + (y - ay) * ex / ey)
+            inside = !inside;
+    }
+    return inside ? -nearest : nearest;
+}
+
+}  // namespace
+
 Picture heart(int size) {
     Picture picture(size, size, true);
+    const std::vector<std::pair<float, float>> outline = heartOutline(size);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            // The classic implicit heart (x² + y² - 1)³ - x² y³ <= 0, y up.
-            const float u = (x - size / 2.0f) / (size * 0.38f);
-            const float v = -(y - size * 0.55f) / (size * 0.38f);
-            const float f = std::pow(u * u + v * v - 1, 3.0f) - u * u * v * v * v;
-            const float a = 1.0f - smoothstep(-0.05f, 0.05f, f);
-            // Thousands are added on top of each other: each one faint.
-            picture.at(x, y) = rgba(255, 60 + static_cast<int>(80 * (1 - v)), 110, static_cast<int>(50 * a));
+            const float distance = signedDistance(outline, x + 0.5f, y + 0.5f);
+            // Only a glowing outline, fading inwards: the cloud stacks hundreds
+            // of these, and filled hearts would add up to a white screen. Little
+            // green, so that only the densest stacks run to white.
+            const float glow = (1 - smoothstep(-0.5f, 0.5f, distance)) * (1 - smoothstep(1.0f, 4.0f, -distance));
+            picture.at(x, y) = rgba(255, 45, 130, static_cast<int>(255 * 0.15f * glow + 0.5f));
         }
     return picture;
 }
@@ -217,44 +237,6 @@ Picture bulbman() {
 // ---- The demo's pictures ----
 
 namespace {
-
-const int screenWidth = 1024;
-const int screenHeight = 512;
-const float pi = 3.14159265f;
-
-float mix(float a, float b, float t) { return a + (b - a) * t; }
-
-// Smooth value noise, 0..1, with `octaves` layers of detail.
-float fractalNoise(float x, float y, int octaves, int seed) {
-    float sum = 0, amplitude = 0.5f, total = 0;
-    for (int octave = 0; octave < octaves; ++octave) {
-        const int xi = static_cast<int>(std::floor(x)), yi = static_cast<int>(std::floor(y));
-        const float fx = x - xi, fy = y - yi;
-        const float sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
-        const float top = mix(noise(xi, yi, seed + octave), noise(xi + 1, yi, seed + octave), sx);
-        const float bottom = mix(noise(xi, yi + 1, seed + octave), noise(xi + 1, yi + 1, seed + octave), sx);
-        sum += amplitude * mix(top, bottom, sy);
-        total += amplitude;
-        amplitude *= 0.5f;
-        x *= 2.03f;
-        y *= 2.03f;
-    }
-    return sum / total;
-}
-
-struct Colour {
-    float r, g, b;
-};
-
-Colour blend(Colour a, Colour b, float t) { return {mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)}; }
-
-std::uint32_t pack(Colour c) {
-    return rgba(static_cast<int>(c.r * 255), static_cast<int>(c.g * 255), static_cast<int>(c.b * 255));
-}
-
-Colour unpack(std::uint32_t word) {
-    return {(word & 0xFF) / 255.0f, ((word >> 8) & 0xFF) / 255.0f, ((word >> 16) & 0xFF) / 255.0f};
-}
 
 // Lays `text` centred at baseline y in `pixelSize` pixels, with a soft glow of
 // `glowColour` around the letters and the letters in `fill`.
@@ -387,88 +369,13 @@ Picture nightCity() {
     return picture;
 }
 
-Picture neonGrid() {
-    Picture picture(screenWidth, screenHeight, false);
-    const float horizon = screenHeight * 0.5f;
-    for (int y = 0; y < screenHeight; ++y)
-        for (int x = 0; x < screenWidth; ++x) {
-            Colour c;
-            if (y < horizon) {
-                const float v = y / horizon;
-                c = blend({0.05f, 0.0f, 0.15f}, {0.9f, 0.2f, 0.5f}, v * v);
-                const float sunDistance = std::hypot(x - 512.0f, y - horizon) / 170;
-                if (sunDistance < 1 && !(y > horizon - 80 && static_cast<int>(y) % 14 < (y - (horizon - 80)) / 10))
-                    c = blend({1.0f, 0.9f, 0.2f}, {1.0f, 0.3f, 0.5f}, (y - (horizon - 170)) / 170);
-            } else {
-                const float depth = 60 / (y - horizon + 1);
-                const float gx = (x - 512.0f) * depth / 60;
-                const float lineX = std::fabs(std::fmod(gx + 1000.5f, 1.0f) - 0.5f);
-                const float lineZ = std::fabs(std::fmod(depth * 3 + 0.5f, 1.0f) - 0.5f);
-                const float glowLine = std::max(std::exp(-lineX * 60 / (depth + 0.2f)), std::exp(-lineZ * 30));
-                c = blend({0.03f, 0.0f, 0.08f}, {0.2f, 0.9f, 1.0f}, glowLine);
-            }
-            picture.at(x, y) = pack(c);
-        }
-    return picture;
-}
-
-Picture plasma() {
-    Picture picture(screenWidth, screenHeight, false);
-    for (int y = 0; y < screenHeight; ++y)
-        for (int x = 0; x < screenWidth; ++x) {
-            const float u = x / 90.0f, v = y / 90.0f;
-            const float value = std::sin(u) + std::sin(v * 1.3f + u * 0.4f) + std::sin(std::hypot(u - 5, v - 3) * 1.7f) +
-                                std::sin(std::hypot(u + 2, v - 6));
-            const float t = value * pi / 4;
-            picture.at(x, y) = pack({0.5f + 0.5f * std::sin(t), 0.5f + 0.5f * std::sin(t + 2.1f), 0.5f + 0.5f * std::sin(t + 4.2f)});
-        }
-    return picture;
-}
-
-Picture sunset() {
-    Picture picture(screenWidth, screenHeight, false);
-    for (int y = 0; y < screenHeight; ++y)
-        for (int x = 0; x < screenWidth; ++x) {
-            const float v = y / static_cast<float>(screenHeight);
-            Colour c = blend({0.98f, 0.75f, 0.3f}, {0.55f, 0.1f, 0.3f}, std::fabs(v - 0.62f) * 2.5f);
-            const float sun = std::hypot(x - 720.0f, y - 300.0f);
-            if (sun < 110)
-                c = blend({1.0f, 0.95f, 0.7f}, c, sun / 110);
-            if (y > screenHeight * 0.62f) {  // the sea, with the sun's reflection in broken stripes
-                const float wave = std::sin(y * 0.9f + std::sin(x * 0.02f) * 3);
-                c = blend({0.1f, 0.05f, 0.2f}, {0.7f, 0.3f, 0.3f}, 0.3f + 0.2f * wave);
-                if (std::fabs(x - 720.0f) < 70 - (y - screenHeight * 0.62f) * 0.2f && wave > 0.2f)
-                    c = {1.0f, 0.85f, 0.5f};
-            }
-            const float hill = screenHeight * 0.55f + 40 * std::sin(x * 0.006f) + 25 * std::sin(x * 0.017f + 1);
-            if (y > hill && y < screenHeight * 0.62f && x < 600)
-                c = {0.08f, 0.03f, 0.1f};
-            picture.at(x, y) = pack(c);
-        }
-    return picture;
-}
-
-Picture waves() {
-    Picture picture(screenWidth, screenHeight, false);
-    const float sources[3][2] = {{300, 200}, {720, 330}, {512, 60}};
-    for (int y = 0; y < screenHeight; ++y)
-        for (int x = 0; x < screenWidth; ++x) {
-            float sum = 0;
-            for (const auto& source : sources)
-                sum += std::sin(std::hypot(x - source[0], y - source[1]) * 0.07f);
-            const float t = 0.5f + sum / 6;
-            picture.at(x, y) = pack(blend({0.0f, 0.1f, 0.25f}, {0.3f, 0.95f, 0.85f}, t * t));
-        }
-    return picture;
-}
-
 bool writePng(const std::string& path, const Picture& picture, std::string& error) {
     const int channels = picture.alpha ? 4 : 3;
     std::vector<unsigned char> rows(picture.pixels.size() * channels);
     for (std::size_t i = 0; i < picture.pixels.size(); ++i)
         for (int c = 0; c < channels; ++c)
             rows[i * channels + c] = static_cast<unsigned char>(picture.pixels[i] >> (8 * c));
-    return tarnix::writePngFile(path, picture.width, picture.height, channels, rows.data(), 9, error);
+    return tarnix::writePngFile(path, picture.width, picture.height, channels, rows.data(), 6, error);
 }
 
 }  // namespace datagen

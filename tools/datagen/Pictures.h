@@ -47,12 +47,6 @@ Picture titlePicture(std::string& error);
 Picture portrait();
 // A city at night under a glowing sky: the middle section's background.
 Picture nightCity();
-// Full-screen pictures of the closing section.
-Picture neonGrid();
-Picture plasma();
-Picture sunset();
-Picture waves();
-
 // Writes an 8-bit RGB or RGBA PNG; false with the reason in `error`.
 bool writePng(const std::string& path, const Picture& picture, std::string& error);
 

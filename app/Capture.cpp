@@ -11,8 +11,10 @@
 #include "engine/media/Sound.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -46,6 +48,98 @@ private:
     std::vector<unsigned char> pixels;  // bottom row first, as OpenGL reads it
     std::vector<unsigned char> rows;    // top row first, as a PNG stores it
 };
+
+// ---- Progress ----
+
+// How far a capture has come, on standard error: on a terminal one line
+// rewritten in place (at most ten times a second), elsewhere a line every five
+// seconds; a last line when the capture ends. Nothing at all when quiet.
+class CaptureProgress {
+public:
+    CaptureProgress(unsigned long frames, bool silent)
+        : total(frames), quiet(silent), terminal(isatty(STDERR_FILENO) == 1), started(Clock::now()), reported(started) {}
+
+    void frameDone(unsigned long done, unsigned demoTimeMs) {
+        const Clock::time_point now = Clock::now();
+        if (quiet || now - reported < (terminal ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000)))
+            return;
+        reported = now;
+        const double seconds = secondsSince(now);
+        const double rate = done / seconds;
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "tarnix: capturing frame %lu of %lu (%lu %%), demo time %u.%03u s, %.1f frames a second, %s left",
+                      done, total, done * 100 / total, demoTimeMs / 1000, demoTimeMs % 1000, rate,
+                      duration((total - done) / rate).c_str());
+        show(line);
+    }
+
+    void finish(unsigned long done, unsigned firstMs, unsigned lastMs) {
+        if (quiet)
+            return;
+        const double seconds = secondsSince(Clock::now());
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "tarnix: captured %lu of %lu frames, demo time %u.%03u to %u.%03u s, in %s (%.1f frames a second)",
+                      done, total, firstMs / 1000, firstMs % 1000, lastMs / 1000, lastMs % 1000,
+                      duration(seconds).c_str(), done / seconds);
+        show(line);
+        if (terminal)
+            std::fputc('\n', stderr);
+    }
+
+    // Ends a line left open on the terminal, so that an error starts a line of its own.
+    void interrupt() {
+        if (shown > 0)
+            std::fputc('\n', stderr);
+        shown = 0;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    double secondsSince(Clock::time_point now) const {
+        return std::max(1e-3, std::chrono::duration<double>(now - started).count());
+    }
+
+    static std::string duration(double seconds) {
+        const long whole = static_cast<long>(seconds + 0.5);
+        char text[32];
+        if (whole >= 60)
+            std::snprintf(text, sizeof text, "%ld min %ld s", whole / 60, whole % 60);
+        else
+            std::snprintf(text, sizeof text, "%ld s", whole);
+        return text;
+    }
+
+    // On a terminal the line goes back to the start and covers a longer one
+    // before it with spaces.
+    void show(const char* line) {
+        const std::size_t length = std::strlen(line);
+        if (terminal) {
+            std::fprintf(stderr, "\r%s%*s", line, static_cast<int>(shown > length ? shown - length : 0), "");
+            shown = length;
+        } else {
+            std::fprintf(stderr, "%s\n", line);
+        }
+        std::fflush(stderr);
+    }
+
+    unsigned long total;
+    bool quiet;
+    bool terminal;
+    Clock::time_point started;
+    Clock::time_point reported;
+    std::size_t shown = 0;  // characters of the line on the terminal now
+};
+
+// The frames from startMs to untilMs at fps: frame k is at startMs +
+// floor(k · 1000 / fps), so k runs while k · 1000 < (untilMs - startMs + 1) · fps.
+unsigned long frameCount(unsigned startMs, unsigned untilMs, unsigned fps) {
+    if (untilMs < startMs)
+        return 0;
+    return static_cast<unsigned long>(((static_cast<unsigned long long>(untilMs - startMs) + 1) * fps + 999) / 1000);
+}
 
 void putLittleEndian(std::ofstream& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -117,7 +211,9 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
 
     FrameWriter frame(tarnix::window.getWidth(), tarnix::window.getHeight());
     tarnix::setFrameObserver([&frame] { frame.read(); });
+    CaptureProgress progress(frameCount(options.startMs, options.untilMs, options.framesPerSecond), options.quiet);
     unsigned long count = 0;
+    unsigned lastTime = options.startMs;
     bool written = true;
     for (;; ++count) {
         const std::uint64_t time = frameTime(options.startMs, options.framesPerSecond, count);
@@ -131,15 +227,22 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
         std::snprintf(name, sizeof name, "/frame_%05lu.png", count);
         std::string error;
         if (!frame.write(directory + name, error)) {
+            progress.interrupt();
             std::fprintf(stderr, "tarnix: %s%s: %s\n", directory.c_str(), name, error.c_str());
             written = false;
             break;
         }
+        lastTime = t;
+        progress.frameDone(count + 1, t);
         tarnix::input.pollEvent();
-        if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
+        if (tarnix::input.getKeyboard().getLastKey() == escapeKey) {
+            ++count;
             break;
+        }
     }
     tarnix::setFrameObserver(nullptr);
+    if (written)
+        progress.finish(count, options.startMs, lastTime);
 
     // The sound lasts as long as the frames: `count` frames at the capture's rate.
     int rate = 44100, channels = 2;

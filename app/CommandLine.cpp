@@ -1,11 +1,56 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 const char* const banner = "Tarnix Engine v3 - test release";
+
+// The one place these texts live: --help prints them and a test holds the
+// README's tables to them.
+const SwitchHelp toolSwitchHelp[] = {
+    {"--version", "prints the banner (and then plays, unless a tool switch follows)"},
+    {"--createDataPack [DIR]", "packs the files of DIR/ (default data/) into data/datafile.dat"},
+    {"--hexdumpDataPack", "prints a hex dump of the pack"},
+    {"--convert3DtoDVM FILE...",
+     "converts 3D Studio models data/FILE into DVM meshes data/FILE with .dvm in place of the last four characters"},
+    {"--help", "prints what the program is and every switch, then ends"},
+};
+const unsigned toolSwitchCount = sizeof toolSwitchHelp / sizeof toolSwitchHelp[0];
+
+const SwitchHelp demoSwitchHelp[] = {
+    {"--window", "plays in a 640 × 480 window instead of fullscreen"},
+    {"--start MS",
+     "begins at demo time MS (at most 36000000, ten hours), as if every earlier frame had been drawn at the frame "
+     "rate (music too)"},
+    {"--capture DIR",
+     "renders offline on a virtual clock: DIR/frame_00000.png … one per frame, and DIR/sound.wav, the music as the "
+     "demo plays it, as long as the frames. Two captures give the same bytes"},
+    {"--fps N", "the capture's frame rate (default 60); also the rate --start assumes"},
+    {"--until MS", "the capture's last demo time (default 60000, at most 36000000)"},
+    {"--quiet", "no progress lines on standard error while capturing"},
+};
+const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
+
+std::string helpText() {
+    std::string text =
+        "Kelbo vs. Vistral: a real-time demo on the Tarnix engine (" + std::string(banner) +
+        ").\nPlays in a 640 × 480 OpenGL window while its music loops, until Escape; with a tool switch it works on "
+        "its data instead and opens no window.\n\nTool switches:\n";
+    auto list = [&text](const SwitchHelp* switches, unsigned count) {
+        for (unsigned i = 0; i < count; ++i) {
+            std::string usage = switches[i].usage;
+            usage.resize(std::max<std::size_t>(usage.size() + 2, 26), ' ');
+            text += "  " + usage + switches[i].text + "\n";
+        }
+    };
+    list(toolSwitchHelp, toolSwitchCount);
+    text += "\nDemo switches (a tool switch still wins):\n";
+    list(demoSwitchHelp, demoSwitchCount);
+    return text;
+}
 
 namespace {
 
@@ -34,6 +79,10 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "--window") == 0) {
         demo.windowed = true;
+        return true;
+    }
+    if (std::strcmp(argument, "--quiet") == 0) {
+        demo.quiet = true;
         return true;
     }
     struct NumberSwitch {
@@ -82,6 +131,9 @@ ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions) {
         } else if (std::strcmp(argument, "--hexdumpDataPack") == 0) {
             result.toolMode = true;
             record(actions.hexdumpPack());
+        } else if (std::strcmp(argument, "--help") == 0) {
+            result.toolMode = true;
+            std::fputs(helpText().c_str(), stdout);
         } else if (std::strcmp(argument, "--convert3DtoDVM") == 0) {
             result.toolMode = true;
             std::puts("Exporting 3D Objects to .DVM");

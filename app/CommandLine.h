@@ -23,6 +23,7 @@ struct DemoOptions {
     unsigned framesPerSecond = 60;  // "--fps N": the capture's rate, and the rate --start assumes
     unsigned untilMs = 60000;       // "--until MS": the capture's last demo time
     unsigned startMs = 0;           // "--start MS": the demo time to begin at
+    bool quiet = false;             // "--quiet": no progress lines while capturing
     std::string error;              // a switch without a usable value, "" when none
 };
 
@@ -35,6 +36,19 @@ struct ScanResult {
 // The engine's banner, printed for "--version".
 extern const char* const banner;
 
+// One switch as --help and the README's tables show it.
+struct SwitchHelp {
+    const char* usage;  // the switch and its argument, as typed: "--start MS"
+    const char* text;   // what it does, one line
+};
+// The tool switches, then the demo's switches, in the order --help lists them.
+extern const SwitchHelp toolSwitchHelp[];
+extern const unsigned toolSwitchCount;
+extern const SwitchHelp demoSwitchHelp[];
+extern const unsigned demoSwitchCount;
+// The text "--help" prints: what the program is and every switch, one a line.
+std::string helpText();
+
 // Examines argv[0] .. argv[argc-1] (the program path included) against the
 // switches, full and case-sensitive matches only; anything else is ignored.
 //   "--version"                 prints the banner
@@ -43,9 +57,10 @@ extern const char* const banner;
 //   "--convert3DtoDVM" FILE...  converts every following argument up to the
 //                               first that begins with '-', which is then
 //                               examined as a switch itself
+//   "--help"                    prints helpText()
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
-//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS
+//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
 // out-of-range value is reported in demo.error.

@@ -26,6 +26,13 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The options of a build tree that only needs the demo: a fresh tree leaves
+# the tests out (their packages may not be installed); an existing one keeps
+# its settings, so that playing does not reconfigure a tree the tests use.
+demo_build_options() {
+    [ -f "$repo/build/CMakeCache.txt" ] || echo "-DTARNIX_TESTS=OFF"
+}
+
 # configure_and_build DIR TARGET [cmake options...]
 configure_and_build() {
     local dir=$1 target=$2

@@ -31,7 +31,7 @@ done
 [ "$step" -gt 0 ] && [ "$columns" -gt 0 ] || { echo "contact-sheet: --step and --columns must be above 0" >&2; exit 2; }
 
 install_missing $build_packages imagemagick
-configure_and_build build demo-data -DTARNIX_TESTS=OFF
+configure_and_build build demo-data $(demo_build_options)
 program="$repo/build/app/tarnix"
 if [ -z "${DISPLAY:-}" ]; then
     install_missing xvfb xauth

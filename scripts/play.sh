@@ -10,7 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 install_missing $build_packages
-configure_and_build build demo-data -DTARNIX_TESTS=OFF
+configure_and_build build demo-data $(demo_build_options)
 program="$repo/build/app/tarnix"
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tarnix {
@@ -13,6 +14,33 @@ namespace {
 
 const char* const caption = "Kelbo vs. Vistral";
 
+// The compatibility layer that carries the SDL 1.2 interface over SDL 2 calls
+// itself 1.2.50 and later; classic SDL 1.2 ended at 1.2.15.
+bool overSdl2() {
+    const SDL_version* linked = SDL_Linked_Version();
+    return linked->major == 1 && linked->minor == 2 && linked->patch >= 50;
+}
+
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+// Picks the video driver that can give an OpenGL window here, unless the user
+// chose one: x11 with an X display, wayland with only a Wayland one (SDL 2
+// underneath; classic SDL 1.2 has no Wayland driver). False when there is no
+// display at all: left to itself SDL would try a text-mode driver, which takes
+// the terminal over and then has no OpenGL anyway.
+bool chooseDisplayDriver() {
+    if (isSet("SDL_VIDEODRIVER"))
+        return true;
+    if (isSet("DISPLAY"))
+        return setenv("SDL_VIDEODRIVER", "x11", 1) == 0;
+    if (isSet("WAYLAND_DISPLAY") && overSdl2())
+        return setenv("SDL_VIDEODRIVER", "wayland", 1) == 0;
+    return false;
+}
+
 }  // namespace
 
 Window::Window() : title(new char[titleCapacity]) { title[0] = '\0'; }
@@ -20,8 +48,17 @@ Window::Window() : title(new char[titleCapacity]) { title[0] = '\0'; }
 Window::~Window() { delete[] title; }
 
 bool Window::init() {
+    if (!chooseDisplayDriver()) {
+        std::fprintf(stderr,
+                     "tarnix: no display to open the demo's window on (DISPLAY is not set); to render it without one, "
+                     "capture it on a virtual X server: xvfb-run -s \"-screen 0 1024x768x24\" tarnix --capture DIR "
+                     "(scripts/play.sh does this)\n");
+        return false;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "tarnix: cannot start SDL video: %s\n", SDL_GetError());
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "tarnix: cannot start SDL video%s%s%s: %s\n", display ? " on the display \"" : "",
+                     display ? display : "", display ? "\"" : "", SDL_GetError());
         return false;
     }
     if (fullscreen)

@@ -17,7 +17,10 @@ public:
     // Starts SDL video and sets the mode width × height at the display's depth,
     // fullscreen when requested, captioned "Kelbo vs. Vistral". Once fullscreen
     // has been requested the stored flags keep SDL_FULLSCREEN for later calls.
-    // Returns false (after one line on standard error) when no mode is set.
+    // Without SDL_VIDEODRIVER set, only a display that can give OpenGL is
+    // tried (X11, or Wayland under the SDL 2 compatibility layer), never a
+    // text-mode driver. Returns false (after one line on standard error) when
+    // there is no display or no mode is set.
     bool init();
     // Shuts SDL down (all subsystems).
     void close();

@@ -23,13 +23,17 @@ std::map<std::string, std::string> filesOf(const std::string& directory) {
     return files;
 }
 
-ProcessResult capture(const std::string& directory, unsigned start, unsigned until) {
+std::vector<std::string> captureArguments(const std::string& directory, unsigned start, unsigned until) {
+    return {"--capture", directory, "--fps", "10", "--start", std::to_string(start), "--until", std::to_string(until)};
+}
+
+ProcessResult capture(const std::string& directory, unsigned start, unsigned until, bool quiet = false) {
     ProcessOptions options;
     options.timeoutSeconds = 240;
-    return runProcess(TARNIX_EXECUTABLE,
-                      {"--capture", directory, "--fps", "10", "--start", std::to_string(start), "--until",
-                       std::to_string(until)},
-                      options);
+    std::vector<std::string> arguments = captureArguments(directory, start, until);
+    if (quiet)
+        arguments.push_back("--quiet");
+    return runProcess(TARNIX_EXECUTABLE, arguments, options);
 }
 
 std::uint32_t u32At(const std::string& bytes, std::size_t at) {
@@ -47,8 +51,15 @@ protected:
 }  // namespace
 
 TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
-    ASSERT_EQ(capture("middle", 20000, 22000).exitStatus, 0);
-    ASSERT_EQ(capture("middle-again", 20000, 22000).exitStatus, 0);
+    const ProcessResult first = capture("middle", 20000, 22000);
+    ASSERT_EQ(first.exitStatus, 0);
+    // Off a terminal the progress comes as whole lines, the last one a summary.
+    EXPECT_NE(first.err.find("tarnix: captured 21 of 21 frames, demo time 20.000 to 22.000 s, in "), std::string::npos)
+        << first.err;
+    EXPECT_EQ(first.err.find('\r'), std::string::npos);
+    const ProcessResult quiet = capture("middle-again", 20000, 22000, true);
+    ASSERT_EQ(quiet.exitStatus, 0);
+    EXPECT_EQ(quiet.err, "");
     ASSERT_EQ(capture("tunnel", 50500, 52500).exitStatus, 0);
     const auto middle = filesOf("middle");
     EXPECT_EQ(middle.size(), 22u);  // 21 frames from 20000 to 22000 at 10 a second, and the sound
@@ -57,6 +68,19 @@ TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
     ASSERT_EQ(tunnel.size(), middle.size());
     EXPECT_NE(tunnel.at("frame_00010.png"), middle.at("frame_00010.png"));
     EXPECT_NE(tunnel.at("sound.wav"), middle.at("sound.wav"));
+}
+
+// On a terminal (here a pseudo-terminal made by script(1)) the progress is one
+// line rewritten in place, ended once the capture is.
+TEST_F(CaptureTest, OnATerminalTheProgressIsOneLineRewrittenInPlace) {
+    std::string command = TARNIX_EXECUTABLE;
+    for (const std::string& argument : captureArguments("frames", 0, 1000))
+        command += " " + argument;
+    const ProcessResult result = runProcess("/usr/bin/script", {"-qec", command, "/dev/null"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out;
+    const std::size_t summary = result.out.find("\rtarnix: captured 11 of 11 frames");
+    EXPECT_NE(summary, std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find('\n'), result.out.size() - 1) << "one line only: " << result.out;
 }
 
 TEST_F(CaptureTest, TheSoundLastsAsLongAsTheFramesAndIsMusic) {

@@ -2,6 +2,7 @@
 // a run that tried to open its window would fail, so an exit status of 0 shows
 // that tool mode never reached SDL.
 
+#include "app/CommandLine.h"
 #include "support/PackBytes.h"
 #include "support/Process.h"
 #include "support/StudioBytes.h"
@@ -223,6 +224,50 @@ TEST_F(ProgramTest, AnUnusableDemoSwitchEndsWithOneLineBeforeAnyWindow) {
         EXPECT_EQ(lineCount(result.err), 1) << result.err;
         EXPECT_EQ(result.err.rfind("tarnix: ", 0), 0u) << result.err;
     }
+}
+
+// Without a display (and no SDL_VIDEODRIVER chosen), or with one that does not
+// answer, the demo says so in one line and leaves the terminal alone: no text-
+// mode video driver takes it over with its escape sequences.
+TEST_F(ProgramTest, WithoutADisplayTheDemoSaysHowToCaptureAndLeavesTheTerminalAlone) {
+    ProcessOptions options;
+    options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    options.set = {"SDL_AUDIODRIVER=dummy"};
+    const ProcessResult none = runProcess(TARNIX_EXECUTABLE, {}, options);
+    EXPECT_EQ(none.exitStatus, 1);
+    EXPECT_EQ(lineCount(none.err), 1) << none.err;
+    EXPECT_NE(none.err.find("no display"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("--capture"), std::string::npos) << none.err;
+    options.set.push_back("DISPLAY=:9999");
+    const ProcessResult unreachable = runProcess(TARNIX_EXECUTABLE, {"--window"}, options);
+    EXPECT_EQ(unreachable.exitStatus, 1);
+    EXPECT_EQ(lineCount(unreachable.err), 1) << unreachable.err;
+    EXPECT_NE(unreachable.err.find(":9999"), std::string::npos) << unreachable.err;
+    for (const ProcessResult* result : {&none, &unreachable}) {
+        EXPECT_EQ(result->out, "");
+        EXPECT_EQ(result->err.find('\x1b'), std::string::npos) << result->err;
+    }
+}
+
+// --help lists every switch with its line and ends without a window (there is
+// no display here); the README's tables hold the same lines, word for word.
+TEST_F(ProgramTest, HelpListsEverySwitchAsTheReadmeDoesAndOpensNoWindow) {
+    const ProcessResult result = runHeadless({"--help"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, helpText());
+    const std::string readme = fileContent(TARNIX_README);
+    auto check = [&](const SwitchHelp& entry, const std::string& prefix) {
+        EXPECT_NE(result.out.find(std::string(entry.usage) + " "), std::string::npos) << entry.usage;
+        EXPECT_NE(result.out.find(std::string(entry.text) + "\n"), std::string::npos) << entry.usage;
+        const std::string row = "| `" + prefix + entry.usage + "` | " + entry.text + " |\n";
+        EXPECT_NE(readme.find(row), std::string::npos) << "the README lacks the row " << row;
+    };
+    for (unsigned i = 0; i < toolSwitchCount; ++i)
+        check(toolSwitchHelp[i], "tarnix ");
+    for (unsigned i = 0; i < demoSwitchCount; ++i)
+        check(demoSwitchHelp[i], "");
+    EXPECT_EQ(lineCount(result.out), 4 + toolSwitchCount + 2 + demoSwitchCount);
 }
 
 TEST_F(ProgramTest, ConvertWithNothingToConvertPrintsOnlyItsHeading) {

@@ -6,7 +6,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
-test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils"
+test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
+    libsdl2-2.0-0 file"
 
 fuzz_packages="clang libclang-rt-14-dev"
 
@@ -39,6 +40,23 @@ configure_and_build() {
     shift 2
     cmake -S "$repo" -B "$repo/$dir" "$@" >/dev/null
     cmake --build "$repo/$dir" --target "$target" -j "$jobs"
+}
+
+# Unpacks SDL 1.2's compatibility layer over SDL 2 (Debian's libsdl1.2-compat)
+# into build/sdl12-compat without installing it, and prints the directory of
+# its libSDL-1.2.so.0: with LD_LIBRARY_PATH pointing there, the programs use it
+# in place of the classic library, which stays installed for everything else.
+sdl12_compat_directory() {
+    local dir="$repo/build/sdl12-compat"
+    if [ ! -e "$dir/lib/libSDL-1.2.so.0" ]; then
+        rm -rf "$dir"
+        mkdir -p "$dir/deb" "$dir/lib"
+        (cd "$dir/deb" && { apt-get download -qq libsdl1.2-compat 2>/dev/null ||
+            { apt-get update -qq && apt-get download -qq libsdl1.2-compat 2>/dev/null; }; }) >&2
+        dpkg -x "$dir"/deb/libsdl1.2-compat_*.deb "$dir/root"
+        cp -a "$dir"/root/usr/lib/*/sdl12-compat/libSDL-1.2.so* "$dir/lib/"
+    fi
+    echo "$dir/lib"
 }
 
 # Starts Xvfb on a free display and exports DISPLAY; stopped at exit.

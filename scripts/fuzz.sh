@@ -30,6 +30,10 @@ cmake --build "$fuzz_build" -j "$jobs" --target make_large_fuzz_inputs $(printf 
 # harnesses' own budgets in proportion to each input. The engine's own messages
 # (one line per bad file) are silenced; libFuzzer's are not.
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# AddressSanitizer keeps freed memory aside to catch late uses; 64 MB of it
+# instead of 256 leaves room under the 512 MB for inputs that decode to a few
+# megabytes each, as pictures do.
+export ASAN_OPTIONS="quarantine_size_mb=64"
 failed=()
 for target in "${targets[@]}"; do
     corpus="$fuzz_build/corpus/$target"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: in the normal
-# build and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test: in the normal build
+# (which also makes and checks the release archive), again there on SDL 1.2's
+# compatibility layer over SDL 2, and in a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 # The drawing tests run on Mesa's software renderer under Xvfb. Then every fuzz
 # target runs for FUZZ_SECONDS (default 60) on its seed corpus.
 set -euo pipefail
@@ -12,6 +14,12 @@ start_xvfb
 say "normal build"
 configure_and_build build all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=OFF
 (cd "$repo/build" && ctest --output-on-failure -j "$jobs")
+
+say "again on SDL 1.2's compatibility layer over SDL 2: every test but the release archive and the fuzz replays"
+compat=$(sdl12_compat_directory)
+LD_LIBRARY_PATH="$compat" ldd "$repo/build/app/tarnix" | grep -q "$compat/libSDL-1.2.so.0" ||
+    { echo "the compatibility layer in $compat is not the one the program loads" >&2; exit 1; }
+(cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure -j "$jobs" -E '^(Release\.|fuzz_)')
 
 say "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 configure_and_build build-sanitize all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=ON

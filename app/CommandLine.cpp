@@ -31,6 +31,9 @@ const SwitchHelp demoSwitchHelp[] = {
     {"--fps N", "the capture's frame rate (default 60); also the rate --start assumes"},
     {"--until MS", "the capture's last demo time (default 60000, at most 36000000)"},
     {"--quiet", "no progress lines on standard error while capturing"},
+    {"--dev",
+     "development mode, in a window: Space pauses, Left and Right seek 1 s, Page Up and Page Down 10 s, Home goes "
+     "to 0, comma and period step a frame while paused; changed files in data/ are loaded again"},
 };
 const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
 
@@ -83,6 +86,11 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     }
     if (std::strcmp(argument, "--quiet") == 0) {
         demo.quiet = true;
+        return true;
+    }
+    if (std::strcmp(argument, "--dev") == 0) {
+        demo.dev = true;
+        demo.windowed = true;
         return true;
     }
     struct NumberSwitch {

@@ -24,6 +24,7 @@ struct DemoOptions {
     unsigned untilMs = 60000;       // "--until MS": the capture's last demo time
     unsigned startMs = 0;           // "--start MS": the demo time to begin at
     bool quiet = false;             // "--quiet": no progress lines while capturing
+    bool dev = false;               // "--dev": the development mode, in a window
     std::string error;              // a switch without a usable value, "" when none
 };
 
@@ -60,7 +61,7 @@ std::string helpText();
 //   "--help"                    prints helpText()
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
-//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"
+//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
 // out-of-range value is reported in demo.error.

@@ -155,12 +155,7 @@ bool setUpDemo() {
 
     player.initPlayer();
 
-    // The text ends at its first zero byte or at the end of the file,
-    // whichever comes first.
-    scrollerStream.open("scrolleri.txt", std::ios::in | std::ios::binary);
-    const char* content = reinterpret_cast<const char*>(scrollerStream.readFile());
-    scrollerText = content ? std::string(content, strnlen(content, scrollerStream.getLength())) : std::string();
-    scroller = scrollerText.c_str();
+    reloadScrollerText();
 
     tarnix::sound.setMusicLooping(true);
     tarnix::sound.play(0);
@@ -187,6 +182,19 @@ void startAt(unsigned ms, unsigned fps) {
     tarnix::sound.stop();
     tarnix::sound.playMusicFrom(0, ms);
     tarnix::timer.setTime(ms);
+}
+
+// The text ends at its first zero byte or at the end of the file, whichever
+// comes first.
+bool reloadScrollerText() {
+    if (!scrollerStream.open("scrolleri.txt", std::ios::in | std::ios::binary)) {
+        std::fprintf(stderr, "tarnix: scrolleri.txt: cannot open the scroller text; the old one stays\n");
+        return false;
+    }
+    const char* content = reinterpret_cast<const char*>(scrollerStream.readFile());
+    scrollerText = content ? std::string(content, strnlen(content, scrollerStream.getLength())) : std::string();
+    scroller = scrollerText.c_str();
+    return true;
 }
 
 void shutDownDemo() {

@@ -47,6 +47,10 @@ void runMainLoop();
 // Releases the scroller text.
 void shutDownDemo();
 
+// Reads the scroller text "scrolleri.txt" again; false, the old text kept,
+// when it does not open (one line on standard error).
+bool reloadScrollerText();
+
 // Continues the demo from demo time `ms` as if every frame before it had been
 // drawn at `fps` frames a second, the music from the same point.
 void startAt(unsigned ms, unsigned fps);

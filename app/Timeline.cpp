@@ -31,6 +31,19 @@ Section sectionAt(unsigned t) {
     return Section::closing;
 }
 
+const char* sectionName(Section section) {
+    switch (section) {
+    case Section::openingA: return "opening A";
+    case Section::openingB: return "opening B";
+    case Section::openingC: return "opening C";
+    case Section::openingD: return "opening D";
+    case Section::middle: return "middle";
+    case Section::tunnel: return "tunnel";
+    case Section::closing: return "closing";
+    }
+    return "";
+}
+
 float sphereNear(unsigned t) {
     switch (sectionAt(t)) {
     case Section::openingA: return 1.0f - t * 0.2f / 700;

@@ -15,6 +15,8 @@ enum class Section {
 };
 
 Section sectionAt(unsigned t);
+// "opening A" .. "opening D", "middle", "tunnel", "closing".
+const char* sectionName(Section section);
 // The near plane of the sphere's projection (openings A to C).
 float sphereNear(unsigned t);
 // The near plane of the head effect's projection (openings C and D).

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/ContentTool.h"
 #include "app/Demo.h"
+#include "app/DevMode.h"
 #include "engine/core/Init.h"
 #include "engine/core/Window.h"
 #include "engine/io/FileSystem.h"
@@ -53,12 +54,23 @@ int SDL_main(int argc, char** argv) {
     if (!findDemoData())
         return EXIT_FAILURE;
     std::atexit(exitProgram);
+    const bool developing = options.dev && !capturing;
+    DevMode dev(options.framesPerSecond);
+    if (developing)
+        dev.prepare();
     if (!setUpDemo())
         return EXIT_FAILURE;
     if (capturing) {
         const bool captured = runCapture(options, virtualClock);
         shutDownDemo();
         return captured ? 0 : EXIT_FAILURE;
+    }
+    if (developing) {
+        dev.start(options.startMs);
+        while (dev.frame()) {
+        }
+        shutDownDemo();
+        return 0;
     }
     if (options.startMs > 0)
         startAt(options.startMs, options.framesPerSecond);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,9 @@ public:
     unsigned getFileListSize() const;
     // The i-th registered name; "" at or past the end.
     std::string getDataFile(unsigned i) const;
+    // From now on streams open the loose file data/<name> rather than the
+    // pack's entry of that name: a file edited while the demo runs wins.
+    void preferLooseFile(const char* name);
     // Empties the registry and releases every loaded pack, for tools and tests
     // that start over. Every entry record handed out becomes invalid; streams
     // opened on entries keep their bytes.
@@ -79,6 +83,7 @@ public:
 private:
     std::vector<std::string> fileList;                // registered names, relative to data/
     std::vector<std::unique_ptr<DataPack>> dataPacks; // every pack read, in reading order
+    std::set<std::string> looseFilesFirst;           // names whose pack entries are passed over
 
     // Each starts true and is only ever cleared, by extensions().
     bool shadersAvailable = true;

@@ -94,6 +94,23 @@ void Input::pollEvent() {
     // The result is deliberately not examined: with an empty queue `event`
     // still holds the last event, which is examined again.
     SDL_PollEvent(&event);
+    examineEvent();
+}
+
+bool Input::nextKeyPress(int& key) {
+    SDL_Event next;
+    while (SDL_PollEvent(&next)) {
+        event = next;
+        examineEvent();
+        if (next.type == SDL_KEYDOWN) {
+            key = next.key.keysym.sym;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Input::examineEvent() {
     mouse.getPosition();
     previousEventType = eventType;
     eventType = event.type;

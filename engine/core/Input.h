@@ -66,6 +66,19 @@ private:
     int posY = 0;                 // pixels from the bottom edge
 };
 
+// The SDL key codes the engine's users name.
+enum Key : int {
+    keyEscape = SDLK_ESCAPE,
+    keySpace = SDLK_SPACE,
+    keyComma = SDLK_COMMA,
+    keyPeriod = SDLK_PERIOD,
+    keyLeft = SDLK_LEFT,
+    keyRight = SDLK_RIGHT,
+    keyHome = SDLK_HOME,
+    keyPageUp = SDLK_PAGEUP,
+    keyPageDown = SDLK_PAGEDOWN,
+};
+
 // The event pump: one SDL event per call, folded into keyboard and mouse state.
 class Input {
 public:
@@ -73,6 +86,11 @@ public:
     // event is examined again (harmless for keys by design). A quit request
     // ends the process with status 0, running the exit handlers.
     void pollEvent();
+    // Takes the pending events up to and including the next key press, each
+    // folded in as pollEvent() does; true with the key's code, false once the
+    // queue is empty (nothing is examined twice). For callers that act on
+    // each press once.
+    bool nextKeyPress(int& key);
 
     InputKeyboard& getKeyboard();
     InputMouse& getMouse();
@@ -80,6 +98,8 @@ public:
     int getPreviousEventType() const;
 
 private:
+    void examineEvent();
+
     SDL_Event event = {};
     int previousEventType = -1;
     int eventType = -1;

@@ -26,4 +26,24 @@ std::string absolutePath(const std::string& path);
 // `names` then holds the entries read before the failure.
 bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error);
 
+// Tells which files of one directory were written or moved in, so that data
+// edited while the demo runs can be loaded again. Asking costs one system call
+// when nothing changed (the kernel's change notification, not a scan).
+class DirectoryWatcher {
+public:
+    DirectoryWatcher() = default;
+    ~DirectoryWatcher();
+    DirectoryWatcher(const DirectoryWatcher&) = delete;
+    DirectoryWatcher& operator=(const DirectoryWatcher&) = delete;
+
+    // Starts watching; false, with the reason in `error`, when it cannot.
+    bool watch(const std::string& directory, std::string& error);
+    // The names of the files finished writing or moved in since the last
+    // call, each once, in the order first seen; never blocks.
+    std::vector<std::string> changedNames();
+
+private:
+    int descriptor = -1;  // the notification stream, -1 until watch()
+};
+
 }  // namespace tarnix

@@ -1,6 +1,7 @@
 #include "engine/io/FileSystem.h"
 
 #include <dirent.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,45 @@ bool listDirectory(const std::string& directory, std::vector<std::string>& names
     closedir(listing);
     std::sort(names.begin(), names.end());
     return complete;
+}
+
+// ---- Watching ----
+
+DirectoryWatcher::~DirectoryWatcher() {
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
+
+bool DirectoryWatcher::watch(const std::string& directory, std::string& error) {
+    if (descriptor < 0)
+        descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (descriptor < 0 || inotify_add_watch(descriptor, directory.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> DirectoryWatcher::changedNames() {
+    std::vector<std::string> names;
+    if (descriptor < 0)
+        return names;
+    alignas(inotify_event) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t length = ::read(descriptor, buffer, sizeof buffer);
+        if (length <= 0)
+            break;  // EAGAIN: nothing more for now
+        for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->len == 0)
+                continue;  // about the directory itself
+            const std::string name = event->name;
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+        }
+    }
+    return names;
 }
 
 }  // namespace tarnix

@@ -55,6 +55,8 @@ std::string Init::getShaderPath(const char* name) const { return std::string("da
 std::string Init::getFullPath(const char* name) const { return name; }
 
 DataFile* Init::getDataPackDataFile(const char* name) {
+    if (!looseFilesFirst.empty() && looseFilesFirst.count(name))
+        return nullptr;
     for (const std::unique_ptr<DataPack>& pack : dataPacks)
         if (DataFile* entry = pack->getDataFile(name))
             return entry;
@@ -65,9 +67,12 @@ unsigned Init::getFileListSize() const { return static_cast<unsigned>(fileList.s
 
 std::string Init::getDataFile(unsigned i) const { return i < fileList.size() ? fileList[i] : std::string(); }
 
+void Init::preferLooseFile(const char* name) { looseFilesFirst.insert(name); }
+
 void Init::forgetDataFiles() {
     fileList.clear();
     dataPacks.clear();
+    looseFilesFirst.clear();
 }
 
 }  // namespace tarnix

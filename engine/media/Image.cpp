@@ -191,6 +191,45 @@ void Image::loadImage(const char* name) {
     createTexture(picture);
 }
 
+namespace {
+
+// The whole mipmap chain of a picture into the bound texture.
+void uploadPixels(const ImageData& picture) {
+    // GLU rescales sides that are not powers of two, or larger than the
+    // driver takes. The minification filter stays linear, so the smaller
+    // levels exist without being sampled.
+    const GLint failure = gluBuild2DMipmaps(GL_TEXTURE_2D, picture.channels, picture.width, picture.height, GL_RGBA,
+                                            GL_UNSIGNED_BYTE, picture.pixels.data());
+    if (failure != 0)
+        std::fprintf(stderr, "tarnix: %s: the texture could not be made: %s\n", picture.name.c_str(),
+                     reinterpret_cast<const char*>(gluErrorString(static_cast<GLenum>(failure))));
+}
+
+}  // namespace
+
+bool Image::reloadImage(const char* name) {
+    auto texture = std::find_if(textures.begin(), textures.end(),
+                                [name](const std::unique_ptr<Texture>& t) { return t->name == name; });
+    if (texture == textures.end()) {
+        std::fprintf(stderr, "tarnix: %s: not loaded at start, so not loaded again (restart to use it)\n", name);
+        return false;
+    }
+    std::unique_ptr<ImageData> picture(loadPNG(name));
+    if (!picture)
+        return false;
+    glBindTexture(GL_TEXTURE_2D, (*texture)->id);
+    uploadPixels(*picture);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    (*texture)->width = picture->width;
+    (*texture)->height = picture->height;
+    for (std::unique_ptr<ImageData>& stored : images)
+        if (stored->filename == name) {
+            stored = std::move(picture);
+            break;
+        }
+    return true;
+}
+
 void Image::createTexture(ImageData* picture) {
     auto texture = std::make_unique<Texture>();
     glGenTextures(1, &texture->id);
@@ -199,14 +238,7 @@ void Image::createTexture(ImageData* picture) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    // GLU rescales sides that are not powers of two, or larger than the
-    // driver takes. The minification filter stays linear, so the smaller
-    // levels exist without being sampled.
-    const GLint failure = gluBuild2DMipmaps(GL_TEXTURE_2D, picture->channels, picture->width, picture->height, GL_RGBA,
-                                            GL_UNSIGNED_BYTE, picture->pixels.data());
-    if (failure != 0)
-        std::fprintf(stderr, "tarnix: %s: the texture could not be made: %s\n", picture->name.c_str(),
-                     reinterpret_cast<const char*>(gluErrorString(static_cast<GLenum>(failure))));
+    uploadPixels(*picture);
     texture->name = picture->name;
     texture->width = picture->width;
     texture->height = picture->height;

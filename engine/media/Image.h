@@ -54,6 +54,12 @@ public:
     // Makes the texture of a decoded picture (linear filtering, repeat, the
     // whole mipmap chain) and appends it. The image is not owned.
     void createTexture(ImageData* image);
+    // Decodes the picture `name` again and puts it in place of its texture's
+    // pixels and of its decoded picture: the same texture object and name, so
+    // every layer, font and particle engine that holds it shows the new one.
+    // False, the old picture kept, when no texture has that name or the file
+    // does not decode (one line on standard error either way).
+    bool reloadImage(const char* name);
     // Makes a blank (black, alpha 0) size × size render target and appends it.
     // filter 0: linear, 1: nearest, other values set no filter.
     void createTexture(const int& filter, const int& size, const char* name);

@@ -65,29 +65,63 @@ bool Sound::isOpen() const { return deviceOpen; }
 
 // ---- Loading ----
 
-void Sound::load(const char* name) {
-    if (!deviceOpen)
-        return;  // already reported once by init()
+namespace {
+
+// The whole sample of a sound data file, or null after one line on standard error.
+Mix_Chunk* decodeSound(const char* name) {
     Mix_Chunk* chunk = nullptr;
     {
         FileIO file(name);
         if (!file) {
             std::fprintf(stderr, "tarnix: %s: cannot open the sound\n", name);
-            return;
+            return nullptr;
         }
         // SDL takes a non-const pointer but only reads; the memory stream is
         // freed by the loader (second argument 1), the bytes with `file`.
         SDL_RWops* memory = SDL_RWFromMem(const_cast<unsigned char*>(file.readFile()), static_cast<int>(file.getLength()));
         chunk = memory ? mix->loadWavRw(memory, 1) : nullptr;
     }
-    if (!chunk) {
+    if (!chunk)
         std::fprintf(stderr, "tarnix: %s: cannot decode the sound: %s\n", name, SDL_GetError());
+    return chunk;
+}
+
+}  // namespace
+
+void Sound::load(const char* name) {
+    if (!deviceOpen)
+        return;  // already reported once by init()
+    Mix_Chunk* chunk = decodeSound(name);
+    if (!chunk)
         return;
-    }
     if (hasExtension(name, "wav"))
         sounds.push_back({name, chunk});
     else
         music.push_back({name, chunk});
+}
+
+// Every channel is halted first: none may go on playing a sample being freed.
+bool Sound::reload(const char* name) {
+    if (!deviceOpen)
+        return false;
+    Mix_Chunk** slot = nullptr;
+    for (SoundContainer& effect : sounds)
+        if (!slot && effect.name == name)
+            slot = &effect.chunk;
+    for (MusicContainer& track : music)
+        if (!slot && track.name == name)
+            slot = &track.chunk;
+    if (!slot) {
+        std::fprintf(stderr, "tarnix: %s: not loaded at start, so not loaded again (restart to use it)\n", name);
+        return false;
+    }
+    Mix_Chunk* chunk = decodeSound(name);
+    if (!chunk)
+        return false;
+    mix->haltChannel(allChannels);
+    mix->freeChunk(*slot);
+    *slot = chunk;
+    return true;
 }
 
 // ---- Playing ----

@@ -37,6 +37,11 @@ public:
     // a sound effect, any other a music track. A file that does not open or
     // decode adds nothing (one line on standard error says why).
     void load(const char* name);
+    // Decodes the sound file `name` again and puts it in place of the loaded
+    // effect or track of that name; all playback stops. False, the old sample
+    // kept, when none has that name or the file does not decode (one line on
+    // standard error either way).
+    bool reload(const char* name);
     // Plays effect i once; nothing when i is out of range.
     void playSound(unsigned i);
     // Plays once every effect with this name.

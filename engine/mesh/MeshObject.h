@@ -144,6 +144,11 @@ public:
     void calculateNormals();
     // Normals, then vertex buffers for every sub-object when the driver has them.
     void buildObject();
+    // Reads the DVM file again and builds it in place of this mesh, whose
+    // holders then draw the new one; the old vertex buffers are deleted. False,
+    // the old mesh kept and still drawable, when the file does not read (one
+    // line on standard error).
+    bool reloadFile(const char* fileName);
     // Draws triangles of one sub-object. n = count mod T (count 0: all T).
     // Buffer path: 3n vertices from vertex index `first`, clamped to the
     // buffer. Immediate path with texture coordinates: triangles first .. n-1;

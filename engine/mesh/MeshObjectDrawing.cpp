@@ -5,8 +5,10 @@
 #include "engine/core/Extensions.h"
 #include "engine/core/Init.h"
 #include "engine/core/OpenGL.h"
+#include "engine/io/FileIO.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 using tarnix::uv_coord;
@@ -96,6 +98,26 @@ void MeshObject::buildObject() {
         return;
     for (unsigned o = 0; o < objectSize; ++o)
         objects[o].buildSubObject();
+}
+
+// The old sub-objects' buffers go only once the new mesh has read, so that a
+// file that does not read leaves the mesh drawing as before.
+bool MeshObject::reloadFile(const char* fileName) {
+    std::vector<GLuint> oldBuffers;
+    for (unsigned o = 0; o < objectSize; ++o)
+        for (GLuint buffer : {objects[o].vertexBuffer, objects[o].texCoordBuffer})
+            if (buffer != 0)
+                oldBuffers.push_back(buffer);
+    if (!tarnix::FileIO(fileName)) {
+        std::fprintf(stderr, "tarnix: %s: cannot open the mesh; the old one stays\n", fileName);
+        return false;
+    }
+    if (!readFile(fileName))
+        return false;  // damaged: readFile has said so
+    if (!oldBuffers.empty() && tarnix::glDeleteBuffersARB)
+        tarnix::glDeleteBuffersARB(static_cast<GLsizei>(oldBuffers.size()), oldBuffers.data());
+    buildObject();
+    return true;
 }
 
 // ---- Drawing ----

@@ -1,0 +1,216 @@
+// The development mode on the demo's own data, in a window: keys through
+// SDL's event queue, frames read back as they are presented, and data files
+// rewritten on disk while it runs.
+
+#include "app/Demo.h"
+#include "app/DevMode.h"
+#include "app/Timeline.h"
+#include "engine/core/Graphics.h"
+#include "engine/core/Init.h"
+#include "engine/core/OpenGL.h"
+#include "engine/core/Window.h"
+#include "engine/media/Image.h"
+#include "support/MediaFiles.h"
+#include "support/Process.h"
+#include "support/TemporaryDirectory.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+// A data directory of its own (the built pack, linked), so that loose files
+// written here touch nothing else.
+std::string dataHome;
+DevMode* dev = nullptr;
+
+std::vector<unsigned char> framePixels() {
+    std::vector<unsigned char> rgb(640 * 480 * 3);
+    tarnix::setFrameObserver([&rgb] {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    });
+    EXPECT_TRUE(dev->frame());
+    tarnix::setFrameObserver(nullptr);
+    return rgb;
+}
+
+void press(SDLKey key) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = key;
+    ASSERT_EQ(SDL_PushEvent(&event), 0);
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    ASSERT_EQ(SDL_PushEvent(&event), 0);
+}
+
+std::vector<std::uint32_t> texturePixels(const char* name) {
+    const tarnix::Texture* texture = tarnix::image.getTexture(name);
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return pixels;
+}
+
+class DevEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        dataHome = makeTemporaryDirectory();
+        std::filesystem::create_directory(dataHome + "/data");
+        std::filesystem::create_symlink(std::string(TARNIX_DEMO_DIRECTORY) + "/data/datafile.dat",
+                                        dataHome + "/data/datafile.dat");
+        ASSERT_EQ(chdir(dataHome.c_str()), 0);
+        tarnix::window.setFullscreen(false);
+        dev = new DevMode(60);
+        dev->prepare();
+        ASSERT_TRUE(setUpDemo()) << "the demo's data is built with the project (target demo-data)";
+        testing::internal::CaptureStdout();
+        dev->start(0);
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("datafile.dat is here"), std::string::npos);
+    }
+    void TearDown() override {
+        shutDownDemo();
+        delete dev;
+        tarnix::init.close();
+        std::filesystem::remove_all(dataHome);
+    }
+};
+
+}  // namespace
+
+// Space holds the picture and the clock (frames drawn while paused are the
+// same), the arrows and Home jump, comma and period step along the 60 Hz frame
+// grid, the caption tells it all, and Escape ends.
+TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
+    if (dev->isPaused())
+        dev->togglePause();
+    press(SDLK_PAGEDOWN);
+    framePixels();
+    EXPECT_GE(dev->getTime(), 10000u);
+    press(SDLK_SPACE);
+    framePixels();
+    ASSERT_TRUE(dev->isPaused());
+    const unsigned held = dev->getTime();
+    const std::vector<unsigned char> first = framePixels();
+    usleep(50000);
+    EXPECT_EQ(framePixels(), first);  // the wobble, the jitter and the head wait too
+    EXPECT_EQ(dev->getTime(), held);
+    EXPECT_NE(dev->caption().find(" - paused - "), std::string::npos) << dev->caption();
+    EXPECT_NE(dev->caption().find(sectionName(sectionAt(held))), std::string::npos) << dev->caption();
+
+    press(SDLK_HOME);
+    press(SDLK_RIGHT);
+    press(SDLK_RIGHT);
+    press(SDLK_LEFT);
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 1000u);
+    press(SDLK_PERIOD);
+    press(SDLK_PERIOD);
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 1033u);  // frames at 1000, 1016, 1033 ms
+    press(SDLK_COMMA);
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 1016u);
+    EXPECT_EQ(std::string(tarnix::window.getTitle()).rfind("Kelbo vs. Vistral - 1.016 s - opening B - paused - ", 0), 0u)
+        << tarnix::window.getTitle();
+
+    press(SDLK_SPACE);
+    framePixels();
+    EXPECT_FALSE(dev->isPaused());
+    usleep(100000);
+    framePixels();
+    EXPECT_GT(dev->getTime(), 1016u);  // running again from where it stood
+    press(SDLK_ESCAPE);
+    EXPECT_FALSE(dev->frame());
+}
+
+// A frame reached by seeking back and forth is the frame --start draws at
+// that time: the per-frame motion (the head's spin and reveal, the jitter, the
+// closing's picks and scroller) is replayed exactly.
+TEST(DevMode, ASeekedFrameIsTheFrameStartDraws) {
+    if (!dev->isPaused())
+        dev->togglePause();
+    for (unsigned t : {12345u, 61234u}) {
+        dev->seek(45000);
+        dev->seek(t + 20000);
+        dev->seek(3000);
+        dev->seek(t);
+        ASSERT_TRUE(dev->isPaused());
+        const std::vector<unsigned char> seeked = framePixels();
+
+        const std::string capture = dataHome + "/capture-" + std::to_string(t);
+        ProcessOptions options;
+        options.workingDirectory = TARNIX_DEMO_DIRECTORY;
+        const ProcessResult run = runProcess(TARNIX_EXECUTABLE,
+                                             {"--capture", capture, "--start", std::to_string(t), "--until",
+                                              std::to_string(t), "--quiet"},
+                                             options);
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        std::unique_ptr<tarnix::ImageData> captured(tarnix::image.loadPNG((capture + "/frame_00000.png").c_str()));
+        ASSERT_NE(captured, nullptr);
+        long differing = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const unsigned char* live = &seeked[(static_cast<std::size_t>(y) * 640 + x) * 3];
+                const std::uint32_t word = captured->pixels[static_cast<std::size_t>(y) * 640 + x];
+                for (int c = 0; c < 3; ++c)
+                    differing += std::abs(live[c] - static_cast<int>((word >> (8 * c)) & 0xFF)) > 2;
+            }
+        EXPECT_EQ(differing, 0) << "at " << t;
+    }
+}
+
+// A picture rewritten on disk is loaded into its texture (the same object);
+// a damaged one keeps the picture there with one line naming it.
+TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
+    const tarnix::Texture* heart = tarnix::image.getTexture("heArt.png");
+    const unsigned id = heart->id;
+    std::vector<std::uint16_t> green(64 * 64 * 4);
+    for (std::size_t i = 0; i < green.size(); i += 4) {
+        green[i + 1] = 200;
+        green[i + 3] = 255;
+    }
+    writeFile("data/heArt.png", pngBytes(64, 64, PNG_COLOR_TYPE_RGB_ALPHA, 8, green));
+    testing::internal::CaptureStdout();
+    framePixels();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("heArt.png loaded again"), std::string::npos);
+    EXPECT_EQ(tarnix::image.getTexture("heArt.png")->id, id);
+    const std::vector<std::uint32_t> loaded = texturePixels("heArt.png");
+    ASSERT_FALSE(loaded.empty());
+    EXPECT_EQ(loaded[0], 0xFF00C800u);  // R 0, G 200, B 0, A 255
+
+    writeFile("data/heArt.png", "not a picture");
+    testing::internal::CaptureStderr();
+    framePixels();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("tarnix: heArt.png: ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(texturePixels("heArt.png"), loaded);
+
+    writeFile("data/scrolleri.txt", "EDITED TEXT");
+    framePixels();
+    EXPECT_STREQ(scroller, "EDITED TEXT");
+}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new DevEnvironment);
+    return RUN_ALL_TESTS();
+}

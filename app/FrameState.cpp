@@ -23,20 +23,27 @@ void takeOverRandomSequence() {
     initstate(1, sequence, sizeof sequence);  // seed 1: the state rand() has before any srand()
 }
 
+// Every carried variable once, paired with its field: saving and restoring
+// walk the same list, so they cannot drift apart.
+template <typename State, typename Visit>
+void eachCarried(State& state, Visit visit) {
+    visit(state.lensmove, lensmove);
+    visit(state.scrollermoving, scrollermoving);
+    visit(state.scrollermove, scrollermove);
+    visit(state.lrand, lrand);
+    visit(state.rrand, rrand);
+    visit(state.trand, trand);
+    visit(state.brand, brand);
+    visit(state.movieTime, movieTime);
+    visit(state.kakka, kakka);
+    visit(state.headi, headi);
+    visit(state.pox, pox);
+    visit(state.pax, pax);
+}
+
 FrameState saveFrameState() {
     FrameState state;
-    state.lensmove = lensmove;
-    state.scrollermoving = scrollermoving;
-    state.scrollermove = scrollermove;
-    state.lrand = lrand;
-    state.rrand = rrand;
-    state.trand = trand;
-    state.brand = brand;
-    state.movieTime = movieTime;
-    state.kakka = kakka;
-    state.headi = headi;
-    state.pox = pox;
-    state.pax = pax;
+    eachCarried(state, [](auto& kept, const auto& live) { kept = live; });
     setstate(parking);
     std::memcpy(state.random.data(), sequence, sizeof sequence);
     setstate(sequence);
@@ -44,18 +51,7 @@ FrameState saveFrameState() {
 }
 
 void restoreFrameState(const FrameState& state) {
-    lensmove = state.lensmove;
-    scrollermoving = state.scrollermoving;
-    scrollermove = state.scrollermove;
-    lrand = state.lrand;
-    rrand = state.rrand;
-    trand = state.trand;
-    brand = state.brand;
-    movieTime = state.movieTime;
-    kakka = state.kakka;
-    headi = state.headi;
-    pox = state.pox;
-    pax = state.pax;
+    eachCarried(state, [](const auto& kept, auto& live) { live = kept; });
     setstate(parking);
     std::memcpy(sequence, state.random.data(), sizeof sequence);
     setstate(sequence);

@@ -3,6 +3,7 @@
 #include "app/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
+#include "engine/core/OffscreenTarget.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
 #include "engine/core/Window.h"
@@ -209,7 +210,18 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
     }
     skipFramesBefore(options.startMs, options.framesPerSecond);
 
-    FrameWriter frame(tarnix::window.getWidth(), tarnix::window.getHeight());
+    // A finer capture is drawn off-screen, with sizes in pixels scaled alike.
+    tarnix::OffscreenTarget target;
+    const int scale = static_cast<int>(options.scale);
+    if (scale > 1) {
+        std::string error;
+        if (!target.create(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale, error)) {
+            std::fprintf(stderr, "tarnix: --scale %d: %s\n", scale, error.c_str());
+            return false;
+        }
+        tarnix::setPixelScale(static_cast<float>(scale));
+    }
+    FrameWriter frame(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale);
     tarnix::setFrameObserver([&frame] { frame.read(); });
     CaptureProgress progress(frameCount(options.startMs, options.untilMs, options.framesPerSecond), options.quiet);
     unsigned long count = 0;

@@ -30,6 +30,9 @@ const SwitchHelp demoSwitchHelp[] = {
      "demo plays it, as long as the frames. Two captures give the same bytes"},
     {"--fps N", "the capture's frame rate (default 60); also the rate --start assumes"},
     {"--until MS", "the capture's last demo time (default 60000, at most 36000000)"},
+    {"--scale N",
+     "the capture's frames N times the width and height (1 to 4), drawn off-screen with everything sized in pixels "
+     "scaled too: the same picture, finer"},
     {"--quiet", "no progress lines on standard error while capturing"},
     {"--dev",
      "development mode, in a window: Space pauses, Left and Right seek 1 s, Page Up and Page Down 10 s, Home goes "
@@ -98,6 +101,7 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
         unsigned* value;
         unsigned long first, last;
     } numbers[] = {{"--fps", &demo.framesPerSecond, 1, 1000},
+                   {"--scale", &demo.scale, 1, 4},
                    {"--until", &demo.untilMs, 0, latestDemoTimeMs},
                    {"--start", &demo.startMs, 0, latestDemoTimeMs}};
     const bool capture = std::strcmp(argument, "--capture") == 0;

@@ -25,6 +25,7 @@ struct DemoOptions {
     unsigned startMs = 0;           // "--start MS": the demo time to begin at
     bool quiet = false;             // "--quiet": no progress lines while capturing
     bool dev = false;               // "--dev": the development mode, in a window
+    unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
     std::string error;              // a switch without a usable value, "" when none
 };
 
@@ -61,7 +62,7 @@ std::string helpText();
 //   "--help"                    prints helpText()
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
-//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
+//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"  "--scale" N
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
 // out-of-range value is reported in demo.error.

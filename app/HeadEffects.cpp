@@ -1,5 +1,6 @@
 #include "app/HeadEffects.h"
 
+#include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
 #include "engine/mesh/MeshObject.h"
@@ -51,7 +52,7 @@ void head() {
         glTranslatef(0, 0, -10);
         glScalef(2, 2, 2);
         glDepthFunc(GL_ALWAYS);
-        glLineWidth(6);
+        tarnix::lineWidth(6);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         glColor3f(0, 0, 0);
         advanceHead(t);
@@ -75,7 +76,7 @@ void head2() {
         drawMesh(0, static_cast<unsigned>(pox));
         glDepthFunc(GL_LESS);
         glDepthRange(0, 0.9);
-        glLineWidth(1);
+        tarnix::lineWidth(1);
         glColor3f(1, 1, 1);
     glPopMatrix();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

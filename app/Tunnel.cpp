@@ -1,5 +1,6 @@
 #include "app/Tunnel.h"
 
+#include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Ticks.h"
 #include "engine/media/Image.h"
@@ -44,7 +45,7 @@ void tunnelTerrorRun() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, tarnix::image.getTexture("particle2.png")->id);
-    glPointSize(2);
+    tarnix::pointSize(2);
     glBegin(GL_POINTS);
         for (int x = 0; x < w; ++x)
             for (int y = 0; y < h; ++y) {

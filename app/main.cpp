@@ -37,6 +37,10 @@ int SDL_main(int argc, char** argv) {
         return 2;
     }
     const bool capturing = !options.captureDirectory.empty();
+    if (options.scale > 1 && !capturing) {
+        std::fprintf(stderr, "tarnix: --scale draws a capture finer; it needs --capture DIR\n");
+        return 2;
+    }
     if (capturing && options.untilMs < options.startMs) {
         std::fprintf(stderr, "tarnix: --until %u comes before --start %u: nothing to capture\n", options.untilMs,
                      options.startMs);

@@ -1,5 +1,6 @@
 #include "engine/core/Graphics.h"
 
+#include "engine/core/Extensions.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Window.h"
 
@@ -15,6 +16,7 @@ const double farPlane = 10000.0;
 
 unsigned framesPresented = 0;
 std::function<void()> frameObserver;
+float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
 
 }  // namespace
 
@@ -60,6 +62,24 @@ void perspective3D() {
     glPopMatrix();
     glEnable(GL_DEPTH_TEST);
     viewReset();
+}
+
+// ---- Sizes in pixels ----
+
+void setPixelScale(float scale) { pixelScale = scale; }
+
+float getPixelScale() { return pixelScale; }
+
+void pointSize(float pixels) { glPointSize(pixels * pixelScale); }
+
+void lineWidth(float pixels) { glLineWidth(pixels * pixelScale); }
+
+void pointSizeLimits(float smallest, float largest, float fadeThreshold) {
+    if (!glPointParameterfARB)
+        return;
+    glPointParameterfARB(GL_POINT_FADE_THRESHOLD_SIZE_ARB, fadeThreshold * pixelScale);
+    glPointParameterfARB(GL_POINT_SIZE_MIN_ARB, smallest * pixelScale);
+    glPointParameterfARB(GL_POINT_SIZE_MAX_ARB, largest * pixelScale);
 }
 
 }  // namespace tarnix

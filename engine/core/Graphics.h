@@ -32,4 +32,20 @@ void perspective2D();
 // identity modelview afterwards.
 void perspective3D();
 
+// ---- Sizes in pixels
+
+// Framebuffer pixels to a window pixel: 1 on the screen, N when frames are
+// drawn N times finer (a sharp capture). Everything the engine sizes in
+// pixels goes through the calls below, so that the picture stays the same
+// picture, only finer.
+void setPixelScale(float scale);
+float getPixelScale();
+// glPointSize and glLineWidth of sizes in window pixels.
+void pointSize(float pixels);
+void lineWidth(float pixels);
+// The point parameters that bound attenuated point sprites (smallest and
+// largest size, the size below which they fade), in window pixels; nothing
+// without the point-parameter entry points.
+void pointSizeLimits(float smallest, float largest, float fadeThreshold);
+
 }  // namespace tarnix

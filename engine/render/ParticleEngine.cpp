@@ -1,6 +1,7 @@
 #include "engine/render/ParticleEngine.h"
 
 #include "engine/core/Extensions.h"
+#include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/media/Image.h"
 
@@ -135,7 +136,7 @@ void ParticleEngine::beginPointSprites() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, textureId(texture));
-    glPointSize(size);
+    pointSize(size);
 }
 
 void ParticleEngine::endPointSprites() {
@@ -152,11 +153,7 @@ void ParticleEngine::emitPoint(const Particle& particle) {
 void ParticleEngine::renderParticleEngineCondition(unsigned condition, float limit) {
     beginDepth();
     beginPointSprites();
-    if (glPointParameterfARB) {
-        glPointParameterfARB(GL_POINT_FADE_THRESHOLD_SIZE_ARB, 60.0f);
-        glPointParameterfARB(GL_POINT_SIZE_MIN_ARB, 1.0f);
-        glPointParameterfARB(GL_POINT_SIZE_MAX_ARB, 60.0f);
-    }
+    pointSizeLimits(1.0f, 60.0f, 60.0f);
     glTexEnvf(GL_POINT_SPRITE_ARB, GL_COORD_REPLACE_ARB, 1.0f);
     const int* order = getRanks();
     glBegin(GL_POINTS);

@@ -1,6 +1,7 @@
 #include "engine/scene/SceneParticles.h"
 
 #include "engine/core/Extensions.h"
+#include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/media/Image.h"
 
@@ -30,9 +31,7 @@ void SceneParticles::init() {
     const GLfloat attenuation[] = {1.0f, 0.0f, 0.01f};  // constant, linear, quadratic
     if (glPointParameterfvARB && glPointParameterfARB) {
         glPointParameterfvARB(GL_POINT_DISTANCE_ATTENUATION_ARB, attenuation);
-        glPointParameterfARB(GL_POINT_FADE_THRESHOLD_SIZE_ARB, 60.0f);
-        glPointParameterfARB(GL_POINT_SIZE_MIN_ARB, 1.0f);
-        glPointParameterfARB(GL_POINT_SIZE_MAX_ARB, 60.0f);
+        pointSizeLimits(1.0f, 60.0f, 60.0f);
     }
     glTexEnvf(GL_POINT_SPRITE_ARB, GL_COORD_REPLACE_ARB, 1.0f);
 

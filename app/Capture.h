@@ -31,6 +31,3 @@ void skipFramesBefore(unsigned startMs, unsigned fps);
 // DIR/frame_00000.png and so on, and the music as DIR/sound.wav of the same
 // length. False, after one line on standard error, when DIR cannot be written.
 bool runCapture(const DemoOptions& options, VirtualClock& clock);
-
-// Writes 16-bit PCM (interleaved `channels` at `rate` Hz) as a WAV file.
-bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, int rate, int channels);

@@ -12,8 +12,15 @@
 #include "engine/media/Sound.h"
 #include "engine/mesh/MeshManager.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace tarnix {
 
@@ -21,32 +28,81 @@ namespace {
 
 const int escapeKey = 27;
 
-struct Loader {
-    const char* extension;  // lower case; the upper-case spelling matches too
-    void (*load)(const char* name);
-};
+enum class Kind { picture, mesh, sound, other };
 
-void loadPicture(const char* name) { image.loadImage(name); }
-void loadMesh(const char* name) { meshManager.loadMeshObject(name); }
-void loadSound(const char* name) { sound.load(name); }
+// By extension, in lower or upper case; anything else loads nothing.
+Kind kindOf(const std::string& name) {
+    if (hasExtension(name, "png"))
+        return Kind::picture;
+    if (hasExtension(name, "dvm"))
+        return Kind::mesh;
+    if (hasExtension(name, "ogg") || hasExtension(name, "mp3") || hasExtension(name, "wav"))
+        return Kind::sound;
+    return Kind::other;
+}
 
-// Extensions without a row (mixed case included) load nothing.
-const Loader loaders[] = {
-    {"png", loadPicture},
-    {"dvm", loadMesh},
-    {"ogg", loadSound},
-    {"mp3", loadSound},
-    {"wav", loadSound},
-};
+// The decoding half of the pass, run ahead on worker threads (one a core)
+// that take the files in registry order. Only pictures and sounds are decoded
+// there; everything that touches OpenGL or the engine's lists stays with the
+// caller, which takes the results in the same order.
+class Decoders {
+public:
+    struct Result {
+        std::unique_ptr<ImageData> picture;
+        DecodedSound sound;
+        bool ready = false;
+    };
 
-void loadByExtension(const std::string& name) {
-    for (const Loader& loader : loaders) {
-        if (hasExtension(name, loader.extension)) {
-            loader.load(name.c_str());
-            return;
+    explicit Decoders(const std::vector<std::string>& files) : names(files), results(files.size()) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores && i < files.size(); ++i)
+            workers.emplace_back(&Decoders::work, this);
+    }
+
+    ~Decoders() { stop(); }
+
+    // File i's result, once decoded.
+    Result& take(std::size_t i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        decoded.wait(lock, [this, i] { return results[i].ready; });
+        return results[i];
+    }
+
+    // Lets the files being decoded finish and leaves the rest.
+    void stop() {
+        stopping = true;
+        for (std::thread& worker : workers)
+            if (worker.joinable())
+                worker.join();
+    }
+
+private:
+    void work() {
+        for (std::size_t i = next++; i < names.size() && !stopping; i = next++) {
+            Result result;
+            const char* name = names[i].c_str();
+            switch (kindOf(names[i])) {
+            case Kind::picture: result.picture.reset(image.loadPNG(name)); break;
+            case Kind::sound: result.sound = sound.decode(name); break;
+            default: break;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                results[i] = std::move(result);
+                results[i].ready = true;
+            }
+            decoded.notify_all();
         }
     }
-}
+
+    const std::vector<std::string>& names;
+    std::vector<Result> results;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::condition_variable decoded;
+    std::vector<std::thread> workers;
+};
 
 }  // namespace
 
@@ -82,14 +138,26 @@ void drawLoadingBar(unsigned index, unsigned count) {
     perspective3D();
 }
 
+// The files are added in registry order, each followed by its bar frame and
+// a look for Escape, as a pass on one thread would; only the decoding runs
+// ahead, on the worker threads.
 void Init::loadDataFiles() {
     glPushAttrib(GL_CURRENT_BIT);
     const unsigned count = getFileListSize();
+    Decoders decoders(fileList);
     for (unsigned i = 0; i < count; ++i) {
-        loadByExtension(fileList[i]);
+        Decoders::Result& result = decoders.take(i);
+        switch (kindOf(fileList[i])) {
+        case Kind::picture: image.addImage(std::move(result.picture)); break;
+        case Kind::sound: sound.add(std::move(result.sound)); break;
+        case Kind::mesh: meshManager.loadMeshObject(fileList[i]); break;
+        case Kind::other: break;
+        }
         input.pollEvent();
-        if (input.getKeyboard().getLastKey() == escapeKey)
+        if (input.getKeyboard().getLastKey() == escapeKey) {
+            decoders.stop();
             std::exit(0);
+        }
         drawLoadingBar(i, count);
         flush();
     }

@@ -183,12 +183,13 @@ Image::Image() = default;
 
 Image::~Image() { freeImageData(); }
 
-void Image::loadImage(const char* name) {
-    ImageData* picture = loadPNG(name);
+void Image::loadImage(const char* name) { addImage(std::unique_ptr<ImageData>(loadPNG(name))); }
+
+void Image::addImage(std::unique_ptr<ImageData> picture) {
     if (!picture)
         return;
-    images.emplace_back(picture);
-    createTexture(picture);
+    images.push_back(std::move(picture));
+    createTexture(images.back().get());
 }
 
 namespace {

@@ -40,10 +40,15 @@ public:
     // Decodes a PNG data file and makes its texture: one entry more in each
     // list, or none (after one line on standard error) when it fails.
     void loadImage(const char* name);
+    // The second half of loadImage(), for a picture loadPNG() decoded (on any
+    // thread): keeps it and makes its texture. Null adds nothing.
+    void addImage(std::unique_ptr<ImageData> picture);
     // Decodes a PNG data file (8 or 16 bits per channel, RGB or RGBA, up to
     // 64 Mpixel of any shape). Null, after one line on standard error, when
     // the file does not open, is damaged, claims more pixels than that, or is
-    // a palette or greyscale picture. The caller owns the result.
+    // a palette or greyscale picture. The caller owns the result. Touches
+    // nothing of this object, so decoding may run on several threads at once
+    // (while the registry of data files does not change).
     //
     // Memory: the file's n bytes, then libpng's rows and the decoded words,
     // each at most 4 bytes a pixel: at most 512 MiB for the largest picture

@@ -8,6 +8,7 @@
 
 #include <cassert>
 #include <cstdio>
+#include <mutex>
 
 namespace tarnix {
 
@@ -88,16 +89,26 @@ Mix_Chunk* decodeSound(const char* name) {
 
 }  // namespace
 
-void Sound::load(const char* name) {
-    if (!deviceOpen)
-        return;  // already reported once by init()
-    Mix_Chunk* chunk = decodeSound(name);
-    if (!chunk)
+void Sound::load(const char* name) { add(decode(name)); }
+
+DecodedSound Sound::decode(const char* name) const {
+    DecodedSound decoded;
+    decoded.name = name;
+    if (deviceOpen) {  // else already reported once by init()
+        static std::mutex oneAtATime;
+        std::lock_guard<std::mutex> lock(oneAtATime);
+        decoded.chunk = decodeSound(name);
+    }
+    return decoded;
+}
+
+void Sound::add(DecodedSound decoded) {
+    if (!decoded.chunk)
         return;
-    if (hasExtension(name, "wav"))
-        sounds.push_back({name, chunk});
+    if (hasExtension(decoded.name, "wav"))
+        sounds.push_back({decoded.name, decoded.chunk});
     else
-        music.push_back({name, chunk});
+        music.push_back({decoded.name, decoded.chunk});
 }
 
 // Every channel is halted first: none may go on playing a sample being freed.

@@ -21,6 +21,13 @@ struct MusicContainer {
     Mix_Chunk* chunk = nullptr;  // owned; freed by Sound::close()
 };
 
+// A sound file decoded and not yet added to the lists: load() in two steps,
+// so that decoding can run on another thread.
+struct DecodedSound {
+    std::string name;
+    Mix_Chunk* chunk = nullptr;  // null when it did not decode
+};
+
 // The audio device and every loaded sound file.
 class Sound {
 public:
@@ -37,6 +44,13 @@ public:
     // a sound effect, any other a music track. A file that does not open or
     // decode adds nothing (one line on standard error says why).
     void load(const char* name);
+    // load()'s first half, safe on any thread while the device stays open
+    // (decodes run one at a time: the mixer loads its decoders on first use).
+    // A chunk of null after one line on standard error.
+    DecodedSound decode(const char* name) const;
+    // load()'s second half, on the thread that plays: appends the decoded
+    // sound as an effect or a track; a null chunk adds nothing.
+    void add(DecodedSound decoded);
     // Decodes the sound file `name` again and puts it in place of the loaded
     // effect or track of that name; all playback stops. False, the old sample
     // kept, when none has that name or the file does not decode (one line on

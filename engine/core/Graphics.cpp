@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <chrono>
+
 namespace tarnix {
 
 namespace {
@@ -16,6 +18,8 @@ const double farPlane = 10000.0;
 
 unsigned framesPresented = 0;
 std::function<void()> frameObserver;
+std::chrono::milliseconds presentInterval{0};
+std::chrono::steady_clock::time_point lastPresented;
 float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
 
 }  // namespace
@@ -23,9 +27,17 @@ float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
 void flush() {
     if (frameObserver)
         frameObserver();
-    SDL_GL_SwapBuffers();
     ++framesPresented;
+    if (presentInterval.count() > 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastPresented < presentInterval)
+            return;
+        lastPresented = now;
+    }
+    SDL_GL_SwapBuffers();
 }
+
+void setPresentInterval(unsigned milliseconds) { presentInterval = std::chrono::milliseconds(milliseconds); }
 
 void setFrameObserver(std::function<void()> observer) { frameObserver = std::move(observer); }
 

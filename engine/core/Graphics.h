@@ -10,10 +10,15 @@ namespace tarnix {
 // Presents the finished frame (swaps the buffers). A frame observer, when one
 // is set, sees the finished frame in the back buffer first.
 void flush();
+// Makes flush() present a frame only when at least `milliseconds` of real
+// time have passed since the last one it presented; 0 (the default) presents
+// every frame. For captures, which read each frame before it would be
+// presented: showing ten a second costs a fraction of showing all.
+void setPresentInterval(unsigned milliseconds);
 // Called by flush() with the frame complete and not yet presented, for
 // capturing frames; an empty function removes it.
 void setFrameObserver(std::function<void()> observer);
-// Frames presented by flush() since the program started.
+// Frames finished by flush() since the program started, presented or not.
 unsigned getFramesPresented();
 
 // The engine's 3D view: a 45° vertical field of view at the window's aspect,

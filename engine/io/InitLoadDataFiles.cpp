@@ -41,10 +41,11 @@ Kind kindOf(const std::string& name) {
     return Kind::other;
 }
 
-// The decoding half of the pass, run ahead on worker threads (one a core)
-// that take the files in registry order. Only pictures and sounds are decoded
-// there; everything that touches OpenGL or the engine's lists stays with the
-// caller, which takes the results in the same order.
+// The decoding half of the pass, run ahead on worker threads (one a core).
+// Only pictures and sounds are decoded there; everything that touches OpenGL
+// or the engine's lists stays with the caller, which takes the results in
+// registry order. The workers take the sounds first: a track is the longest
+// single decode, and begun last it would leave one core idle at the end.
 class Decoders {
 public:
     struct Result {
@@ -54,6 +55,10 @@ public:
     };
 
     explicit Decoders(const std::vector<std::string>& files) : names(files), results(files.size()) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (std::size_t i = 0; i < files.size(); ++i)
+                if ((kindOf(files[i]) == Kind::sound) == (pass == 0))
+                    order.push_back(i);
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned i = 0; i < cores && i < files.size(); ++i)
             workers.emplace_back(&Decoders::work, this);
@@ -78,7 +83,8 @@ public:
 
 private:
     void work() {
-        for (std::size_t i = next++; i < names.size() && !stopping; i = next++) {
+        for (std::size_t k = next++; k < order.size() && !stopping; k = next++) {
+            const std::size_t i = order[k];
             Result result;
             const char* name = names[i].c_str();
             switch (kindOf(names[i])) {
@@ -97,7 +103,8 @@ private:
 
     const std::vector<std::string>& names;
     std::vector<Result> results;
-    std::atomic<std::size_t> next{0};
+    std::vector<std::size_t> order;    // file indices in the order they are decoded
+    std::atomic<std::size_t> next{0};  // the next entry of `order` to take
     std::atomic<bool> stopping{false};
     std::mutex mutex;
     std::condition_variable decoded;

@@ -3,7 +3,7 @@
 #include "engine/core/OpenGL.h"
 #include "engine/media/PngWriter.h"
 
-#include <cstring>
+#include <cstddef>
 
 namespace {
 
@@ -64,8 +64,7 @@ bool FrameQueue::finish(std::string& error) {
 }
 
 void FrameQueue::writeFrames() {
-    std::vector<unsigned char> rows(static_cast<std::size_t>(width) * height * 3);
-    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 3;
     for (;;) {
         std::size_t buffer = 0;
         {
@@ -78,10 +77,10 @@ void FrameQueue::writeFrames() {
             busy = true;
         }
         const Frame& frame = frames[buffer];
-        for (int y = 0; y < height; ++y)
-            std::memcpy(&rows[y * stride], &frame.pixels[(height - 1 - y) * stride], stride);
+        const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
         std::string error;
-        const bool written = tarnix::writePngFile(frame.path, width, height, 3, rows.data(), frameCompression, error);
+        const bool written =
+            tarnix::writePngFile(frame.path, width, height, 3, topRow, -stride, frameCompression, error);
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (!written && failure.empty())

@@ -13,8 +13,8 @@
 // a thread of their own, and the sound as a WAV file that grows frame by frame.
 
 // Frames on their way to disk. The drawing thread reads each finished frame
-// into a free buffer and queues it; a writer thread turns it top row first,
-// encodes and writes it. At most `depth` frames wait, so the memory stays
+// into a free buffer and queues it; a writer thread encodes it, top row
+// first, and writes it. At most `depth` frames wait, so the memory stays
 // bounded whatever the capture's length, and the files are byte for byte the
 // ones the drawing thread used to write itself.
 class FrameQueue {

@@ -1,14 +1,23 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tarnix {
 
 // Writes an 8-bit RGB (3 channels) or RGBA (4) PNG from rows given top first,
-// `width` × channels bytes each. compressionLevel is zlib's, 0 (none) to 9;
-// the same pixels and level always give the same bytes. False with the
+// `width` × channels bytes each. compressionLevel is zlib's, 0 (none) to 9.
+// The bytes are exactly those libpng writes for the same pixels and level with
+// its default settings (adaptive filters, zlib's filtered strategy, 8 KiB
+// IDAT chunks), so the same pixels always give the same file. False with the
 // reason in `error`.
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* rows,
                   int compressionLevel, std::string& error);
+
+// The same, with the top row at `topRow` and each next row `rowStride` bytes
+// further on; a negative stride writes a picture held bottom row first, as
+// OpenGL reads it back.
+bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
+                  std::ptrdiff_t rowStride, int compressionLevel, std::string& error);
 
 }  // namespace tarnix

@@ -35,7 +35,7 @@ void appendLittleEndian(std::string& out, std::uint32_t value, int bytes) {
 }  // namespace
 
 std::string pngBytes(int width, int height, int colorType, int bitDepth, const std::vector<std::uint16_t>& samples,
-                     const std::vector<std::uint8_t>& palette) {
+                     const std::vector<std::uint8_t>& palette, int compressionLevel) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -44,6 +44,8 @@ std::string pngBytes(int width, int height, int colorType, int bitDepth, const s
         std::abort();
     }
     png_set_write_fn(png, &out, appendToString, noFlush);
+    if (compressionLevel >= 0)
+        png_set_compression_level(png, compressionLevel);
     png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> colors;

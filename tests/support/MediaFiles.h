@@ -11,9 +11,10 @@ namespace testsupport {
 
 // A PNG written by libpng. `samples` holds the rows top first, each row
 // width × channels samples of `bitDepth` bits (8 or 16; 16-bit samples are
-// written big-endian as PNG stores them). colorType is a PNG_COLOR_TYPE_*.
+// written big-endian as PNG stores them). colorType is a PNG_COLOR_TYPE_*;
+// compressionLevel is zlib's (-1: libpng's default).
 std::string pngBytes(int width, int height, int colorType, int bitDepth, const std::vector<std::uint16_t>& samples,
-                     const std::vector<std::uint8_t>& palette = {});
+                     const std::vector<std::uint8_t>& palette = {}, int compressionLevel = -1);
 
 // 16-bit stereo PCM WAV at 44100 Hz: a sine of the given frequency.
 std::string wavBytes(double seconds, double frequency);

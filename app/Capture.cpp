@@ -14,19 +14,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
 
 const int escapeKey = 27;
-// Frames read and waiting to be written: enough for the writer to keep up
-// through a run of cheap frames, few enough to keep the memory small (four
-// frames are 60 MB at --scale 4).
-const std::size_t framesInFlight = 4;
+// Frames read and waiting to be written besides those being written: enough
+// for the writers to keep up through a run of cheap frames, few enough to keep
+// the memory small (a frame is 15 MB at --scale 4).
+const std::size_t framesWaiting = 4;
 
 // ---- Progress ----
 
@@ -167,7 +169,11 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
         }
         tarnix::setPixelScale(static_cast<float>(scale));
     }
-    FrameQueue frames(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale, framesInFlight);
+    // A writer a core: where drawing is cheap (the tunnel, the closing) the
+    // encoding is what takes the time.
+    const unsigned writers = std::max(1u, std::thread::hardware_concurrency());
+    FrameQueue frames(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale, framesWaiting + writers,
+                      writers);
     std::string framePath;
     tarnix::setFrameObserver([&frames, &framePath] { frames.readAndQueue(framePath); });
     // The window shows the capture ten times a second: presenting every frame

@@ -1,6 +1,7 @@
 #include "app/CaptureFiles.h"
 
 #include "engine/core/OpenGL.h"
+#include "engine/core/ThreadPriority.h"
 #include "engine/media/PngWriter.h"
 
 #include <cstddef>
@@ -13,13 +14,14 @@ const int frameCompression = 1;  // fast: thousands of frames; still the same by
 
 // ---- Frames ----
 
-FrameQueue::FrameQueue(int frameWidth, int frameHeight, std::size_t depth)
+FrameQueue::FrameQueue(int frameWidth, int frameHeight, std::size_t depth, unsigned writerCount)
     : width(frameWidth), height(frameHeight), frames(depth) {
     for (std::size_t i = 0; i < depth; ++i) {
         frames[i].pixels.resize(static_cast<std::size_t>(width) * height * 3);
         idle.push_back(i);
     }
-    writer = std::thread(&FrameQueue::writeFrames, this);
+    for (unsigned i = 0; i < writerCount; ++i)
+        writers.emplace_back(&FrameQueue::writeFrames, this);
 }
 
 FrameQueue::~FrameQueue() {
@@ -28,7 +30,8 @@ FrameQueue::~FrameQueue() {
         closing = true;
     }
     changed.notify_all();
-    writer.join();
+    for (std::thread& writer : writers)
+        writer.join();
 }
 
 void FrameQueue::readAndQueue(const std::string& path) {
@@ -58,12 +61,13 @@ bool FrameQueue::hasFailed() {
 
 bool FrameQueue::finish(std::string& error) {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return (waiting.empty() && !busy) || !failure.empty(); });
+    changed.wait(lock, [this] { return (waiting.empty() && writing == 0) || !failure.empty(); });
     error = failure;
     return failure.empty();
 }
 
 void FrameQueue::writeFrames() {
+    tarnix::runInSpareTime();
     const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 3;
     for (;;) {
         std::size_t buffer = 0;
@@ -74,7 +78,7 @@ void FrameQueue::writeFrames() {
                 return;
             buffer = waiting.front();
             waiting.pop_front();
-            busy = true;
+            ++writing;
         }
         const Frame& frame = frames[buffer];
         const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
@@ -85,7 +89,7 @@ void FrameQueue::writeFrames() {
             std::lock_guard<std::mutex> lock(mutex);
             if (!written && failure.empty())
                 failure = frame.path + ": " + error;
-            busy = false;
+            --writing;
             idle.push_back(buffer);
         }
         changed.notify_all();

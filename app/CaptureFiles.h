@@ -13,14 +13,17 @@
 // a thread of their own, and the sound as a WAV file that grows frame by frame.
 
 // Frames on their way to disk. The drawing thread reads each finished frame
-// into a free buffer and queues it; a writer thread encodes it, top row
-// first, and writes it. At most `depth` frames wait, so the memory stays
-// bounded whatever the capture's length, and the files are byte for byte the
-// ones the drawing thread used to write itself.
+// into a free buffer and queues it; writer threads, running on the processor
+// time the renderer leaves idle, encode the frames, top row first, and write
+// them. At most `depth` frames are held, so the memory stays bounded whatever
+// the capture's length, and the files are byte for byte the ones the drawing
+// thread used to write itself.
 class FrameQueue {
 public:
-    FrameQueue(int width, int height, std::size_t depth);
-    // Writes what is queued, then stops the writer.
+    // depth ≥ writers: a buffer for each frame being written and the rest to
+    // wait in.
+    FrameQueue(int width, int height, std::size_t depth, unsigned writers);
+    // Writes what is queued, then stops the writers.
     ~FrameQueue();
     FrameQueue(const FrameQueue&) = delete;
     FrameQueue& operator=(const FrameQueue&) = delete;
@@ -33,8 +36,8 @@ public:
     // True once a write has failed: the capture stops.
     bool hasFailed();
     // Waits until every queued frame is written. False, with "path: reason"
-    // of the first failed write in `error`, when one failed (the frames after
-    // it are not written).
+    // of the first failed write in `error`, when one failed (the frames
+    // queued after it are not written).
     bool finish(std::string& error);
 
 private:
@@ -50,12 +53,12 @@ private:
     std::vector<Frame> frames;        // the buffers
     std::deque<std::size_t> idle;     // buffers free to read into
     std::deque<std::size_t> waiting;  // buffers read, in order, not yet written
-    bool busy = false;                // the writer holds a buffer
+    std::size_t writing = 0;          // buffers the writers hold
     bool closing = false;
     std::string failure;              // the first failed write, "" while none
     std::mutex mutex;
     std::condition_variable changed;
-    std::thread writer;
+    std::vector<std::thread> writers;
 };
 
 // 16-bit PCM written as it is made: the header first with the lengths left

@@ -1,5 +1,5 @@
 // The cost of capturing: the whole demo captured (frames read back, encoded
-// and written as PNGs by the writer thread, the sound written as it goes)
+// and written as PNGs by the writer threads, the sound written as it goes)
 // against the same frames only drawn and presented, in one run on the same
 // data. Prints both times and their ratio. Needs a display and the demo's
 // generated data.

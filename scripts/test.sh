@@ -17,7 +17,9 @@ configure_and_build build all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANI
 
 say "again on SDL 1.2's compatibility layer over SDL 2: every test but the release archive and the fuzz replays"
 compat=$(sdl12_compat_directory)
-LD_LIBRARY_PATH="$compat" ldd "$repo/build/app/tarnix" | grep -q "$compat/libSDL-1.2.so.0" ||
+# ldd's whole list first: grep -q leaving the pipe early would fail it under pipefail.
+libraries=$(LD_LIBRARY_PATH="$compat" ldd "$repo/build/app/tarnix")
+grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
     { echo "the compatibility layer in $compat is not the one the program loads" >&2; exit 1; }
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure -j "$jobs" -E '^(Release\.|fuzz_)')
 

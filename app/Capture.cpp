@@ -176,9 +176,10 @@ bool runCapture(const DemoOptions& options, VirtualClock& clock) {
                       writers);
     std::string framePath;
     tarnix::setFrameObserver([&frames, &framePath] { frames.readAndQueue(framePath); });
-    // The window shows the capture ten times a second: presenting every frame
-    // would cost a quarter of what drawing it does on a software renderer.
-    tarnix::setPresentInterval(100);
+    // The window shows the capture twice a second: presenting every frame
+    // would cost a quarter of what drawing it does on a software renderer, and
+    // the encoding needs the processor time (the progress is on stderr).
+    tarnix::setPresentInterval(500);
     CaptureProgress progress(frameCount(options.startMs, options.untilMs, options.framesPerSecond), options.quiet);
     unsigned long count = 0;
     unsigned lastTime = options.startMs;

@@ -1,10 +1,10 @@
 // Program entry: the content tool when a tool switch is given, the demo otherwise.
 
-#include "app/Capture.h"
+#include "app/capture/Capture.h"
 #include "app/CommandLine.h"
 #include "app/ContentTool.h"
-#include "app/Demo.h"
-#include "app/DevMode.h"
+#include "app/demo/Demo.h"
+#include "app/dev/DevMode.h"
 #include "engine/core/Init.h"
 #include "engine/core/Window.h"
 #include "engine/io/FileSystem.h"

@@ -5,11 +5,11 @@
 // generated data.
 //   bench_capture [DATA DIRECTORY [FPS [UNTIL MS]]]   (default 60 frames a second to 60000 ms)
 
-#include "app/Capture.h"
+#include "app/capture/Capture.h"
 #include "app/CommandLine.h"
-#include "app/Demo.h"
-#include "app/FrameState.h"
-#include "app/Timeline.h"
+#include "app/demo/Demo.h"
+#include "app/demo/FrameState.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Init.h"
 #include "engine/core/Timer.h"
 #include "engine/core/Window.h"

@@ -4,9 +4,9 @@
 // and worst frame per section and the median's share of the 16 ms a frame has
 // at 60 frames a second. Needs a display and the demo's generated data.
 
-#include "app/Capture.h"
-#include "app/Demo.h"
-#include "app/Timeline.h"
+#include "app/capture/Capture.h"
+#include "app/demo/Demo.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Init.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"

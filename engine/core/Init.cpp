@@ -23,8 +23,7 @@ bool Init::init() {
     SDL_ShowCursor(SDL_DISABLE);
     extensions();
     readDirectoryContent("data/");
-    loadDataFiles();
-    return true;
+    return loadDataFiles();
 }
 
 void Init::openglInit() {

@@ -23,8 +23,10 @@ public:
     Init& operator=(const Init&) = delete;
 
     // Window, audio device, OpenGL state, hidden cursor, extension probing,
-    // the listing of data/ and the loading of every data file. Returns false when the window could not be opened (already reported on
-    // standard error); nothing may be drawn then.
+    // the listing of data/ and the loading of every data file. Returns false
+    // when the window could not be opened (already reported on standard
+    // error; nothing may be drawn then), or when a quit request or a stop
+    // signal stopped the loading (see loadDataFiles; nothing reported).
     bool init();
     // The engine's initial OpenGL state: depth test on, and eye-linear texture
     // coordinate planes equal to the eye-space position (generation itself
@@ -56,10 +58,14 @@ public:
     // after one line on standard error, when the directory cannot be listed.
     bool readDirectoryContent(const char* directory);
     // Hands every registered name to the manager of its extension (png:
-    // pictures; dvm: meshes; ogg, mp3, wav: sounds; in lower or upper case), in registry
-    // order, drawing the loading bar after each. Escape ends the process with
-    // status 0 (exit handlers run).
-    void loadDataFiles();
+    // pictures; dvm: meshes; ogg, mp3, wav: sounds; in lower or upper case),
+    // in registry order, drawing the loading bar after each. Escape ends the
+    // process with status 0 (exit handlers run), and so does a quit request
+    // where quit requests end the program (Input::setQuitEndsProgram). A quit
+    // request that does not, or a caught stop signal (StopSignals.h), stops
+    // the pass: false, the files after it not loaded, the request left for
+    // the caller to see. The worker threads are stopped before any of these.
+    bool loadDataFiles();
     // "data/" + name, "data/shaders/" + name, or the name itself: text only,
     // nothing is looked up.
     std::string getDataPath(const char* name) const;

@@ -136,11 +136,20 @@ void Input::examineEvent() {
         mouse.setButton(event.button.button, false);
         break;
     case SDL_QUIT:
-        std::exit(0);
+        quitSeen = true;
+        if (quitEndsProgram)
+            std::exit(0);
+        break;
     default:
         break;
     }
 }
+
+void Input::setQuitEndsProgram(bool ends) { quitEndsProgram = ends; }
+
+bool Input::getQuitEndsProgram() const { return quitEndsProgram; }
+
+bool Input::quitRequested() const { return quitSeen; }
 
 InputKeyboard& Input::getKeyboard() { return keyboard; }
 

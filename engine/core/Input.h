@@ -84,13 +84,23 @@ class Input {
 public:
     // Takes at most one event from the queue. With an empty queue the previous
     // event is examined again (harmless for keys by design). A quit request
-    // ends the process with status 0, running the exit handlers.
+    // (the window closed) ends the process with status 0, running the exit
+    // handlers, unless setQuitEndsProgram(false) said otherwise.
     void pollEvent();
     // Takes the pending events up to and including the next key press, each
     // folded in as pollEvent() does; true with the key's code, false once the
     // queue is empty (nothing is examined twice). For callers that act on
     // each press once.
     bool nextKeyPress(int& key);
+
+    // Whether a quit request ends the process at once (the default) or is
+    // only noted for quitRequested(), for a caller that must finish its work
+    // first (a capture closing its files, the loading pass stopping its
+    // workers).
+    void setQuitEndsProgram(bool ends);
+    bool getQuitEndsProgram() const;
+    // True once a quit request has been taken from the queue.
+    bool quitRequested() const;
 
     InputKeyboard& getKeyboard();
     InputMouse& getMouse();
@@ -106,6 +116,8 @@ private:
     InputKeyboard keyboard;
     InputMouse mouse;
     bool clickTiming = false;  // a multi-click window is open
+    bool quitEndsProgram = true;
+    bool quitSeen = false;
 };
 
 extern Input input;

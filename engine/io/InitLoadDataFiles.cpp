@@ -6,6 +6,8 @@
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
 #include "engine/core/OpenGL.h"
+#include "engine/core/StopSignals.h"
+#include "engine/core/Threads.h"
 #include "engine/io/FileName.h"
 #include "engine/io/LoadingBar.h"
 #include "engine/media/Image.h"
@@ -59,7 +61,7 @@ public:
             for (std::size_t i = 0; i < files.size(); ++i)
                 if ((kindOf(files[i]) == Kind::sound) == (pass == 0))
                     order.push_back(i);
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const unsigned cores = usableProcessors();
         for (unsigned i = 0; i < cores && i < files.size(); ++i)
             workers.emplace_back(&Decoders::work, this);
     }
@@ -147,10 +149,13 @@ void drawLoadingBar(unsigned index, unsigned count) {
 
 // The files are added in registry order, each followed by its bar frame and
 // a look for Escape, as a pass on one thread would; only the decoding runs
-// ahead, on the worker threads.
-void Init::loadDataFiles() {
+// ahead, on the worker threads. Quit requests are only noted while the
+// workers run, so that none ends the process under them.
+bool Init::loadDataFiles() {
     glPushAttrib(GL_CURRENT_BIT);
     const unsigned count = getFileListSize();
+    const bool quitEndsProgram = input.getQuitEndsProgram();
+    input.setQuitEndsProgram(false);
     Decoders decoders(fileList);
     for (unsigned i = 0; i < count; ++i) {
         Decoders::Result& result = decoders.take(i);
@@ -161,14 +166,21 @@ void Init::loadDataFiles() {
         case Kind::other: break;
         }
         input.pollEvent();
-        if (input.getKeyboard().getLastKey() == escapeKey) {
+        const bool escape = input.getKeyboard().getLastKey() == escapeKey;
+        if (escape || input.quitRequested() || caughtStopSignal() != 0) {
             decoders.stop();
-            std::exit(0);
+            input.setQuitEndsProgram(quitEndsProgram);
+            if (escape || (quitEndsProgram && input.quitRequested()))
+                std::exit(0);
+            glPopAttrib();
+            return false;
         }
         drawLoadingBar(i, count);
         flush();
     }
+    input.setQuitEndsProgram(quitEndsProgram);
     glPopAttrib();
+    return true;
 }
 
 }  // namespace tarnix

@@ -3,9 +3,10 @@
 // frame is presented. Regions and colour statistics are compared, not exact
 // pictures.
 
-#include "app/Demo.h"
-#include "app/HeadEffects.h"
-#include "app/Timeline.h"
+#include "app/demo/Demo.h"
+#include "app/demo/FrameState.h"
+#include "app/demo/HeadEffects.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
 #include "engine/core/OpenGL.h"
@@ -25,6 +26,16 @@
 using testsupport::FakeClock;
 
 namespace {
+
+FrameState afterSetUp;  // what the set-up left: the state a straight run starts from
+
+// Puts the state after the set-up back, changed by `change`.
+template <typename Change>
+void startFrom(Change change) {
+    FrameState state = afterSetUp;
+    change(state);
+    restoreFrameState(state);
+}
 
 struct Frame {
     std::vector<unsigned char> rgb;  // 640 × 480, bottom row first
@@ -78,7 +89,9 @@ public:
     void SetUp() override {
         ASSERT_EQ(chdir(TARNIX_DEMO_DIRECTORY), 0) << TARNIX_DEMO_DIRECTORY;
         tarnix::window.setFullscreen(false);
+        takeOverRandomSequence();
         ASSERT_TRUE(setUpDemo()) << "the demo's data is built with the project (target demo-data)";
+        afterSetUp = saveFrameState();
     }
     void TearDown() override {
         shutDownDemo();
@@ -95,12 +108,13 @@ TEST_F(DemoFramesTest, TheOpeningShowsTheTitleOnASphere) {
 }
 
 TEST_F(DemoFramesTest, AnEmptyJitterFrustumShowsTheTitleFlatAndKeepsGoing) {
-    lrand = rrand = trand = brand = 0;
-    movieTime = 10000;  // no new pick in this frame
+    startFrom([](FrameState& state) {
+        state.lrand = state.rrand = state.trand = state.brand = 0;
+        state.movieTime = 10000;  // no new pick in this frame
+    });
     const Frame frame = frameAt(10000);
     EXPECT_LT(frame.share(dark), 0.2);
-    EXPECT_EQ(lrand, 0.0f);
-    lrand = rrand = trand = brand = 0.5f;
+    EXPECT_EQ(saveFrameState().lrand, 0.0f);
 }
 
 // The cloud of hearts glows over the city for the whole middle section: it
@@ -132,18 +146,21 @@ TEST_F(DemoFramesTest, TheTunnelIsWhitePointsOnBlack) {
 }
 
 TEST_F(DemoFramesTest, TheClosingShowsAPictureWithTheScroller) {
-    kakka = -1;
+    int neon = -1;
     for (unsigned i = 0; i < tarnix::image.getImageCount(); ++i)
         if (tarnix::image.getTexture(static_cast<int>(i))->name == "pic_neon.png")
-            kakka = static_cast<int>(i);
-    ASSERT_GE(kakka, 2);
+            neon = static_cast<int>(i);
+    ASSERT_GE(neon, 2);
     // The same frame twice, the text once at x 100 of 320 and once just past
     // the right edge; the tunnel over the picture is the same in both.
-    auto closingFrame = [this](float moved) {
-        movieTime = 60000;       // keep the picture: no pick in this frame
-        clock.now = 99999;       // the same tunnel
-        scrollermoving = moved;  // the frame adds 4
-        scrollermove = 0;        // and 0.05: the baseline at y 101 of 240
+    auto closingFrame = [this, neon](float moved) {
+        startFrom([neon, moved](FrameState& state) {
+            state.kakka = neon;
+            state.movieTime = 60000;       // keep the picture: no pick in this frame
+            state.scrollermoving = moved;  // the frame adds 4
+            state.scrollermove = 0;        // and 0.05: the baseline at y 101 of 240
+        });
+        clock.now = 99999;  // the same tunnel
         return frameAt(60000);
     };
     const Frame withText = closingFrame(216);
@@ -161,8 +178,10 @@ TEST_F(DemoFramesTest, TheClosingPicksPicturesNotDarkness) {
     const int count = static_cast<int>(tarnix::image.getImageCount());
     int nearBlack = 0;
     for (int index = 2; index < count; ++index) {
-        kakka = index;
-        movieTime = 60000;  // no new pick in this frame
+        startFrom([index](FrameState& state) {
+            state.kakka = index;
+            state.movieTime = 60000;  // no new pick in this frame
+        });
         clock.now = 99999;
         const Frame frame = frameAt(60000);
         double sum = 0;
@@ -199,56 +218,20 @@ TEST_F(DemoFramesTest, ACubeIsSixSquareFacesOfTwentyFourVertices) {
     glLoadIdentity();
 }
 
-namespace {
-
-// What carries from frame to frame, plus where the random sequence stands.
-struct Carried {
-    float lens, moving, move, l, r, t, b;
-    unsigned pick;
-    int picture, head, reveal, first, nextRandom;
-    bool operator==(const Carried& o) const {
-        return lens == o.lens && moving == o.moving && move == o.move && l == o.l && r == o.r && t == o.t &&
-               b == o.b && pick == o.pick && picture == o.picture && head == o.head && reveal == o.reveal &&
-               first == o.first && nextRandom == o.nextRandom;
-    }
-};
-
-void resetCarried() {
-    lensmove = scrollermoving = scrollermove = 0;
-    lrand = rrand = trand = brand = 0.5f;
-    movieTime = 0;
-    kakka = 0;
-    headi = 0;
-    pox = 1;
-    pax = 498;
-}
-
-Carried carried() {
-    return {lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi, pox, pax,
-            std::rand()};
-}
-
-}  // namespace
-
 TEST_F(DemoFramesTest, SkippingFramesChangesWhatDrawingThemWould) {
     const unsigned times[] = {100, 6500, 6800, 7300, 15990, 16010, 16100, 20000, 52990, 53010, 53500, 54100};
-    std::srand(7);
-    resetCarried();
-    std::vector<Carried> drawn;
+    startFrom([](FrameState&) {});
+    std::vector<FrameState> drawn;
     for (unsigned t : times) {
         frameAt(t);
-        drawn.push_back(carried());
+        drawn.push_back(saveFrameState());
     }
-    std::srand(7);
-    resetCarried();
-    std::vector<Carried> skipped;
-    for (unsigned t : times) {
-        skipFrame(t);
-        skipped.push_back(carried());
+    startFrom([](FrameState&) {});
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        skipFrame(times[i]);
+        EXPECT_TRUE(saveFrameState() == drawn[i]) << "after the frame at " << times[i];
     }
-    for (std::size_t i = 0; i < drawn.size(); ++i)
-        EXPECT_TRUE(drawn[i] == skipped[i]) << "after the frame at " << times[i];
-    resetCarried();
+    EXPECT_FALSE(drawn.front() == drawn.back());
 }
 
 TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {

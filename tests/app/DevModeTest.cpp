@@ -2,9 +2,9 @@
 // SDL's event queue, frames read back as they are presented, and data files
 // rewritten on disk while it runs.
 
-#include "app/Demo.h"
-#include "app/DevMode.h"
-#include "app/Timeline.h"
+#include "app/demo/Demo.h"
+#include "app/dev/DevMode.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
 #include "engine/core/OpenGL.h"
@@ -206,7 +206,7 @@ TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
 
     writeFile("data/scrolleri.txt", "EDITED TEXT");
     framePixels();
-    EXPECT_STREQ(scroller, "EDITED TEXT");
+    EXPECT_EQ(scrollerTextShown(), "EDITED TEXT");
 }
 
 int main(int argc, char** argv) {

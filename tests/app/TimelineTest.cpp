@@ -1,9 +1,10 @@
 // The timeline's arithmetic and the demo's tables, as functions of time.
 
-#include "app/Demo.h"
-#include "app/HeadEffects.h"
-#include "app/Timeline.h"
-#include "app/Tunnel.h"
+#include "app/demo/Demo.h"
+#include "app/demo/HeadEffects.h"
+#include "app/demo/Timeline.h"
+#include "app/demo/Tunnel.h"
+#include "engine/render/ParticleEngine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // The demo's hard-coded timeline: draw() renders the section the demo time t
 // (ms) falls into. The arithmetic of each section is kept in functions of t
 // of its own.
@@ -35,6 +37,8 @@ bool pickDue(unsigned lastPick, unsigned t);
 int scrollerX(float moved, unsigned length);
 int scrollerY(float phase);
 
+// ---- Frames
+
 // One frame of the demo at the demo clock's time.
 void draw();
 
@@ -43,3 +47,11 @@ void draw();
 // sphere and the scroller, the head effect's counters. Playing or capturing
 // from a later start passes over the earlier frames with this.
 void skipFrame(unsigned t);
+
+// The demo time of frame k at `fps` frames a second from `startMs`, ms;
+// 64 bits, so that it never wraps back below a 32-bit start or end time.
+std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k);
+
+// Passes over the frames at `fps` before `startMs` (skipFrame), so that the
+// demo continues from there as if they had been drawn.
+void skipFramesBefore(unsigned startMs, unsigned fps);

@@ -1,7 +1,6 @@
-#include "app/FrameState.h"
+#include "app/demo/FrameState.h"
 
-#include "app/Demo.h"
-#include "app/HeadEffects.h"
+#include "app/demo/DemoState.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,27 +22,23 @@ void takeOverRandomSequence() {
     initstate(1, sequence, sizeof sequence);  // seed 1: the state rand() has before any srand()
 }
 
-// Every carried variable once, paired with its field: saving and restoring
-// walk the same list, so they cannot drift apart.
-template <typename State, typename Visit>
-void eachCarried(State& state, Visit visit) {
-    visit(state.lensmove, lensmove);
-    visit(state.scrollermoving, scrollermoving);
-    visit(state.scrollermove, scrollermove);
-    visit(state.lrand, lrand);
-    visit(state.rrand, rrand);
-    visit(state.trand, trand);
-    visit(state.brand, brand);
-    visit(state.movieTime, movieTime);
-    visit(state.kakka, kakka);
-    visit(state.headi, headi);
-    visit(state.pox, pox);
-    visit(state.pax, pax);
+namespace {
+
+// The live variables a frame state keeps, in the order of its carried().
+auto liveCarried() {
+    return std::tie(lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi, pox,
+                    pax);
+}
+
+}  // namespace
+
+bool FrameState::operator==(const FrameState& other) const {
+    return carried() == other.carried() && random == other.random;
 }
 
 FrameState saveFrameState() {
     FrameState state;
-    eachCarried(state, [](auto& kept, const auto& live) { kept = live; });
+    state.carried() = liveCarried();
     setstate(parking);
     std::memcpy(state.random.data(), sequence, sizeof sequence);
     setstate(sequence);
@@ -51,7 +46,7 @@ FrameState saveFrameState() {
 }
 
 void restoreFrameState(const FrameState& state) {
-    eachCarried(state, [](const auto& kept, auto& live) { live = kept; });
+    liveCarried() = state.carried();
     setstate(parking);
     std::memcpy(sequence, state.random.data(), sizeof sequence);
     setstate(sequence);

@@ -1,4 +1,4 @@
-#include "app/Tunnel.h"
+#include "app/demo/Tunnel.h"
 
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"

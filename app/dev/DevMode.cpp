@@ -1,10 +1,8 @@
-#include "app/DevMode.h"
+#include "app/dev/DevMode.h"
 
-#include "app/Capture.h"
 #include "app/CommandLine.h"
-#include "app/Demo.h"
-#include "app/HeadEffects.h"
-#include "app/Timeline.h"
+#include "app/demo/Demo.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
 #include "engine/core/Timer.h"
@@ -207,8 +205,7 @@ void DevMode::reload(const std::string& name) {
     if (tarnix::hasExtension(name, "png")) {
         reloaded = tarnix::image.reloadImage(file);
     } else if (tarnix::hasExtension(name, "dvm")) {
-        if (name == "greeble.dvm" && meshObject)
-            reloaded = meshObject->reloadFile(file);
+        reloaded = reloadDemoMesh(file);
     } else if (isMusicFile(name)) {
         reloaded = tarnix::sound.reload(file);
         if (reloaded && clock.isRunning())

@@ -1,8 +1,8 @@
-#include "app/Timeline.h"
+#include "app/demo/Timeline.h"
 
-#include "app/Demo.h"
-#include "app/HeadEffects.h"
-#include "app/Tunnel.h"
+#include "app/demo/DemoState.h"
+#include "app/demo/HeadEffects.h"
+#include "app/demo/Tunnel.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
@@ -244,6 +244,19 @@ void skipFrame(unsigned t) {
         if (section == Section::openingC || section == Section::openingD)
             advanceHead(t);
         break;
+    }
+}
+
+std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k) {
+    return startMs + static_cast<std::uint64_t>(k) * 1000 / fps;
+}
+
+void skipFramesBefore(unsigned startMs, unsigned fps) {
+    for (unsigned long k = 0;; ++k) {
+        const std::uint64_t t = frameTime(0, fps, k);
+        if (t >= startMs)
+            break;
+        skipFrame(static_cast<unsigned>(t));
     }
 }
 

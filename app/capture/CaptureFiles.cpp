@@ -1,7 +1,7 @@
-#include "app/CaptureFiles.h"
+#include "app/capture/CaptureFiles.h"
 
 #include "engine/core/OpenGL.h"
-#include "engine/core/ThreadPriority.h"
+#include "engine/core/Threads.h"
 #include "engine/media/PngWriter.h"
 
 #include <cstddef>

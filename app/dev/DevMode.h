@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FrameState.h"
+#include "app/demo/FrameState.h"
 #include "engine/core/Ticks.h"
 #include "engine/io/FileSystem.h"
 

@@ -1,4 +1,6 @@
-#include "app/HeadEffects.h"
+#include "app/demo/HeadEffects.h"
+
+#include "app/demo/DemoState.h"
 
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"

@@ -1,7 +1,7 @@
-#include "app/Capture.h"
+#include "app/capture/Capture.h"
 
-#include "app/CaptureFiles.h"
-#include "app/Timeline.h"
+#include "app/capture/CaptureFiles.h"
+#include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
 #include "engine/core/OffscreenTarget.h"
@@ -123,19 +123,6 @@ unsigned long frameCount(unsigned startMs, unsigned untilMs, unsigned fps) {
 }
 
 }  // namespace
-
-std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k) {
-    return startMs + static_cast<std::uint64_t>(k) * 1000 / fps;
-}
-
-void skipFramesBefore(unsigned startMs, unsigned fps) {
-    for (unsigned long k = 0;; ++k) {
-        const std::uint64_t t = frameTime(0, fps, k);
-        if (t >= startMs)
-            break;
-        skipFrame(static_cast<unsigned>(t));
-    }
-}
 
 bool runCapture(const DemoOptions& options, VirtualClock& clock) {
     const std::string& directory = options.captureDirectory;

@@ -7,8 +7,12 @@
 #include "engine/render/Vector.h"
 #include "engine/scene/Player.h"
 
-// The demo: its globals, set-up, main loop and shut-down. The frame itself is
-// draw() (app/Timeline.h).
+class MeshObject;
+
+// The demo's state: the globals its set-up makes and its timeline reads and
+// changes frame by frame. Only the demo's own files include this; the rest of
+// the program (capture, development mode) and the tests see the state that
+// carries between frames through the frame state (app/demo/FrameState.h).
 
 // ---- Global objects, constructed before the program starts, in this order
 extern tarnix::Font font;                  // the scroller's font
@@ -34,32 +38,9 @@ extern float scrollermoving;                       // distance the scroller has 
 extern float scrollermove;                         // phase of the scroller's wobble
 extern float lrand, rrand, trand, brand;           // jitter of the title's frustum, 0 .. 0.9
 
-// Prepares the demo after the engine's bring-up, in the fixed order: mesh,
-// render target, layers, particle cloud, tunnel tables, font, player,
-// scroller text, music, clock. False, after one line on standard error, when
-// the engine did not come up or the demo's data is incomplete.
-bool setUpDemo();
-
-// One pass per frame: draw, sleep 15 ms, advance the clock, take one event.
-// Returns once Escape has been pressed.
-void runMainLoop();
-
-// Releases the scroller text.
-void shutDownDemo();
-
-// Reads the scroller text "scrolleri.txt" again; false, the old text kept,
-// when it does not open (one line on standard error).
-bool reloadScrollerText();
-
-// Continues the demo from demo time `ms` as if every frame before it had been
-// drawn at `fps` frames a second, the music from the same point.
-void startAt(unsigned ms, unsigned fps);
-
-// Where the demo's data is: "data/" in the working directory, else the
-// "data/" beside the program, which then becomes the working directory.
-// False, after one line on standard error, when there is neither.
-bool findDemoData();
-
-// The cloud's shape: three rand() draws per particle (radius, two angles, each
-// one of 0, 0.05, .. 4.95) made into its velocity.
-void shapeCloud(tarnix::ParticleEngine& cloud);
+// ---- The head effect's and the closing section's
+extern MeshObject* meshObject;  // "greeble.dvm", built at start-up
+extern int pax;                 // first vertex drawn by the head effect (498)
+extern int pox;                 // triangles drawn by the head effect (1)
+extern int headi;               // spin of the head effect, degrees
+extern int kakka;               // shared: the closing section's picture and cubism's turn

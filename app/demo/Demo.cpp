@@ -1,9 +1,9 @@
-#include "app/Demo.h"
+#include "app/demo/Demo.h"
 
-#include "app/Capture.h"
-#include "app/HeadEffects.h"
-#include "app/Timeline.h"
-#include "app/Tunnel.h"
+#include "app/demo/DemoState.h"
+#include "app/demo/HeadEffects.h"
+#include "app/demo/Timeline.h"
+#include "app/demo/Tunnel.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
 #include "engine/core/Ticks.h"
@@ -195,6 +195,12 @@ bool reloadScrollerText() {
     scrollerText = content ? std::string(content, strnlen(content, scrollerStream.getLength())) : std::string();
     scroller = scrollerText.c_str();
     return true;
+}
+
+const std::string& scrollerTextShown() { return scrollerText; }
+
+bool reloadDemoMesh(const char* name) {
+    return std::string(name) == "greeble.dvm" && meshObject && meshObject->reloadFile(name);
 }
 
 void shutDownDemo() {

@@ -4,19 +4,12 @@
 
 #include <vector>
 
-class MeshObject;
-
 // The demo's small effects besides the tunnel: the head effect of the
 // opening (the mesh as a thick black outline under its filled self, revealed
 // triangle by triangle from 6 s to 16 s, then spinning), a wall of cubes, and
 // a Bezier curve sampler.
 
-extern MeshObject* meshObject;  // "greeble.dvm", built at start-up
-extern int pax;                 // first vertex drawn by the head effect (498)
-extern int pox;                 // triangles drawn by the head effect (1)
-extern int headi;               // spin of the head effect, degrees
-extern int kakka;               // shared: the closing section's picture and cubism's turn
-extern const char* cubemap;     // cube-wall digits, 16 per wall
+extern const char* cubemap;  // cube-wall digits, 16 per wall
 
 // The wireframe pass: reads the demo clock, updates pax, pox and headi.
 void head();

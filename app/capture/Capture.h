@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// The demo rendered offline on a virtual clock, and the frame stepping shared
-// by captures, --start and the frame-timing benchmark.
+// The demo rendered offline on a virtual clock.
 
 // A clock that stands still until told to move; sleeping takes no time.
 class VirtualClock : public tarnix::TickSource {
@@ -17,14 +16,6 @@ public:
     unsigned ticks() override { return now; }
     void delay(unsigned) override {}
 };
-
-// The demo time of frame k at `fps` frames a second from `startMs`, ms;
-// 64 bits, so that it never wraps back below a 32-bit start or end time.
-std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k);
-
-// Passes over the frames at `fps` before `startMs` (skipFrame), so that the
-// demo continues from there as if they had been drawn.
-void skipFramesBefore(unsigned startMs, unsigned fps);
 
 // Renders frames at options.framesPerSecond from options.startMs to
 // options.untilMs on the installed virtual clock, after the demo's set-up:

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+namespace tarnix {
+class ParticleEngine;
+}
+
+// The demo: set-up, main loop and shut-down. The frame itself is draw()
+// (app/demo/Timeline.h); what carries from one frame to the next is reached
+// from outside only through the frame state (app/demo/FrameState.h).
+
+// Prepares the demo after the engine's bring-up, in the fixed order: mesh,
+// render target, layers, particle cloud, tunnel tables, font, player,
+// scroller text, music, clock. False, after one line on standard error, when
+// the engine did not come up or the demo's data is incomplete.
+bool setUpDemo();
+
+// One pass per frame: draw, sleep 15 ms, advance the clock, take one event.
+// Returns once Escape has been pressed.
+void runMainLoop();
+
+// Releases the scroller text.
+void shutDownDemo();
+
+// Reads the scroller text "scrolleri.txt" again; false, the old text kept,
+// when it does not open (one line on standard error).
+bool reloadScrollerText();
+// The scroller text the closing section shows now.
+const std::string& scrollerTextShown();
+// Reads the demo's mesh again when `name` is "greeble.dvm", rebuilt in place;
+// false, the old mesh kept, for any other name or a file that does not load.
+bool reloadDemoMesh(const char* name);
+
+// Continues the demo from demo time `ms` as if every frame before it had been
+// drawn at `fps` frames a second, the music from the same point.
+void startAt(unsigned ms, unsigned fps);
+
+// Where the demo's data is: "data/" in the working directory, else the
+// "data/" beside the program, which then becomes the working directory.
+// False, after one line on standard error, when there is neither.
+bool findDemoData();
+
+// The cloud's shape: three rand() draws per particle (radius, two angles, each
+// one of 0, 0.05, .. 4.95) made into its velocity.
+void shapeCloud(tarnix::ParticleEngine& cloud);

@@ -6,6 +6,8 @@
 #include "app/demo/Demo.h"
 #include "app/dev/DevMode.h"
 #include "engine/core/Init.h"
+#include "engine/core/Input.h"
+#include "engine/core/StopSignals.h"
 #include "engine/core/Window.h"
 #include "engine/io/FileSystem.h"
 
@@ -53,6 +55,10 @@ int SDL_main(int argc, char** argv) {
         // Offline: nothing is heard and time follows the frames.
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         tarnix::setTickSource(&virtualClock);
+        // Closing the window or a signal ends a capture as Escape does, its
+        // files whole, but with a status that says it did not finish.
+        tarnix::catchStopSignals();
+        tarnix::input.setQuitEndsProgram(false);
     }
     tarnix::window.setFullscreen(!options.windowed && !capturing);
     if (!findDemoData())
@@ -62,12 +68,14 @@ int SDL_main(int argc, char** argv) {
     DevMode dev(options.framesPerSecond);
     if (developing)
         dev.prepare();
-    if (!setUpDemo())
-        return EXIT_FAILURE;
+    if (!setUpDemo()) {
+        const int stopped = capturing ? reportStopBeforeCapture() : 0;
+        return stopped != 0 ? stopped : EXIT_FAILURE;
+    }
     if (capturing) {
-        const bool captured = runCapture(options, virtualClock);
+        const int status = runCapture(options, virtualClock);
         shutDownDemo();
-        return captured ? 0 : EXIT_FAILURE;
+        return status;
     }
     if (developing) {
         dev.start(options.startMs);

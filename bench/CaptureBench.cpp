@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     restoreFrameState(afterSetUp);
     const double captureProcessorStart = processorSeconds();
     const auto captureStart = std::chrono::steady_clock::now();
-    const bool captured = runCapture(options, clock);
+    const bool captured = runCapture(options, clock) == 0;
     const double capturing = secondsSince(captureStart);
     const double capturingProcessor = processorSeconds() - captureProcessorStart;
     shutDownDemo();

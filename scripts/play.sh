@@ -29,9 +29,16 @@ for argument in "$@"; do
     previous=$argument
 done
 say "no display: capturing the demo offline into $capture (a few minutes on a software renderer)"
-"$program" --capture "$capture" "$@"
+status=0
+"$program" --capture "$capture" "$@" || status=$?
+if [ "$status" -ne 0 ]; then
+    say "the capture did not finish (status $status): no video made; what it holds is in $capture" >&2
+    exit "$status"
+fi
+first=$(cd "$capture" && ls frame_*.png | head -n 1)
+digits=$(( ${#first} - 10 ))  # the number between "frame_" and ".png"
 if command -v ffmpeg >/dev/null; then
-    ffmpeg -y -loglevel error -framerate "$fps" -i "$capture/frame_%05d.png" -i "$capture/sound.wav" \
+    ffmpeg -y -loglevel error -framerate "$fps" -i "$capture/frame_%0${digits}d.png" -i "$capture/sound.wav" \
         -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$capture/kelbo-vs-vistral.mp4"
     say "the video: $capture/kelbo-vs-vistral.mp4 (frames and sound beside it)"
 else

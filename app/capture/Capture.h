@@ -3,10 +3,6 @@
 #include "app/CommandLine.h"
 #include "engine/core/Ticks.h"
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 // The demo rendered offline on a virtual clock.
 
 // A clock that stands still until told to move; sleeping takes no time.
@@ -20,5 +16,17 @@ public:
 // Renders frames at options.framesPerSecond from options.startMs to
 // options.untilMs on the installed virtual clock, after the demo's set-up:
 // DIR/frame_00000.png and so on, and the music as DIR/sound.wav of the same
-// length. False, after one line on standard error, when DIR cannot be written.
-bool runCapture(const DemoOptions& options, VirtualClock& clock);
+// length; the frames of an earlier capture in DIR go first. Escape ends it
+// early as its user's choice. A quit request (Input::setQuitEndsProgram(false)
+// first) or a stop signal (catchStopSignals first) ends it too, and so does a
+// failed write. Whatever ends it, the frames drawn up to the end (up to a
+// failed write) are written whole and the sound is closed to their length.
+// Returns the program's exit status: 0 when it ran to its end or Escape ended
+// it, 128 + N for stop signal N, 1 for a closed window, a failed write or a
+// directory that cannot be written; a line on standard error says which.
+int runCapture(const DemoOptions& options, VirtualClock& clock);
+
+// After a capture's set-up failed: when a quit request or a stop signal
+// stopped the loading, says so in one line and returns the exit status for
+// it (as runCapture does); 0 when neither did.
+int reportStopBeforeCapture();

@@ -2,15 +2,86 @@
 
 #include "engine/core/OpenGL.h"
 #include "engine/core/Threads.h"
+#include "engine/io/FileSystem.h"
 #include "engine/media/PngWriter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
 const int frameCompression = 1;  // fast: thousands of frames; still the same bytes every time
 
 }  // namespace
+
+// ---- Frame files ----
+
+namespace {
+
+const char* const framePrefix = "frame_";
+const char* const frameSuffix = ".png";
+const char* const writingSuffix = ".part";
+const unsigned fewestDigits = 5;
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The number of a frame file's or a frame being written's name; false for
+// any other name.
+bool frameNumberOf(const std::string& name, unsigned long long& number) {
+    std::string stem = name;
+    if (endsWith(stem, writingSuffix))
+        stem.resize(stem.size() - std::strlen(writingSuffix));
+    if (stem.rfind(framePrefix, 0) != 0 || !endsWith(stem, frameSuffix))
+        return false;
+    const std::string digits =
+        stem.substr(std::strlen(framePrefix), stem.size() - std::strlen(framePrefix) - std::strlen(frameSuffix));
+    if (digits.size() < fewestDigits ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    number = 0;
+    for (char digit : digits)  // past 2^64 a number stays at the most: later than any frame
+        number = number > (~0ull - 9) / 10 ? ~0ull : number * 10 + static_cast<unsigned>(digit - '0');
+    return true;
+}
+
+}  // namespace
+
+unsigned frameNameDigits(unsigned long frames) {
+    unsigned digits = 1;
+    for (unsigned long last = frames > 0 ? frames - 1 : 0; last >= 10; last /= 10)
+        ++digits;
+    return std::max(digits, fewestDigits);
+}
+
+std::string frameFileName(unsigned long index, unsigned digits) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%0*lu", static_cast<int>(digits), index);
+    return framePrefix + std::string(number) + frameSuffix;
+}
+
+bool removeFrameFiles(const std::string& directory, unsigned long from, std::string& error) {
+    std::vector<std::string> names;
+    if (!tarnix::listDirectory(directory, names, error))
+        return false;
+    for (const std::string& name : names) {
+        unsigned long long number = 0;
+        if (!frameNumberOf(name, number) || number < from)
+            continue;
+        const std::string path = directory + "/" + name;
+        if (std::remove(path.c_str()) != 0) {
+            error = path + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
 
 // ---- Frames ----
 
@@ -34,7 +105,7 @@ FrameQueue::~FrameQueue() {
         writer.join();
 }
 
-void FrameQueue::readAndQueue(const std::string& path) {
+void FrameQueue::readAndQueue(unsigned long index, const std::string& path) {
     std::size_t buffer = 0;
     {
         std::unique_lock<std::mutex> lock(mutex);
@@ -49,6 +120,7 @@ void FrameQueue::readAndQueue(const std::string& path) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         frames[buffer].path = path;
+        frames[buffer].index = index;
         waiting.push_back(buffer);
     }
     changed.notify_all();
@@ -59,11 +131,21 @@ bool FrameQueue::hasFailed() {
     return !failure.empty();
 }
 
-bool FrameQueue::finish(std::string& error) {
+bool FrameQueue::finish(std::string& error, unsigned long& failed) {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return (waiting.empty() && writing == 0) || !failure.empty(); });
+    // After a failure the writes under way still end first: nothing may land
+    // in the directory once the caller has put it in order.
+    changed.wait(lock, [this] { return writing == 0 && (waiting.empty() || !failure.empty()); });
     error = failure;
+    failed = failedIndex;
     return failure.empty();
+}
+
+void FrameQueue::noteFailure(const Frame& frame, const std::string& reason) {
+    if (failure.empty() || frame.index < failedIndex) {
+        failure = frame.path + ": " + reason;
+        failedIndex = frame.index;
+    }
 }
 
 void FrameQueue::writeFrames() {
@@ -82,13 +164,19 @@ void FrameQueue::writeFrames() {
         }
         const Frame& frame = frames[buffer];
         const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
+        const std::string temporary = frame.path + ".part";
         std::string error;
-        const bool written =
-            tarnix::writePngFile(frame.path, width, height, 3, topRow, -stride, frameCompression, error);
+        bool written = tarnix::writePngFile(temporary, width, height, 3, topRow, -stride, frameCompression, error);
+        if (written && std::rename(temporary.c_str(), frame.path.c_str()) != 0) {
+            error = std::strerror(errno);
+            written = false;
+        }
+        if (!written)
+            std::remove(temporary.c_str());
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (!written && failure.empty())
-                failure = frame.path + ": " + error;
+            if (!written)
+                noteFailure(frame, error);
             --writing;
             idle.push_back(buffer);
         }
@@ -100,67 +188,170 @@ void FrameQueue::writeFrames() {
 
 namespace {
 
-void putLittleEndian(std::FILE* file, std::uint32_t value, int bytes) {
-    unsigned char out[4];
+void putLittleEndian(unsigned char* out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xFF);
-    std::fwrite(out, 1, static_cast<std::size_t>(bytes), file);
 }
 
-const long riffSizeOffset = 4;   // bytes from the start
-const long dataSizeOffset = 40;
-const std::uint32_t headerBytesAfterRiffSize = 36;
+// RIFF: "RIFF" size "WAVE", "fmt " chunk, "data" size, samples.
+const std::size_t riffHeaderBytes = 44;
+const long riffSizeOffset = 4;  // bytes from the start; 32 bits each
+const long riffDataSizeOffset = 40;
+// RF64: "RF64" -1 "WAVE", "ds64" chunk (64-bit RIFF size, data size and
+// sample frames, an empty table), "fmt " chunk, "data" -1, samples.
+const std::size_t rf64HeaderBytes = 80;
+const long rf64SizesOffset = 20;
+const std::uint32_t lengthInDs64 = 0xFFFFFFFF;  // "see the ds64 chunk"
+
+// How often the lengths are brought up to date while the sound grows: a
+// program killed outright loses at most this much of its sound.
+const std::chrono::milliseconds lengthsInterval(500);
+// Samples are written in blocks of about this many bytes.
+const std::size_t blockBytes = 64 * 1024;
 
 }  // namespace
+
+const std::uint64_t SoundFile::largestRiffData = 0xFFFFFFFFull - (riffHeaderBytes - 8);
 
 SoundFile::~SoundFile() {
     if (file)
         close();
 }
 
-bool SoundFile::open(const std::string& path, int rate, int channels) {
+bool SoundFile::open(const std::string& path, int rate, int channels, std::uint64_t expectedFrames) {
+    frameBytes = channels * 2;
+    rf64 = expectedFrames * static_cast<std::uint64_t>(frameBytes) > largestRiffData;
+    headerBytes = rf64 ? rf64HeaderBytes : riffHeaderBytes;
+    dataBytes = dataOnDisk = 0;
+    pending.clear();
+    failed.clear();
     file = std::fopen(path.c_str(), "wb");
-    if (!file)
+    if (!file) {
+        fail();
         return false;
-    std::fwrite("RIFF", 1, 4, file);
-    putLittleEndian(file, 0, 4);  // filled in by close()
-    std::fwrite("WAVEfmt ", 1, 8, file);
-    putLittleEndian(file, 16, 4);
-    putLittleEndian(file, 1, 2);  // PCM
-    putLittleEndian(file, static_cast<std::uint32_t>(channels), 2);
-    putLittleEndian(file, static_cast<std::uint32_t>(rate), 4);
-    putLittleEndian(file, static_cast<std::uint32_t>(rate * channels * 2), 4);
-    putLittleEndian(file, static_cast<std::uint32_t>(channels * 2), 2);
-    putLittleEndian(file, 16, 2);
-    std::fwrite("data", 1, 4, file);
-    putLittleEndian(file, 0, 4);  // filled in by close()
-    return !std::ferror(file);
-}
-
-void SoundFile::append(const std::int16_t* samples, std::size_t count) {
-    if (!file)
-        return;
-    std::vector<unsigned char> bytes(count * 2);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto sample = static_cast<std::uint16_t>(samples[i]);
-        bytes[2 * i] = static_cast<unsigned char>(sample & 0xFF);
-        bytes[2 * i + 1] = static_cast<unsigned char>(sample >> 8);
     }
-    failed = failed || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size();
-    dataBytes += static_cast<std::uint32_t>(bytes.size());
+    // Unbuffered: the samples go out in blocks of their own, so that the
+    // bytes on disk are known exactly, even after a failed write.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    unsigned char header[rf64HeaderBytes] = {};
+    unsigned char* at = header;
+    auto put = [&at](const char* text) { std::memcpy(at, text, 4); at += 4; };
+    auto number = [&at](std::uint64_t value, int bytes) { putLittleEndian(at, value, bytes); at += bytes; };
+    put(rf64 ? "RF64" : "RIFF");
+    number(rf64 ? lengthInDs64 : 0, 4);  // RIFF: filled in by writeLengths()
+    put("WAVE");
+    if (rf64) {
+        put("ds64");
+        number(28, 4);
+        at += 28;  // the sizes, filled in by writeLengths()
+    }
+    put("fmt ");
+    number(16, 4);
+    number(1, 2);  // PCM
+    number(static_cast<std::uint64_t>(channels), 2);
+    number(static_cast<std::uint64_t>(rate), 4);
+    number(static_cast<std::uint64_t>(rate) * frameBytes, 4);
+    number(static_cast<std::uint64_t>(frameBytes), 2);
+    number(16, 2);
+    put("data");
+    number(rf64 ? lengthInDs64 : 0, 4);
+    if (std::fwrite(header, 1, headerBytes, file) != headerBytes || !writeLengths()) {
+        fail();
+        return false;
+    }
+    return true;
 }
 
-bool SoundFile::close() {
+bool SoundFile::append(const std::int16_t* samples, std::size_t count) {
+    if (!file || !failed.empty())
+        return false;
+    if (!rf64 && dataBytes + count * 2 > largestRiffData) {
+        failed = "the sound is longer than a WAV file can say";
+        return false;
+    }
+    const std::size_t at = pending.size();
+    pending.resize(at + count * 2);
+    for (std::size_t i = 0; i < count; ++i)
+        putLittleEndian(&pending[at + 2 * i], static_cast<std::uint16_t>(samples[i]), 2);
+    dataBytes += count * 2;
+    if (pending.size() >= blockBytes && !writePending())
+        return false;
+    if (std::chrono::steady_clock::now() - lengthsWritten >= lengthsInterval && !writeLengths()) {
+        fail();
+        return false;
+    }
+    return true;
+}
+
+std::uint64_t SoundFile::framesOnDisk() {
+    if (file && failed.empty())
+        writePending();
+    return dataOnDisk / static_cast<std::uint64_t>(frameBytes);
+}
+
+bool SoundFile::close(std::uint64_t frames) {
     if (!file)
         return false;
-    std::fseek(file, riffSizeOffset, SEEK_SET);
-    putLittleEndian(file, headerBytesAfterRiffSize + dataBytes, 4);
-    std::fseek(file, dataSizeOffset, SEEK_SET);
-    putLittleEndian(file, dataBytes, 4);
-    failed = failed || std::ferror(file);
-    failed = std::fclose(file) != 0 || failed;
+    const std::uint64_t keptBytes =
+        std::min(frames, framesOnDisk()) * static_cast<std::uint64_t>(frameBytes);
+    // Whatever lies past the kept samples goes: those let go, and the part of
+    // a failed write that reached the disk.
+    const bool cut = ftruncate(fileno(file), static_cast<off_t>(headerBytes + keptBytes)) == 0;
+    if (!cut)
+        fail();
+    dataOnDisk = keptBytes;
+    const bool lengths = writeLengths();
+    if (!lengths)
+        fail();
+    const bool closedFile = std::fclose(file) == 0;
+    if (!closedFile)
+        fail();
     file = nullptr;
-    return !failed;
+    return cut && lengths && closedFile && failed.empty();
+}
+
+bool SoundFile::close() { return close(dataBytes / static_cast<std::uint64_t>(frameBytes)); }
+
+bool SoundFile::isRf64() const { return rf64; }
+
+const std::string& SoundFile::failure() const { return failed; }
+
+void SoundFile::fail() {
+    if (failed.empty())
+        failed = errno != 0 ? std::strerror(errno) : "the sound could not be written";
+}
+
+bool SoundFile::writePending() {
+    const std::size_t written = pending.empty() ? 0 : std::fwrite(pending.data(), 1, pending.size(), file);
+    dataOnDisk += written;
+    const bool whole = written == pending.size();
+    pending.clear();
+    if (!whole)
+        fail();
+    return whole;
+}
+
+// The lengths of the samples on disk, so that what the file says and what
+// it holds agree whenever the program stops.
+bool SoundFile::writeLengths() {
+    if (failed.empty())
+        writePending();
+    unsigned char sizes[24];
+    bool written = true;
+    if (rf64) {
+        putLittleEndian(sizes, static_cast<std::uint64_t>(rf64HeaderBytes - 8) + dataOnDisk, 8);
+        putLittleEndian(sizes + 8, dataOnDisk, 8);
+        putLittleEndian(sizes + 16, dataOnDisk / static_cast<std::uint64_t>(frameBytes), 8);
+        written = std::fseek(file, rf64SizesOffset, SEEK_SET) == 0 && std::fwrite(sizes, 1, 24, file) == 24;
+    } else {
+        putLittleEndian(sizes, static_cast<std::uint64_t>(riffHeaderBytes - 8) + dataOnDisk, 4);
+        putLittleEndian(sizes + 4, dataOnDisk, 4);
+        written = std::fseek(file, riffSizeOffset, SEEK_SET) == 0 && std::fwrite(sizes, 1, 4, file) == 4 &&
+                  std::fseek(file, riffDataSizeOffset, SEEK_SET) == 0 && std::fwrite(sizes + 4, 1, 4, file) == 4;
+    }
+    written = std::fseek(file, 0, SEEK_END) == 0 && written;
+    lengthsWritten = std::chrono::steady_clock::now();
+    return written;
 }
 
 // ---- Music ----

@@ -66,7 +66,7 @@ void head() {
 }
 
 // The depth function, depth range and line width set here stay in force
-// after the frame.
+// for the rest of the frame (draw() puts them back after it).
 void head2() {
     const unsigned t = tarnix::timer.getTime();
     glPushMatrix();

@@ -199,8 +199,9 @@ void drawMiddle(unsigned t) {
     const float scale = cloudScale(t);
     for (unsigned i = 0; i < sphereParticles->getParticleSize(); ++i) {
         tarnix::Particle& particle = *sphereParticles->getParticle(i);
-        if (t > 45000)
-            particle.color[3] = cloudAlpha(t);
+        // Set on every frame, not only while it fades: a frame drawn after
+        // a later one (a seek back) shows the cloud whole again.
+        particle.color[3] = t > 45000 ? cloudAlpha(t) : 1.0f;
         particle.position = particle.velocity * scale;
     }
     sphereParticles->renderParticleEngine(0, 2000);
@@ -261,6 +262,12 @@ void skipFramesBefore(unsigned startMs, unsigned fps) {
 }
 
 void draw() {
+    // Every frame starts from the state the set-up left, whatever the frame
+    // before it changed (the cloud's depth function, the head effect's depth
+    // range): a frame is the same after any other, after a seek as in a
+    // straight run or from --start.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     tarnix::viewReset();
     const unsigned t = tarnix::timer.getTime();
@@ -271,5 +278,7 @@ void draw() {
     case Section::closing: drawClosing(t); break;
     default: drawOpening(t, section); break;
     }
+    glPopClientAttrib();
+    glPopAttrib();
     tarnix::flush();
 }

@@ -348,12 +348,20 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
         return false;
     }
     const std::size_t filteredBytes = (static_cast<std::size_t>(width) * channels + 1) * height;
+    errno = 0;
     bool written = filteredBytes < smallestStreamedImage
                        ? encodeSmall(file, width, height, channels, topRow, rowStride, compressionLevel)
                        : encodeStreamed(file, width, height, channels, topRow, rowStride, compressionLevel);
-    written = std::fclose(file) == 0 && written;
+    // The system's reason of the first write that failed, a full disk as
+    // much as a file grown past its limit: the buffered rest of the file
+    // fails again when it is closed.
+    int cause = written ? 0 : errno;
+    if (std::fclose(file) != 0) {
+        cause = written ? errno : cause;
+        written = false;
+    }
     if (!written)
-        error = "the picture could not be written";
+        error = cause != 0 ? std::strerror(cause) : "the picture could not be encoded";
     return written;
 }
 

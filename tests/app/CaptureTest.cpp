@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -50,6 +53,36 @@ protected:
     WorkingDirectory directory;
 };
 
+// The number of frames a stop line says are whole ("after N of"), 0 for
+// "before its first frame", -1 for no such line.
+long framesKept(const std::string& line) {
+    if (line.find("the capture stopped before its first frame") != std::string::npos)
+        return 0;
+    const std::size_t at = line.find("the capture stopped after ");
+    return at == std::string::npos ? -1 : std::stol(line.substr(at + std::strlen("the capture stopped after ")));
+}
+
+// A capture directory holds frames 0 .. frames-1, each a whole picture, and
+// nothing of a frame after them or half written; its WAV says as much sound
+// as it holds, the sound of those frames at `fps`.
+void expectWholeCapture(const std::string& capture, long frames, unsigned fps) {
+    for (long k = 0; k < frames; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05ld.png", k);
+        std::unique_ptr<tarnix::ImageData> frame(tarnix::image.loadPNG((capture + name).c_str()));
+        EXPECT_NE(frame, nullptr) << capture << name;
+    }
+    long files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(capture))
+        files += entry.path().filename().string() != "sound.wav";
+    EXPECT_EQ(files, frames) << "frames after the last whole one, or half-written ones, in " << capture;
+    const std::string wav = fileContent(capture + "/sound.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(u32At(wav, 40), wav.size() - 44);
+    EXPECT_EQ(u32At(wav, 4), wav.size() - 8);
+    EXPECT_EQ(u32At(wav, 40), static_cast<std::uint32_t>(frames) * 44100 / fps * 4);
+}
+
 }  // namespace
 
 TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
@@ -59,9 +92,16 @@ TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
     EXPECT_NE(first.err.find("tarnix: captured 21 of 21 frames, demo time 20.000 to 22.000 s, in "), std::string::npos)
         << first.err;
     EXPECT_EQ(first.err.find('\r'), std::string::npos);
+    // Into a directory where a longer capture was, a frame of it half written,
+    // beside a file of the user's: the earlier frames go, the file stays.
+    for (const char* earlier : {"middle-again/frame_00025.png", "middle-again/frame_00030.png.part",
+                                "middle-again/frame_notes.txt"})
+        writeFile(earlier, "earlier");
     const ProcessResult quiet = capture("middle-again", 20000, 22000, true);
     ASSERT_EQ(quiet.exitStatus, 0);
     EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(fileContent("middle-again/frame_notes.txt"), "earlier");
+    std::filesystem::remove("middle-again/frame_notes.txt");
     ASSERT_EQ(capture("tunnel", 50500, 52500).exitStatus, 0);
     const auto middle = filesOf("middle");
     EXPECT_EQ(middle.size(), 22u);  // 21 frames from 20000 to 22000 at 10 a second, and the sound
@@ -144,4 +184,104 @@ TEST_F(CaptureTest, TheSoundLastsAsLongAsTheFramesAndIsMusic) {
         energy += double(sample) * sample;
     }
     EXPECT_GT(std::sqrt(energy / samples), 500.0);
+}
+
+// Ctrl+C, SIGTERM and a closed terminal end a capture as Escape does, with
+// every frame drawn written whole and the sound as long as they are, but with
+// the status of the signal and one line that says where it stopped. Killed
+// outright, it still leaves a WAV whose lengths match what it holds.
+TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::string name = "stopped-" + std::to_string(signal);
+        ProcessOptions options;
+        options.timeoutSeconds = 120;
+        options.when = [name] { return fileExists(name + "/frame_00005.png"); };
+        options.signal = signal;
+        std::vector<std::string> arguments = captureArguments(name, 20000, 90000);
+        arguments.push_back("--quiet");
+        const ProcessResult result = runProcess(TARNIX_EXECUTABLE, arguments, options);
+        EXPECT_EQ(result.exitStatus, 128 + signal) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        const char* const names[] = {"", "SIGHUP", "SIGINT", "", "", "", "", "", "", "", "", "", "", "", "", "SIGTERM"};
+        EXPECT_EQ(result.err.rfind(std::string("tarnix: ") + names[signal] + ": the capture stopped after ", 0), 0u)
+            << result.err;
+        const long kept = framesKept(result.err);
+        EXPECT_GE(kept, 6) << result.err;
+        expectWholeCapture(name, kept, 10);
+    }
+
+    ProcessOptions options;
+    options.timeoutSeconds = 120;
+    options.signal = SIGKILL;
+    options.when = [] {  // the lengths are brought up to date while it runs
+        const std::string wav = fileContent("killed/sound.wav");
+        return wav.size() >= 44 && u32At(wav, 40) > 0;
+    };
+    const ProcessResult killed = runProcess(TARNIX_EXECUTABLE, captureArguments("killed", 20000, 90000), options);
+    EXPECT_EQ(killed.signalled, SIGKILL);
+    const std::string wav = fileContent("killed/sound.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_GT(u32At(wav, 40), 0u);
+    EXPECT_LE(u32At(wav, 40), wav.size() - 44);
+    EXPECT_EQ(u32At(wav, 4), u32At(wav, 40) + 36);
+    for (const auto& entry : std::filesystem::directory_iterator("killed"))  // no picture cut short under its name
+        if (entry.path().extension() == ".png") {
+            std::unique_ptr<tarnix::ImageData> frame(tarnix::image.loadPNG(entry.path().c_str()));
+            EXPECT_NE(frame, nullptr) << entry.path();
+        }
+}
+
+// A write that fails (here a file grown past its limit, as on a full disk)
+// ends the capture with status 1 and one line naming the file and the
+// system's reason; what is left is whole: the frames before the failed one
+// and their sound. Whether the sound or a picture fails first.
+TEST_F(CaptureTest, AFailedWriteNamesItsCauseAndLeavesTheCaptureWholeUpToIt) {
+    const struct {
+        const char* name;
+        unsigned start, until;
+        const char* failing;
+    } cases[] = {{"tunnel", 50000, 53000, "/sound.wav: File too large"},     // small frames: the sound first
+                 {"title", 3000, 5000, "/frame_00000.png: File too large"}};  // large frames
+    for (const auto& capture : cases) {
+        ProcessOptions options;
+        options.timeoutSeconds = 120;
+        options.fileSizeLimit = 200 * 1024;
+        std::vector<std::string> arguments = captureArguments(capture.name, capture.start, capture.until);
+        arguments.push_back("--quiet");
+        const ProcessResult result = runProcess(TARNIX_EXECUTABLE, arguments, options);
+        EXPECT_EQ(result.exitStatus, 1) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_NE(result.err.find(capture.failing), std::string::npos) << result.err;
+        const long kept = framesKept(result.err);
+        EXPECT_GE(kept, 0) << result.err;
+        expectWholeCapture(capture.name, kept, 10);
+    }
+}
+
+// Frame k of a whole capture is the frame a capture started at k's time
+// draws, byte for byte, in every section and at their bounds, however the
+// writer threads took the frames; and a start ten hours in, at a thousand
+// frames a second, is reached in seconds.
+TEST_F(CaptureTest, EveryFrameOfAWholeCaptureIsTheFrameItsTimeDraws) {
+    ProcessOptions options;
+    options.timeoutSeconds = 240;
+    ASSERT_EQ(runProcess(TARNIX_EXECUTABLE, {"--capture", "whole", "--fps", "2", "--until", "62000", "--quiet"}, options)
+                  .exitStatus,
+              0);
+    for (unsigned t : {500u, 6500u, 18500u, 19000u, 32000u, 47000u, 50000u, 53000u, 61500u}) {
+        const std::string at = std::to_string(t);
+        ASSERT_EQ(runProcess(TARNIX_EXECUTABLE, {"--capture", "at" + at, "--fps", "2", "--start", at, "--until", at, "--quiet"},
+                             options)
+                      .exitStatus,
+                  0);
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05u.png", t / 500);
+        EXPECT_TRUE(fileContent("at" + at + "/frame_00000.png") == fileContent(std::string("whole") + name)) << "at " << t;
+    }
+    options.timeoutSeconds = 60;
+    const ProcessResult late = runProcess(
+        TARNIX_EXECUTABLE, {"--capture", "late", "--fps", "1000", "--start", "36000000", "--until", "36000000", "--quiet"},
+        options);
+    EXPECT_EQ(late.exitStatus, 0) << late.err;
+    EXPECT_TRUE(fileExists("late/frame_00000.png"));
 }

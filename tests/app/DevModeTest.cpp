@@ -10,7 +10,9 @@
 #include "engine/core/OpenGL.h"
 #include "engine/core/Window.h"
 #include "engine/media/Image.h"
+#include "engine/media/Sound.h"
 #include "support/MediaFiles.h"
+#include "tools/datagen/StudioMesh.h"
 #include "support/Process.h"
 #include "support/TemporaryDirectory.h"
 
@@ -21,6 +23,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -70,6 +73,44 @@ std::vector<std::uint32_t> texturePixels(const char* name) {
     return pixels;
 }
 
+// The music as loaded: interleaved 16-bit samples and their layout.
+struct Track {
+    std::vector<std::int16_t> samples;
+    int rate = 0, channels = 0;
+
+    // Where the track stands at demo time `ms`, in samples (it loops).
+    std::size_t at(unsigned ms) const {
+        const std::size_t frames = samples.size() / channels;
+        return static_cast<std::size_t>(static_cast<unsigned long long>(ms) * rate / 1000 % frames) * channels;
+    }
+};
+
+std::vector<std::int16_t> samplesOf(const std::string& bytes) {
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                               static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return samples;
+}
+
+// The music played from `ms` (a tenth of a second of it, exactly) is in what
+// was played from byte `from` on.
+bool playsFrom(const Track& track, unsigned ms, std::size_t from) {
+    const std::string played = readWholeFile(dataHome + "/played.raw");
+    const std::vector<std::int16_t> out = samplesOf(played.substr(std::min(from, played.size())));
+    const std::size_t length = static_cast<std::size_t>(track.rate / 10 * track.channels);
+    const auto begin = track.samples.begin() + static_cast<std::ptrdiff_t>(track.at(ms));
+    if (track.samples.end() - begin < static_cast<std::ptrdiff_t>(length))
+        return false;
+    return std::search(out.begin(), out.end(), begin, begin + static_cast<std::ptrdiff_t>(length)) != out.end();
+}
+
+std::size_t playedBytes() {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(dataHome + "/played.raw", error);
+    return error ? 0 : static_cast<std::size_t>(size);
+}
+
 class DevEnvironment : public testing::Environment {
 public:
     void SetUp() override {
@@ -78,6 +119,9 @@ public:
         std::filesystem::create_symlink(std::string(TARNIX_DEMO_DIRECTORY) + "/data/datafile.dat",
                                         dataHome + "/data/datafile.dat");
         ASSERT_EQ(chdir(dataHome.c_str()), 0);
+        // What the music plays goes to a file, to be told apart.
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", (dataHome + "/played.raw").c_str(), 1);
         tarnix::window.setFullscreen(false);
         dev = new DevMode(60);
         dev->prepare();
@@ -115,6 +159,9 @@ TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
     EXPECT_EQ(dev->getTime(), held);
     EXPECT_NE(dev->caption().find(" - paused - "), std::string::npos) << dev->caption();
     EXPECT_NE(dev->caption().find(sectionName(sectionAt(held))), std::string::npos) << dev->caption();
+    press(SDLK_PAGEUP);
+    framePixels();
+    EXPECT_EQ(dev->getTime(), held - 10000);
 
     press(SDLK_HOME);
     press(SDLK_RIGHT);
@@ -185,6 +232,42 @@ TEST(DevMode, EverySeekDrawsTheFrameStartDraws) {
     RecordProperty("seeks_differing", failing);
 }
 
+// The music follows the demo time: a capture's sound from --start is the
+// track from that time, sample for sample, and the music played after a seek
+// and after a pause goes on from the demo time it reached.
+TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
+    Track track;
+    ASSERT_TRUE(tarnix::sound.musicSamples(0, track.samples, track.rate, track.channels));
+    ASSERT_GT(track.samples.size(), 0u);
+    ProcessOptions options;
+    options.workingDirectory = TARNIX_DEMO_DIRECTORY;
+    const std::string capture = dataHome + "/capture-music";
+    ASSERT_EQ(runProcess(TARNIX_EXECUTABLE, {"--capture", capture, "--start", "70000", "--until", "71000", "--quiet"}, options)
+                  .exitStatus,
+              0);
+    const std::vector<std::int16_t> captured = samplesOf(readWholeFile(capture + "/sound.wav").substr(44));
+    ASSERT_EQ(captured.size(), static_cast<std::size_t>(61 * track.rate / 60 * track.channels));
+    std::size_t matching = 0;
+    for (std::size_t i = 0, from = track.at(70000); i < captured.size(); ++i)
+        matching += captured[i] == track.samples[(from + i) % track.samples.size()];
+    EXPECT_EQ(matching, captured.size());
+
+    if (dev->isPaused())
+        dev->togglePause();
+    const std::size_t beforeSeek = playedBytes();
+    dev->seek(40000);
+    SDL_Delay(400);
+    EXPECT_TRUE(playsFrom(track, 40000, beforeSeek));
+    EXPECT_FALSE(playsFrom(track, 41000, beforeSeek));  // the search tells times apart
+    dev->togglePause();
+    SDL_Delay(200);
+    const unsigned held = dev->getTime();
+    const std::size_t beforeResume = playedBytes();
+    dev->togglePause();
+    SDL_Delay(400);
+    EXPECT_TRUE(playsFrom(track, held, beforeResume)) << "resumed at " << held;
+}
+
 // A picture rewritten on disk is loaded into its texture (the same object);
 // a damaged one keeps the picture there with one line naming it.
 TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
@@ -215,6 +298,39 @@ TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
     writeFile("data/scrolleri.txt", "EDITED TEXT");
     framePixels();
     EXPECT_EQ(scrollerTextShown(), "EDITED TEXT");
+}
+
+// What people edit while the demo runs is loaded again: a 3D Studio model is
+// converted and its mesh follows into the head effect, a music file replaces
+// the track, and a file saved the careful way (written beside, renamed into
+// place) counts as written.
+TEST(DevMode, AModelItsMeshTheMusicAndARenamedFileAreLoadedAgain) {
+    if (!dev->isPaused())
+        dev->togglePause();
+    dev->seek(17000);
+    const std::vector<unsigned char> before = framePixels();
+    datagen::StudioMesh head = datagen::greebleHead();
+    for (float& coordinate : head.vertices)
+        coordinate *= 0.5f;
+    testing::internal::CaptureStdout();
+    writeFile("data/greeble.3ds", datagen::studioFile(head));
+    framePixels();  // converted into data/greeble.dvm
+    framePixels();  // that change loads the mesh
+    const std::vector<unsigned char> smaller = framePixels();
+    writeFile("data/kelbo.ogg", oggBytes(1.0, 440));
+    framePixels();
+    writeFile("data/scroller.part", "RENAMED TEXT");
+    std::filesystem::rename("data/scroller.part", "data/scrolleri.txt");
+    framePixels();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("tarnix: greeble.3ds converted; its mesh follows\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("tarnix: greeble.dvm loaded again\n"), std::string::npos) << out;
+    EXPECT_TRUE(smaller != before) << "the head is drawn from the new mesh";
+    EXPECT_NE(out.find("tarnix: kelbo.ogg loaded again\n"), std::string::npos) << out;
+    Track track;
+    ASSERT_TRUE(tarnix::sound.musicSamples(0, track.samples, track.rate, track.channels));
+    EXPECT_EQ(track.samples.size(), static_cast<std::size_t>(track.rate * track.channels));  // one second
+    EXPECT_EQ(scrollerTextShown(), "RENAMED TEXT");
 }
 
 int main(int argc, char** argv) {

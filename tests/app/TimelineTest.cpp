@@ -26,7 +26,7 @@ TEST(Timeline, SectionsChangeAtTheirBounds) {
 
 TEST(Timeline, NearPlanesZoomThroughTheOpening) {
     EXPECT_FLOAT_EQ(sphereNear(0), 1.0f);
-    EXPECT_FLOAT_EQ(sphereNear(699), 1.0f - 699 * 0.2f / 700);
+    EXPECT_FLOAT_EQ(sphereNear(699), 0.8002857f);
     EXPECT_FLOAT_EQ(sphereNear(700), 0.8f);
     EXPECT_FLOAT_EQ(sphereNear(6000), 0.8f);
     EXPECT_FLOAT_EQ(sphereNear(6700), 1.0f);
@@ -74,7 +74,8 @@ TEST(Timeline, TheScrollerWrapsOnceItsLastCharacterHasPassed) {
     EXPECT_EQ(frames, 155);  // (10 · 30 + 320) / 4
     EXPECT_EQ(scrollerX(4, length), 316);
     EXPECT_EQ(scrollerY(0), 100);
-    EXPECT_EQ(scrollerY(0.4f), static_cast<int>(25 * std::tan(0.4f) + 100));
+    EXPECT_EQ(scrollerY(0.4f), 110);   // 25 tan 0.4 = 10.57, truncated
+    EXPECT_EQ(scrollerY(-0.4f), 89);   // 89.43: towards zero, not down
 }
 
 TEST(HeadEffect, TheRevealGrowsFromOneToTheWholeMesh) {

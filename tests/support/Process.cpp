@@ -62,8 +62,19 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
     ProcessResult result;
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
-        result.exitStatus = WEXITSTATUS(status);
+    pid_t ended = 0;
+    if (child > 0 && options.when && options.signal != 0) {
+        while ((ended = waitpid(child, &status, WNOHANG)) == 0 && !options.when())
+            usleep(20000);
+        if (ended == 0)
+            kill(child, options.signal);
+    }
+    if (child > 0 && (ended == child || waitpid(child, &status, 0) == child)) {
+        if (WIFEXITED(status))
+            result.exitStatus = WEXITSTATUS(status);
+        if (WIFSIGNALED(status))
+            result.signalled = WTERMSIG(status);
+    }
     result.out = readWholeFile(outPath);
     result.err = readWholeFile(errPath);
     unlink(outPath.c_str());

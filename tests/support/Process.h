@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@ namespace testsupport {
 
 struct ProcessResult {
     int exitStatus = -1;   // exit code, or -1 when the process did not exit normally
+    int signalled = 0;     // the signal that ended it, 0 when it exited
     std::string out;       // everything written to standard output
     std::string err;       // everything written to standard error
 };
@@ -17,6 +19,10 @@ struct ProcessOptions {
     std::vector<std::string> set;    // "NAME=value" added to it
     int timeoutSeconds = 30;         // killed after this
     long fileSizeLimit = 0;          // bytes a file may grow to (0: no limit); beyond it writes fail
+    // Sends `signal` to the process once `when` holds (asked every 20 ms
+    // while it runs), for tests of how it stops.
+    std::function<bool()> when;
+    int signal = 0;
 };
 
 // Runs a program to its end with the given arguments.

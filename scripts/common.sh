@@ -13,6 +13,16 @@ fuzz_packages="clang libclang-rt-14-dev"
 
 say() { printf '== %s\n' "$*"; }
 
+# Time since the script started, and since the last say_time, as "3 min 12 s".
+script_started=$SECONDS
+step_started=$SECONDS
+minutes_and_seconds() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
+elapsed_since_start() { minutes_and_seconds $((SECONDS - script_started)); }
+say_time() {
+    say "$1: $(minutes_and_seconds $((SECONDS - step_started)))"
+    step_started=$SECONDS
+}
+
 # Installs the packages that are not installed yet (needs root, or sudo).
 install_missing() {
     local missing=()

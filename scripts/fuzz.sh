@@ -10,7 +10,8 @@
 # that fails is kept as build-fuzz/crashes/<target>/crash-* (or leak-, timeout-,
 # oom-). Once its cause is fixed, copy it to fuzz/regressions/<target>/ where
 # the test build replays it. Prints executions, coverage and any failure per
-# target, and exits 1 when a target failed.
+# target, and exits 1 when a target failed. Targets run side by side, one a
+# processor.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -34,31 +35,50 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # instead of 256 leaves room under the 512 MB for inputs that decode to a few
 # megabytes each, as pictures do.
 export ASAN_OPTIONS="quarantine_size_mb=64"
-failed=()
-for target in "${targets[@]}"; do
-    corpus="$fuzz_build/corpus/$target"
-    crashes="$fuzz_build/crashes/$target"
+# One target's run; its summary goes to <target>.summary, its status to <target>.status.
+fuzz_target() {
+    local target=$1
+    local corpus="$fuzz_build/corpus/$target" crashes="$fuzz_build/crashes/$target"
+    local log="$fuzz_build/$target.log" summary="$fuzz_build/$target.summary"
     mkdir -p "$corpus" "$crashes"
     cp -n "$repo/fuzz/corpus/$target"/* "$corpus"/
-    length=()
+    local length=()
     if [ -d "$fuzz_build/large-inputs/$target" ]; then
         cp -n "$fuzz_build/large-inputs/$target"/* "$corpus"/
         length=(-max_len=1572864)
     fi
-    say "$target: $seconds s"
-    log="$fuzz_build/$target.log"
-    status=0
+    local status=0
     "$fuzz_build/fuzz/fuzz_$target" "$corpus" "${length[@]}" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=1 \
         -rss_limit_mb=512 -malloc_limit_mb=128 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$crashes/" >"$log" 2>&1 || status=$?
+    local runs coverage
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)
-    printf '   %s executions, %s, %s inputs in the corpus\n' "${runs:-?}" "${coverage:-no coverage}" "$(ls "$corpus" | wc -l)"
-    if [ "$status" -ne 0 ]; then
-        failed+=("$target")
-        grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|tarnix fuzz:|ALARM|out-of-memory|malloc\(' "$log" | head -5 | sed 's/^/   /'
-        echo "   input kept in $crashes, log in $log"
-    fi
+    {
+        printf '== %s: %s s\n' "$target" "$seconds"
+        printf '   %s executions, %s, %s inputs in the corpus\n' "${runs:-?}" "${coverage:-no coverage}" "$(ls "$corpus" | wc -l)"
+        if [ "$status" -ne 0 ]; then
+            grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|tarnix fuzz:|ALARM|out-of-memory|malloc\(' "$log" | head -5 | sed 's/^/   /'
+            echo "   input kept in $crashes, log in $log"
+        fi
+    } >"$summary"
+    echo "$status" >"$fuzz_build/$target.status"
+}
+
+# As many targets at a time as there are processors, each for the full time:
+# a target is one process on one core.
+say "fuzzing ${#targets[@]} targets for $seconds s each, $jobs at a time"
+failed=()
+for ((first = 0; first < ${#targets[@]}; first += jobs)); do
+    batch=("${targets[@]:first:jobs}")
+    for target in "${batch[@]}"; do
+        fuzz_target "$target" &
+    done
+    wait
+    for target in "${batch[@]}"; do
+        cat "$fuzz_build/$target.summary"
+        [ "$(cat "$fuzz_build/$target.status")" -eq 0 ] || failed+=("$target")
+    done
 done
 
 if [ ${#failed[@]} -gt 0 ]; then

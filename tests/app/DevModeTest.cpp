@@ -111,6 +111,14 @@ std::size_t playedBytes() {
     return error ? 0 : static_cast<std::size_t>(size);
 }
 
+// Waits (5 s at most) until `seconds` more of the music has been played
+// after byte `from`, however fast the audio thread writes it.
+void waitForPlayed(const Track& track, std::size_t from, double seconds) {
+    const auto wanted = from + static_cast<std::size_t>(seconds * track.rate) * track.channels * 2;
+    for (int waited = 0; waited < 5000 && playedBytes() < wanted; waited += 10)
+        SDL_Delay(10);
+}
+
 class DevEnvironment : public testing::Environment {
 public:
     void SetUp() override {
@@ -256,7 +264,7 @@ TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
         dev->togglePause();
     const std::size_t beforeSeek = playedBytes();
     dev->seek(40000);
-    SDL_Delay(400);
+    waitForPlayed(track, beforeSeek, 0.5);
     EXPECT_TRUE(playsFrom(track, 40000, beforeSeek));
     EXPECT_FALSE(playsFrom(track, 41000, beforeSeek));  // the search tells times apart
     dev->togglePause();
@@ -264,7 +272,7 @@ TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
     const unsigned held = dev->getTime();
     const std::size_t beforeResume = playedBytes();
     dev->togglePause();
-    SDL_Delay(400);
+    waitForPlayed(track, beforeResume, 0.5);
     EXPECT_TRUE(playsFrom(track, held, beforeResume)) << "resumed at " << held;
 }
 

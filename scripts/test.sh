@@ -14,7 +14,9 @@ start_xvfb
 say_time "packages and Xvfb"
 
 say "normal build"
-configure_and_build build all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=OFF
+# Without link-time optimisation: a third less build time, and nothing the
+# tests look at depends on it (the release archive is built with it).
+configure_and_build build all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=OFF -DTARNIX_LTO=OFF
 say_time "normal build"
 (cd "$repo/build" && ctest --output-on-failure -j "$jobs")
 say_time "tests in the normal build"

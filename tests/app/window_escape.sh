@@ -14,7 +14,8 @@ pid=$!
 
 window=""
 for _ in $(seq 150); do
-    window=$(xdotool search --name '^Kelbo vs\. Vistral$' 2>/dev/null | head -n 1)
+    # Its own window: other tests' windows on the display may bear the caption too.
+    window=$(xdotool search --all --pid "$pid" --name '^Kelbo vs\. Vistral$' 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || { echo "program ended before its window appeared"; exit 1; }
     sleep 0.1
@@ -30,7 +31,8 @@ if [ "$width" != 640 ] || [ "$height" != 480 ]; then
 fi
 
 sleep 0.5
-xdotool key Escape
+# Straight to the window, whichever window has the focus.
+xdotool key --window "$window" Escape
 for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1

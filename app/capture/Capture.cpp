@@ -6,7 +6,6 @@
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
 #include "engine/core/OffscreenTarget.h"
-#include "engine/core/OpenGL.h"
 #include "engine/core/StopSignals.h"
 #include "engine/core/Threads.h"
 #include "engine/core/Timer.h"
@@ -15,7 +14,6 @@
 #include "engine/media/Sound.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>

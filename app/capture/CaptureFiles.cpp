@@ -13,16 +13,11 @@
 #include <cstddef>
 #include <cstring>
 
-namespace {
-
-const int frameCompression = 1;  // fast: thousands of frames; still the same bytes every time
-
-}  // namespace
-
 // ---- Frame files ----
 
 namespace {
 
+const int frameCompression = 1;  // fast: thousands of frames; still the same bytes every time
 const char* const framePrefix = "frame_";
 const char* const frameSuffix = ".png";
 const char* const writingSuffix = ".part";
@@ -164,7 +159,7 @@ void FrameQueue::writeFrames() {
         }
         const Frame& frame = frames[buffer];
         const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
-        const std::string temporary = frame.path + ".part";
+        const std::string temporary = frame.path + writingSuffix;
         std::string error;
         bool written = tarnix::writePngFile(temporary, width, height, 3, topRow, -stride, frameCompression, error);
         if (written && std::rename(temporary.c_str(), frame.path.c_str()) != 0) {

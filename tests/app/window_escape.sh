@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # The program in demo mode on the X display: its window appears captioned
 # "Kelbo vs. Vistral" at 640 x 480, and Escape ends it with status 0.
+#
+# On an X server of its own: a window shown without a window manager takes the
+# keyboard focus, and a key sent to the focused window goes through the
+# server's input (XTEST), so on a shared display another test's window that
+# appears at that moment could be sent the Escape instead.
 set -u
 program=$1
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: this test needs an X server (Xvfb)"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+source "$(dirname "$0")/../../scripts/common.sh"
+start_xvfb
 
 workdir=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null; rm -rf "$workdir"' EXIT
+pid=""
+trap 'kill "$pid" "$xvfb_pid" 2>/dev/null; rm -rf "$workdir"' EXIT
 cd "$workdir"
 "$program" &
 pid=$!

@@ -22,6 +22,9 @@ const unsigned toolSwitchCount = sizeof toolSwitchHelp / sizeof toolSwitchHelp[0
 
 const SwitchHelp demoSwitchHelp[] = {
     {"--window", "plays in a 640 × 480 window instead of fullscreen"},
+    {"--native",
+     "plays fullscreen at the display's own resolution, switching no mode: the picture as large as fits, centred "
+     "between black bars, drawn at that size; with --capture, the frames are the display's size"},
     {"--start MS",
      "begins at demo time MS (at most 36000000, ten hours), as if every earlier frame had been drawn at the frame "
      "rate (music too)"},
@@ -85,6 +88,10 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "--window") == 0) {
         demo.windowed = true;
+        return true;
+    }
+    if (std::strcmp(argument, "--native") == 0) {
+        demo.native = true;
         return true;
     }
     if (std::strcmp(argument, "--quiet") == 0) {

@@ -26,6 +26,7 @@ struct DemoOptions {
     bool quiet = false;             // "--quiet": no progress lines while capturing
     bool dev = false;               // "--dev": the development mode, in a window
     unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
+    bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
     std::string error;              // a switch without a usable value, "" when none
 };
 
@@ -62,7 +63,8 @@ std::string helpText();
 //   "--help"                    prints helpText()
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
-//   "--window"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"  "--scale" N
+//   "--window"  "--native"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
+//   "--scale" N
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
 // out-of-range value is reported in demo.error.

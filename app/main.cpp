@@ -43,6 +43,10 @@ int SDL_main(int argc, char** argv) {
         std::fprintf(stderr, "tarnix: --scale draws a capture finer; it needs --capture DIR\n");
         return 2;
     }
+    if (options.scale > 1 && options.native) {
+        std::fprintf(stderr, "tarnix: --scale and --native are two sizes for one capture; give one of them\n");
+        return 2;
+    }
     if (capturing && options.untilMs < options.startMs) {
         std::fprintf(stderr, "tarnix: --until %u comes before --start %u: nothing to capture\n", options.untilMs,
                      options.startMs);
@@ -61,6 +65,7 @@ int SDL_main(int argc, char** argv) {
         tarnix::input.setQuitEndsProgram(false);
     }
     tarnix::window.setFullscreen(!options.windowed && !capturing);
+    tarnix::window.setNative(options.native && !options.windowed && !capturing);
     if (!findDemoData())
         return EXIT_FAILURE;
     std::atexit(exitProgram);

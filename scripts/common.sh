@@ -7,7 +7,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file"
+    libsdl2-2.0-0 file imagemagick"
 
 fuzz_packages="clang libclang-rt-14-dev"
 
@@ -69,13 +69,14 @@ sdl12_compat_directory() {
     echo "$dir/lib"
 }
 
-# Starts Xvfb on a free display and exports DISPLAY; stopped at exit.
+# Starts Xvfb on a free display and exports DISPLAY; stopped at exit. The
+# screen is 1024x768 unless another WIDTHxHEIGHT is given.
 start_xvfb() {
-    local number=90
+    local number=90 size=${1:-1024x768}
     while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
     # -noreset: SDL opens and closes a probe connection before its real one, and
     # a server left without clients resets, refusing connections meanwhile.
-    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
     for _ in $(seq 100); do

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -69,6 +70,20 @@ Stop requestedStop() {
     return {};
 }
 
+// The frames' size in pixels, and the switch that asked for it.
+struct FrameSize {
+    int width, height;
+    std::string asked;
+};
+
+FrameSize frameSize(const DemoOptions& options) {
+    const int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
+    if (options.native && tarnix::window.getDisplayWidth() > 0 && tarnix::window.getDisplayHeight() > 0)
+        return {tarnix::window.getDisplayWidth(), tarnix::window.getDisplayHeight(), "--native"};
+    const int scale = static_cast<int>(options.scale);
+    return {width * scale, height * scale, "--scale " + std::to_string(scale)};
+}
+
 bool prepareDirectory(const std::string& directory) {
     if (tarnix::pathKind(directory) != tarnix::PathKind::directory && mkdir(directory.c_str(), 0777) != 0) {
         std::fprintf(stderr, "tarnix: %s: cannot make the capture directory: %s\n", directory.c_str(),
@@ -109,22 +124,22 @@ int runCapture(const DemoOptions& options, VirtualClock& clock) {
     }
     skipFramesBefore(options.startMs, fps);
 
-    // A finer capture is drawn off-screen, with sizes in pixels scaled alike.
+    // A capture of another size than the window's is drawn off-screen, laid
+    // out on it with sizes in pixels scaled alike.
     tarnix::OffscreenTarget target;
-    const int scale = static_cast<int>(options.scale);
-    if (scale > 1) {
+    const FrameSize size = frameSize(options);
+    if (size.width != tarnix::window.getWidth() || size.height != tarnix::window.getHeight()) {
         std::string error;
-        if (!target.create(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale, error)) {
-            std::fprintf(stderr, "tarnix: --scale %d: %s\n", scale, error.c_str());
+        if (!target.create(size.width, size.height, error)) {
+            std::fprintf(stderr, "tarnix: %s: %s\n", size.asked.c_str(), error.c_str());
             return EXIT_FAILURE;
         }
-        tarnix::setPixelScale(static_cast<float>(scale));
+        tarnix::setFrameLayout(size.width, size.height);
     }
     // A writer a core: where drawing is cheap (the tunnel, the closing) the
     // encoding is what takes the time.
     const unsigned writers = std::min(tarnix::usableProcessors(), mostWriters);
-    FrameQueue frames(tarnix::window.getWidth() * scale, tarnix::window.getHeight() * scale, framesWaiting + writers,
-                      writers);
+    FrameQueue frames(size.width, size.height, framesWaiting + writers, writers);
     const unsigned digits = frameNameDigits(total);
     unsigned long count = 0;  // frames drawn
     tarnix::setFrameObserver([&frames, &count, &directory, digits] {

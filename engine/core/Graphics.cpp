@@ -6,7 +6,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace tarnix {
 
@@ -21,10 +23,39 @@ std::function<void()> frameObserver;
 std::chrono::milliseconds presentInterval{0};
 std::chrono::steady_clock::time_point lastPresented;
 float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
+// The framebuffer's size and the picture on it; a zero-sized output means
+// the picture covers the whole framebuffer (no bars to paint).
+int outputWidth = 0, outputHeight = 0;
+PictureArea pictureArea;
+
+void clearToBlack(int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    glScissor(x, y, width, height);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// Whatever the frame drew outside its picture (a glClear ignores the
+// viewport) is painted over, so that the bars stay black.
+void paintBars() {
+    const PictureArea& p = pictureArea;
+    if (outputWidth == 0 || (p.width == outputWidth && p.height == outputHeight))
+        return;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    clearToBlack(0, 0, p.x, outputHeight);
+    clearToBlack(p.x + p.width, 0, outputWidth - p.x - p.width, outputHeight);
+    clearToBlack(p.x, 0, p.width, p.y);
+    clearToBlack(p.x, p.y + p.height, p.width, outputHeight - p.y - p.height);
+    glPopAttrib();
+}
 
 }  // namespace
 
 void flush() {
+    paintBars();
     if (frameObserver)
         frameObserver();
     ++framesPresented;
@@ -74,6 +105,33 @@ void perspective3D() {
     glPopMatrix();
     glEnable(GL_DEPTH_TEST);
     viewReset();
+}
+
+// ---- The picture on its framebuffer ----
+
+void setFrameLayout(int width, int height) {
+    const double scale = std::min(static_cast<double>(width) / window.getWidth(),
+                                  static_cast<double>(height) / window.getHeight());
+    PictureArea area;
+    area.width = std::clamp(static_cast<int>(std::lround(window.getWidth() * scale)), 1, width);
+    area.height = std::clamp(static_cast<int>(std::lround(window.getHeight() * scale)), 1, height);
+    area.x = (width - area.width) / 2;
+    area.y = (height - area.height) / 2;
+    outputWidth = width;
+    outputHeight = height;
+    pictureArea = area;
+    glViewport(area.x, area.y, area.width, area.height);
+    setPixelScale(static_cast<float>(scale));
+}
+
+PictureArea getPictureArea() {
+    if (outputWidth == 0) {
+        PictureArea whole;
+        whole.width = window.getWidth();
+        whole.height = window.getHeight();
+        return whole;
+    }
+    return pictureArea;
 }
 
 // ---- Sizes in pixels ----

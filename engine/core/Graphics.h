@@ -37,6 +37,25 @@ void perspective2D();
 // identity modelview afterwards.
 void perspective3D();
 
+// ---- The picture on its framebuffer
+
+// Where the window's picture lies on the framebuffer it is drawn into, in
+// framebuffer pixels from the bottom left.
+struct PictureArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Lays the window's picture (its getWidth() × getHeight(), 4:3) out on a
+// framebuffer of outputWidth × outputHeight pixels: as large as fits with its
+// shape kept, centred. Drawing goes there (the viewport), everything sized in
+// pixels is scaled by the picture's size over the window's (setPixelScale,
+// whole or not), and flush() paints the bars around it black. For a fullscreen
+// window at the display's own size and for captures drawn at any size; the
+// default is the window's own size, with no bars. Needs the OpenGL context,
+// with the framebuffer bound.
+void setFrameLayout(int outputWidth, int outputHeight);
+PictureArea getPictureArea();
+
 // ---- Sizes in pixels
 
 // Framebuffer pixels to a window pixel: 1 on the screen, N when frames are

@@ -1,5 +1,7 @@
 #include "engine/core/Window.h"
 
+#include "engine/core/Graphics.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -61,15 +63,24 @@ bool Window::init() {
                      display ? display : "", display ? "\"" : "", SDL_GetError());
         return false;
     }
-    if (fullscreen)
+    // Before any mode is set, the current one is the desktop's.
+    const SDL_VideoInfo* desktop = SDL_GetVideoInfo();
+    displayWidth = desktop ? desktop->current_w : 0;
+    displayHeight = desktop ? desktop->current_h : 0;
+    const bool atDisplaySize = native && displayWidth > 0 && displayHeight > 0;
+    const int modeWidth = atDisplaySize ? displayWidth : width;
+    const int modeHeight = atDisplaySize ? displayHeight : height;
+    if (fullscreen || native)
         flags |= SDL_FULLSCREEN;
-    surface = SDL_SetVideoMode(width, height, 0, flags);
+    surface = SDL_SetVideoMode(modeWidth, modeHeight, 0, flags);
     if (!surface) {
-        std::fprintf(stderr, "tarnix: cannot set the %dx%d%s OpenGL video mode: %s\n", width, height,
+        std::fprintf(stderr, "tarnix: cannot set the %dx%d%s OpenGL video mode: %s\n", modeWidth, modeHeight,
                      (flags & SDL_FULLSCREEN) ? " fullscreen" : "", SDL_GetError());
         return false;
     }
     SDL_WM_SetCaption(caption, nullptr);
+    if (native)
+        setFrameLayout(surface->w, surface->h);
     return true;
 }
 
@@ -89,6 +100,14 @@ const char* Window::getTitle() const { return title; }
 void Window::setFullscreen(bool on) { fullscreen = on; }
 
 bool Window::isFullscreen() const { return fullscreen; }
+
+void Window::setNative(bool on) { native = on; }
+
+bool Window::isNative() const { return native; }
+
+int Window::getDisplayWidth() const { return displayWidth; }
+
+int Window::getDisplayHeight() const { return displayHeight; }
 
 void Window::setSize(int newWidth, int newHeight) {
     width = newWidth;

@@ -21,6 +21,10 @@ public:
     // tried (X11, or Wayland under the SDL 2 compatibility layer), never a
     // text-mode driver. Returns false (after one line on standard error) when
     // there is no display or no mode is set.
+    // At the display's own size (setNative), the mode is the desktop's own,
+    // fullscreen, so the display switches no mode; the picture is laid out on
+    // it with setFrameLayout, and getWidth() × getHeight() stays the size the
+    // picture is drawn for.
     bool init();
     // Shuts SDL down (all subsystems).
     void close();
@@ -33,9 +37,18 @@ public:
     // viewReset() and the mouse position.
     void setFullscreen(bool on);
     bool isFullscreen() const;
+    // Fullscreen at the display's own size instead of a mode of the window's
+    // size; takes effect at the next init().
+    void setNative(bool on);
+    bool isNative() const;
     void setSize(int width, int height);
     int getWidth() const;
     int getHeight() const;
+
+    // The desktop's size as init() found it before setting a mode, in
+    // pixels; 0 before init() or when SDL cannot tell.
+    int getDisplayWidth() const;
+    int getDisplayHeight() const;
 
     std::uint32_t getFlags() const;       // SDL video-mode flags as last used
     SDL_Surface* getSurface() const;      // null until a mode is set
@@ -47,6 +60,9 @@ private:
     int width = 640;                       // pixels
     int height = 480;                      // pixels
     bool fullscreen = true;
+    bool native = false;
+    int displayWidth = 0;                  // pixels, see getDisplayWidth()
+    int displayHeight = 0;
     std::uint32_t flags = 0x00000002;      // SDL_OPENGL
     SDL_Surface* surface = nullptr;        // owned by SDL
 };

@@ -1,10 +1,13 @@
 #include "engine/core/Graphics.h"
+#include "engine/core/OffscreenTarget.h"
 
 #include "support/GlState.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <string>
 
 using namespace testsupport;
 
@@ -131,4 +134,43 @@ TEST_F(GraphicsTest, Perspective3DRestoresStacksDepthTestAndThe3DView) {
     EXPECT_EQ(stackDepth(GL_PROJECTION_STACK_DEPTH), projectionDepth);
     expectMatrixNear(currentMatrix(GL_PROJECTION_MATRIX), expectedPerspective());
     expectMatrixNear(currentMatrix(GL_MODELVIEW_MATRIX), identity());
+}
+
+// On a framebuffer of another shape the 4:3 picture is as large as fits and
+// centred (here 800 × 600, 1.25 times the window, between bars of 80 pixels),
+// sizes in pixels scale by the same factor, and presenting paints over the
+// bars whatever a frame drew there, keeping the picture.
+TEST_F(GraphicsTest, AFrameLayoutCentresThePictureScalesPixelSizesAndBlackensTheBars) {
+    {
+        tarnix::OffscreenTarget target;
+        std::string error;
+        ASSERT_TRUE(target.create(960, 600, error)) << error;
+        tarnix::setFrameLayout(960, 600);
+        const tarnix::PictureArea area = tarnix::getPictureArea();
+        EXPECT_EQ((std::array<int, 4>{area.x, area.y, area.width, area.height}), (std::array<int, 4>{80, 0, 800, 600}));
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ((std::array<int, 4>{viewport[0], viewport[1], viewport[2], viewport[3]}),
+                  (std::array<int, 4>{80, 0, 800, 600}));
+        tarnix::pointSize(2);
+        GLfloat size = 0;
+        glGetFloatv(GL_POINT_SIZE, &size);
+        EXPECT_FLOAT_EQ(size, 2.5f);
+
+        glClearColor(0, 0, 1, 1);  // a clear ignores the viewport: the bars turn blue too
+        glClear(GL_COLOR_BUFFER_BIT);
+        tarnix::flush();
+        glFinish();
+        EXPECT_EQ(pixelAt(0, 0), (std::array<unsigned char, 3>{0, 0, 0}));
+        EXPECT_EQ(pixelAt(79, 599), (std::array<unsigned char, 3>{0, 0, 0}));
+        EXPECT_EQ(pixelAt(880, 300), (std::array<unsigned char, 3>{0, 0, 0}));
+        EXPECT_EQ(pixelAt(80, 0), (std::array<unsigned char, 3>{0, 0, 255}));
+        EXPECT_EQ(pixelAt(879, 599), (std::array<unsigned char, 3>{0, 0, 255}));
+        GLfloat clearColour[4] = {};
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+        EXPECT_EQ(clearColour[2], 1.0f) << "the frame's own clear colour is kept";
+        EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    }
+    tarnix::setFrameLayout(640, 480);
+    EXPECT_EQ(tarnix::getPixelScale(), 1.0f);
 }

@@ -1,15 +1,23 @@
-# Shared by the play and test commands: Debian packages, the build, Xvfb.
-# Sourced, not run.
+# Shared by the play, test and release commands: Debian packages, the build,
+# Xvfb, the cache folder. Sourced, not run.
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
+# The release archive is built in a Debian system made by debootstrap; its
+# screenshot is taken on Xvfb and made small by ImageMagick.
+release_packages="debootstrap xvfb xauth imagemagick"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file imagemagick"
+    libsdl2-2.0-0 file imagemagick debootstrap"
 
 fuzz_packages="clang libclang-rt-14-dev"
+
+# What the release script and its test keep between runs (see systems.sh):
+# Debian systems, the libraries built in them, downloaded packages. Outside
+# the clone, so that every clone on the machine shares it.
+tarnix_cache=${TARNIX_CACHE:-/var/cache/tarnix}
 
 say() { printf '== %s\n' "$*"; }
 
@@ -69,11 +77,23 @@ sdl12_compat_directory() {
     echo "$dir/lib"
 }
 
+# Prints the number of a display no X server uses, from $1 (default 90) up:
+# none with a lock file or a socket here, nor an abstract socket (which also
+# shows the servers of the systems that share this network, in a chroot).
+free_display() {
+    local number=${1:-90}
+    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] ||
+        grep -q "@/tmp/.X11-unix/X$number\$" /proc/net/unix; do
+        number=$((number + 1))
+    done
+    echo "$number"
+}
+
 # Starts Xvfb on a free display and exports DISPLAY; stopped at exit. The
 # screen is 1024x768 unless another WIDTHxHEIGHT is given.
 start_xvfb() {
-    local number=90 size=${1:-1024x768}
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+    local number size=${1:-1024x768}
+    number=$(free_display)
     # -noreset: SDL opens and closes a probe connection before its real one, and
     # a server left without clients resets, refusing connections meanwhile.
     Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >/dev/null 2>&1 &

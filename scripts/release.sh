@@ -1,34 +1,128 @@
 #!/usr/bin/env bash
-# Builds the demo for passing on: a Release build, and the archive
-#   build/release/kelbo-vs-vistral-linux-x86_64.tar.gz
-# holding one folder, kelbo-vs-vistral/, with the stripped program, its data
-# pack and a plain-text README.txt. The archive holds the same bytes on every
-# run from the same sources: files in name order, fixed owners, modes and
-# times, and gzip without a name or time stamp. Installs what is missing.
+# Builds the demo for passing on:
+#   build/release/kelbo-vs-vistral-linux-x86_64.tar.gz   one folder, kelbo-vs-vistral/,
+#       that plays on any desktop Linux on x86-64 with glibc 2.31 or newer and an
+#       X display with OpenGL, nothing else installed
+#   build/release/kelbo-vs-vistral.png                   a screenshot, 400 x 300, for the
+#       release's page
+#
+# 1. The data pack is made here, by the demo-data target of the Release tree
+#    build-release (the data generator needs FreeType, fonts and a Vorbis
+#    encoder): the same bytes as any build's.
+# 2. The program is built in a Debian 11 system made with debootstrap and kept
+#    in the cache folder ($TARNIX_CACHE, default /var/cache/tarnix; see
+#    systems.sh) with the libraries built there (release-libraries.sh), against
+#    glibc 2.31, and gathered with the libraries it carries (release-program.sh).
+#    Only the first run makes the system and the libraries, or a run after
+#    their recipe changed; the program's build tree is build/release/build-bullseye.
+# 3. The folder: the program, lib/, data/datafile.dat, and kelbo-vs-vistral.nfo
+#    (what it is, how to start it, its switches as its --help gives them).
+# 4. The screenshot: the folder's program captures the heart cloud at 30 s on
+#    an X server of its own; ImageMagick scales it down and quantises it.
+#
+# The same sources give the same bytes on every run: files in name order,
+# fixed owners, modes and times, gzip without a name or time stamp.
+# Installs what is missing (as root, or through sudo: the system needs root).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/systems.sh"
 
-install_missing $build_packages
-release_build="$repo/build-release"
-cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON >/dev/null
-cmake --build "$release_build" -j "$jobs" --target tarnix demo-data
-
+install_missing $build_packages $release_packages
 out="$repo/build/release"
+name=kelbo-vs-vistral
+archive="$out/$name-linux-x86_64.tar.gz"
+screenshot="$out/$name.png"
 stage="$out/stage"
-folder="$stage/kelbo-vs-vistral"
-archive="$out/kelbo-vs-vistral-linux-x86_64.tar.gz"
+folder="$stage/$name"
+mkdir -p "$out"
+say_time "packages"
+
+# ---- 1. The data pack ----
+# The program of this tree only packs the data: no link-time optimisation.
+release_build="$repo/build-release"
+cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
+    -DTARNIX_LTO=OFF >/dev/null
+cmake --build "$release_build" -j "$jobs" --target demo-data
+say_time "the data pack"
+
+# ---- 2. The program, built in Debian 11 ----
+take_cache_lock
+build_system=build-bullseye
+build_root=$(system_path "$build_system")
+make_system "$build_system" bullseye "deb $debian_mirror bullseye main
+deb-src $debian_mirror bullseye main
+deb-src $debian_mirror bookworm main" \
+    g++ make cmake pkg-config dpkg-dev patchelf libx11-dev libxext-dev libxrandr-dev libasound2-dev libpulse-dev \
+    libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libvorbis-dev
+say_time "the Debian 11 build system"
+
+# The libraries are made again when their recipe or the system changes.
+libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" | sha256sum | cut -d' ' -f1)
+if [ "$(cat "$build_root.libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+    say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
+    rm -f "$build_root.libraries"
+    rm -rf --one-file-system "$build_root/usr/local"
+    mkdir -p "$build_root/usr/local" "$tarnix_cache/sources"
+    in_system "$build_root" --apt --bind "$tarnix_cache/sources" /var/cache/tarnix-sources \
+        --bind-ro "$repo" /src -- bash /src/scripts/release-libraries.sh ||
+        { echo "release: building the libraries in $build_root failed" >&2; exit 1; }
+    echo "$libraries_recipe" >"$build_root.libraries"
+fi
+say_time "the libraries"
+
+# A build tree made with other libraries starts again.
+program_build="$out/build-bullseye"
+if [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+    rm -rf "$program_build"
+    mkdir -p "$program_build"
+    echo "$libraries_recipe" >"$program_build/libraries"
+fi
+in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build -- bash /src/scripts/release-program.sh ||
+    { echo "release: building the program in $build_root failed" >&2; exit 1; }
+release_cache_lock
+say_time "the program"
+
+# ---- 3. The folder ----
 rm -rf "$stage"
+mkdir -p "$stage"
+cp -a "$program_build/bundle/$name" "$folder"
 mkdir -p "$folder/data"
-cp "$release_build/app/tarnix" "$folder/tarnix"
-strip --strip-all "$folder/tarnix"
 cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
+
+# Prints standard input as ASCII within 78 columns: longer lines wrapped, a
+# switch's description under itself, other lines under their own indentation.
+as_ascii_within_78_columns() {
+    LC_ALL=C.UTF-8 iconv -f UTF-8 -t ASCII//TRANSLIT | awk -v width=78 '
+        length($0) <= width { print; next }
+        {
+            if (match($0, /^ *--[^ ]+( [^ ]+)?  +/)) { head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
+            else { match($0, /^ */); head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
+            hang = sprintf("%" length(head) "s", "")
+            count = split(text, words, " ")
+            line = head
+            filled = 0
+            for (i = 1; i <= count; i++) {
+                if (filled && length(line) + 1 + length(words[i]) > width) { print line; line = hang; filled = 0 }
+                line = line (filled ? " " : "") words[i]
+                filled = 1
+            }
+            print line
+        }'
+}
 
 {
     cat <<'EOF'
-Kelbo vs. Vistral
-=================
 
-A real-time audiovisual demo on the Tarnix engine, for Linux on x86-64.
+                   K E L B O   v s .   V I S T R A L
+
+        a real-time audiovisual demo on the Tarnix engine, for Linux
+
+What it is
+----------
+A fixed timeline of effects while its music loops: the title projected onto a
+moving sphere and a spinning head, a growing cloud of glowing hearts over a
+city at night, a point-grid tunnel, and a closing loop of flickering pictures
+with a scroller.
 
 Starting it
 -----------
@@ -36,24 +130,31 @@ Run ./tarnix in this folder (or give its path from anywhere: it finds the
 data/ beside it). It plays fullscreen at 640 x 480 while its music loops;
 Escape ends it. ./tarnix --window plays in a window instead.
 
-What it needs installed
------------------------
+What it needs
+-------------
 An X display with OpenGL (any Mesa driver will do, software rendering too),
-and the runtime libraries of SDL 1.2 (or its compatibility layer over SDL 2),
-SDL_mixer 1.2, libpng, zlib, and Mesa's GL and GLU. On Debian or Ubuntu:
-
-    sudo apt-get install libsdl1.2debian libsdl-mixer1.2 libpng16-16 zlib1g \
-        libgl1 libglu1-mesa libgl1-mesa-dri
+nothing else: Linux on x86-64 with glibc 2.31 or newer, as on Debian 11,
+Ubuntu 20.04, Linux Mint 20 and every later release. The program carries the
+libraries it needs in lib/ and finds them there by itself; without a sound
+server it plays silent.
 
 Without a display it says so and ends. To render it anyway, capture it on a
 virtual X server (package xvfb): frames and the sound go to the folder given.
 
     xvfb-run -s "-screen 0 1024x768x24" ./tarnix --capture frames
 
+In this folder
+--------------
+    tarnix                 the demo, and the engine's content tool
+    lib/                   SDL 1.2, SDL_mixer 1.2, libpng, zlib, libogg,
+                           libvorbis, libvorbisfile
+    data/datafile.dat      every picture, mesh and sound of the demo
+    kelbo-vs-vistral.nfo   this file
+
 Switches
 --------
 EOF
-    "$folder/tarnix" --help | sed 's/^/    /'
+    "$folder/tarnix" --help
     cat <<'EOF'
 
 Credits
@@ -61,12 +162,37 @@ Credits
 Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
 music are made by program when the demo is built; the font is rendered from
 DejaVu Sans Mono (Bitstream Vera licence).
-EOF
-} >"$folder/README.txt"
 
-chmod 755 "$stage" "$folder" "$folder/data" "$folder/tarnix"
-chmod 644 "$folder/data/datafile.dat" "$folder/README.txt"
+SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1) are built from Debian's source
+packages; libpng, zlib, libogg and libvorbis (each under its own BSD-style
+licence) are Debian's; GLU (SGI Free Software License B) is linked in.
+EOF
+} | as_ascii_within_78_columns >"$folder/$name.nfo"
+
+chmod 755 "$stage" "$folder" "$folder/data"
+chmod 644 "$folder/data/datafile.dat" "$folder/$name.nfo"
 tar --sort=name --format=gnu --owner=0 --group=0 --numeric-owner --mtime='2026-01-01 00:00:00Z' \
-    -C "$stage" -cf - kelbo-vs-vistral | gzip -9 -n >"$archive.tmp"
+    -C "$stage" -cf - "$name" | gzip -9 -n >"$archive.tmp"
 mv "$archive.tmp" "$archive"
-say "the archive: $archive ($(du -h "$archive" | cut -f1))"
+say_time "the archive"
+
+# ---- 4. The screenshot ----
+# The heart cloud over the city, drawn as a 60-frames-a-second run draws it,
+# scaled to 400 x 300 and quantised to a palette, fewer colours while it
+# passes 64 KB; without time stamps, so that it has the same bytes each run.
+frames=$(mktemp -d)
+trap 'rm -rf "$frames"' EXIT
+(
+    start_xvfb
+    "$folder/tarnix" --capture "$frames" --start 30000 --until 30000 --quiet
+) || { echo "release: capturing the screenshot with $folder/tarnix failed" >&2; exit 1; }
+for colours in 256 192 128 96 64; do
+    convert "$frames/frame_00000.png" -resize 400x300 -dither None -colors "$colours" -strip \
+        -define png:exclude-chunks=date,time -quality 95 "PNG8:$screenshot.tmp"
+    [ "$(stat -c %s "$screenshot.tmp")" -le 65536 ] && break
+done
+mv "$screenshot.tmp" "$screenshot"
+say_time "the screenshot"
+
+say "the archive: $archive ($(stat -c %s "$archive") bytes)"
+say "the screenshot: $screenshot ($(stat -c %s "$screenshot") bytes, $(identify -format '%w x %h' "$screenshot"))"

@@ -1,0 +1,63 @@
+#!/bin/bash
+# Runs inside the release's Debian 11 build system (see release.sh): builds the
+# two libraries the archive carries that Debian's binaries will not do, from
+# Debian's source packages, into /usr/local, where the program's build finds
+# them. The source packages are kept in /var/cache/tarnix-sources (the cache
+# folder's sources/).
+#
+# SDL 1.2: Debian 11's. Debian's own build links X11, ALSA and PulseAudio and
+# brings caca; here they are loaded when used (--enable-*-shared) and every
+# other back end is left out, so that the library needs nothing but glibc: a
+# viewer without PulseAudio or ALSA still plays, silent.
+#
+# SDL_mixer 1.2: only WAV and Ogg Vorbis (the demo's music is Ogg), with the
+# Vorbis decoder linked, found beside it. Debian 11's SDL_mixer source package
+# is not served whole any more (its .dsc and Debian files are gone from the
+# archive), so this is Debian 12's package of the same upstream release,
+# 1.2.12, on the same upstream tarball.
+set -euo pipefail
+sources=/var/cache/tarnix-sources
+work=/tmp/libraries
+jobs=$(nproc)
+
+cd "$sources"
+apt-get source --download-only -qq libsdl1.2/bullseye sdl-mixer1.2/bookworm >/dev/null
+rm -rf "$work"
+mkdir -p "$work"
+# dpkg-source has no keyring to check the signatures with: the checksums of the
+# files are checked all the same, against the archive's signed index.
+for package in libsdl1.2:sdl sdl-mixer1.2:mixer; do
+    dpkg-source -x "$sources/${package%:*}"_*.dsc "$work/${package#*:}" >"$work/${package#*:}.log" 2>&1 ||
+        { cat "$work/${package#*:}.log" >&2; echo "release-libraries: unpacking ${package%:*} failed" >&2; exit 1; }
+done
+
+# Debian's own compiler flags (hardening, file paths mapped away), without
+# debugging information: what is shipped is stripped anyway.
+cd "$work"
+CFLAGS="$(dpkg-buildflags --get CFLAGS) -g0"
+CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS)
+LDFLAGS="$(dpkg-buildflags --get LDFLAGS) -Wl,--as-needed"
+export CFLAGS CPPFLAGS LDFLAGS
+
+cd "$work/sdl"
+# Loading X11 at run time declares its functions in SDL itself, and libX11 has
+# since made _XData32's data const: the fix SDL 1.2 made after 1.2.15.
+sed -i 's/_XData32,(Display \*dpy,register long \*data/_XData32,(Display *dpy,register _Xconst long *data/' \
+    src/video/x11/SDL_x11sym.h
+./configure --prefix=/usr/local --disable-static --disable-rpath \
+    --enable-x11-shared --enable-alsa-shared --enable-pulseaudio-shared \
+    --disable-esd --disable-arts --disable-nas \
+    --disable-video-caca --disable-video-aalib --disable-video-directfb --disable-video-fbcon \
+    --disable-video-svga --disable-video-ggi --disable-input-tslib --disable-pth >configure.log
+make -j "$jobs" >make.log 2>&1 || { tail -n 30 make.log; echo "SDL 1.2: the build failed" >&2; exit 1; }
+make install >/dev/null
+
+cd "$work/mixer"
+./configure --prefix=/usr/local --disable-static \
+    --enable-music-wave --enable-music-ogg --disable-music-ogg-shared --disable-music-cmd \
+    --disable-music-mod --disable-music-mod-modplug --disable-music-midi --disable-music-mp3 \
+    --disable-music-mp3-mad-gpl --disable-music-flac >configure.log
+make -j "$jobs" >make.log 2>&1 || { tail -n 30 make.log; echo "SDL_mixer 1.2: the build failed" >&2; exit 1; }
+make install >/dev/null
+
+rm -rf "$work"

@@ -1,0 +1,57 @@
+#!/bin/bash
+# Runs inside the release's Debian 11 build system (see release.sh), with the
+# clone's sources at /src (read-only) and the build's own folder at /build:
+# builds the program against Debian 11's glibc, so that it runs with glibc 2.31
+# or newer, and gathers it with the libraries it carries into
+# /build/bundle/kelbo-vs-vistral: tarnix, and lib/ beside it.
+#
+# What the program needs from the viewer's system is glibc (libc, libm,
+# libpthread, libdl), libGL and, through SDL, the X11 client libraries; it
+# carries the rest:
+#   - libstdc++ and libgcc, linked in. A shared libstdc++ from Debian 11 in lib/
+#     would be found first by Mesa's driver too, which needs a newer one.
+#   - GLU, linked in from Debian 11's static libGLU.a (GLU is C++ as well).
+#   - SDL and SDL_mixer built by release-libraries.sh, and Debian 11's own
+#     libpng, zlib, libogg, libvorbis and libvorbisfile: in lib/.
+# The program finds lib/ through its RUNPATH, $ORIGIN/lib, and each library
+# there finds the others through its own, $ORIGIN; SDL_mixer, which the engine
+# loads with dlopen, is found the same way (the RUNPATH of the caller).
+set -euo pipefail
+jobs=$(nproc)
+tree=/build/tree
+bundle=/build/bundle/kelbo-vs-vistral
+arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+
+# -ffile-prefix-map: no path of the build system in the program.
+cmake -S /src -B "$tree" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=/src/= -ffile-prefix-map=/build/=" \
+    -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -static-libgcc -Wl,--as-needed" \
+    -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" >/dev/null
+cmake --build "$tree" --target tarnix -j "$jobs"
+
+# The file a soname names, in the system's library path or /usr/local/lib.
+library_file() {
+    local path
+    path=$(ldconfig -p | awk -v name="$1" '$1 == name && /x86-64/ {print $NF; exit}')
+    [ -n "$path" ] || path=/usr/local/lib/$1
+    [ -e "$path" ] || { echo "release-program: $1 is not in the build system" >&2; return 1; }
+    realpath "$path"
+}
+
+rm -rf "$bundle"
+mkdir -p "$bundle/lib"
+cp "$tree/app/tarnix" "$bundle/tarnix"
+for soname in libSDL-1.2.so.0 libSDL_mixer-1.2.so.0 libpng16.so.16 libz.so.1 \
+    libogg.so.0 libvorbis.so.0 libvorbisfile.so.3; do
+    cp "$(library_file "$soname")" "$bundle/lib/$soname"
+done
+# Stripped before patchelf: strip rewriting a file patchelf has laid out anew
+# can break it.
+strip --strip-all "$bundle/tarnix"
+strip --strip-unneeded "$bundle"/lib/*.so.*
+patchelf --set-rpath '$ORIGIN/lib' "$bundle/tarnix"
+for library in "$bundle"/lib/*.so.*; do
+    patchelf --set-rpath '$ORIGIN' "$library"
+done
+chmod 755 "$bundle" "$bundle/lib" "$bundle/tarnix"
+chmod 644 "$bundle"/lib/*

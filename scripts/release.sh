@@ -56,17 +56,18 @@ deb-src $debian_mirror bookworm main" \
     libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libvorbis-dev
 say_time "the Debian 11 build system"
 
-# The libraries are made again when their recipe or the system changes.
+# The libraries are made again when their recipe or the system changes; their
+# stamp lives in the system's /usr/local with them, and goes with them.
 libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" | sha256sum | cut -d' ' -f1)
-if [ "$(cat "$build_root.libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+libraries_stamp="$build_root/usr/local/libraries.stamp"
+if [ "$(cat "$libraries_stamp" 2>/dev/null)" != "$libraries_recipe" ]; then
     say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
-    rm -f "$build_root.libraries"
     rm -rf --one-file-system "$build_root/usr/local"
     mkdir -p "$build_root/usr/local" "$tarnix_cache/sources"
     in_system "$build_root" --apt --bind "$tarnix_cache/sources" /var/cache/tarnix-sources \
         --bind-ro "$repo" /src -- bash /src/scripts/release-libraries.sh ||
         { echo "release: building the libraries in $build_root failed" >&2; exit 1; }
-    echo "$libraries_recipe" >"$build_root.libraries"
+    echo "$libraries_recipe" >"$libraries_stamp"
 fi
 say_time "the libraries"
 

@@ -16,6 +16,7 @@
 # The program finds lib/ through its RUNPATH, $ORIGIN/lib, and each library
 # there finds the others through its own, $ORIGIN; SDL_mixer, which the engine
 # loads with dlopen, is found the same way (the RUNPATH of the caller).
+# shellcheck disable=SC2016  # '$ORIGIN' is the dynamic loader's, not the shell's
 set -euo pipefail
 jobs=$(nproc)
 tree=/build/tree

@@ -62,7 +62,7 @@ libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" 
 libraries_stamp="$build_root/usr/local/libraries.stamp"
 if [ "$(cat "$libraries_stamp" 2>/dev/null)" != "$libraries_recipe" ]; then
     say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
-    rm -rf --one-file-system "$build_root/usr/local"
+    rm -rf --one-file-system "${build_root:?}/usr/local"
     mkdir -p "$build_root/usr/local" "$tarnix_cache/sources"
     in_system "$build_root" --apt --bind "$tarnix_cache/sources" /var/cache/tarnix-sources \
         --bind-ro "$repo" /src -- bash /src/scripts/release-libraries.sh ||

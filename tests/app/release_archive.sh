@@ -232,7 +232,7 @@ for suite in bullseye trixie; do
     step_time "$label"
 done
 
-mounts=$(findmnt -rn -o TARGET | grep -F "$tarnix_cache" || true)
-[ -z "$mounts" ] || fail "mounts left behind: $mounts"
+left_mounted=$(findmnt -rn -o TARGET | grep -F "$tarnix_cache" || true)
+[ -z "$left_mounted" ] || fail "mounts left behind: $left_mounted"
 echo "-- in all: $((SECONDS - started)) s"
 echo "the archive is deterministic, carries its libraries, and plays on fresh Debian 11 and 13 systems"

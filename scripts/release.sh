@@ -22,10 +22,13 @@
 #
 # The same sources give the same bytes on every run: files in name order,
 # fixed owners, modes and times, gzip without a name or time stamp.
-# Installs what is missing (as root, or through sudo: the system needs root).
+# Installs what is missing. Runs as root (or through sudo): debootstrap, mount
+# and chroot need it.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/systems.sh"
+[ "$(id -u)" -eq 0 ] ||
+    { echo "release.sh: building in a Debian 11 system (debootstrap, chroot) needs root: run it as root or through sudo" >&2; exit 1; }
 
 install_missing $build_packages $release_packages
 out="$repo/build/release"

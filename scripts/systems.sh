@@ -132,7 +132,8 @@ for ((i = 0; i < count; i += 3)); do
 done
 shift "$count"
 
-# XDG_CACHE_HOME as well: Mesa takes its cache folder from the password file.
+# XDG_CACHE_HOME as well: without it Mesa puts its cache in the home folder
+# of the password file, not in HOME.
 chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME="$home" \
     XDG_CACHE_HOME="$cache" LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@" &
 child=$!

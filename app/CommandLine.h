@@ -19,14 +19,16 @@ public:
 // How the demo plays, from the switches that are not tools.
 struct DemoOptions {
     bool windowed = false;          // "--window": a 640 × 480 window, not fullscreen
-    std::string captureDirectory;   // "--capture DIR": render offline into DIR ("" plays live)
+    std::string captureTarget;      // "--capture DIR" or FILE.mp4/.mkv: render offline ("" plays live)
     unsigned framesPerSecond = 60;  // "--fps N": the capture's rate, and the rate --start assumes
+    bool rateGiven = false;         // "--fps" was given
     unsigned untilMs = 60000;       // "--until MS": the capture's last demo time
     unsigned startMs = 0;           // "--start MS": the demo time to begin at
     bool quiet = false;             // "--quiet": no progress lines while capturing
     bool dev = false;               // "--dev": the development mode, in a window
     unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
     bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
+    std::string preset;             // "--preset NAME": how a capture to a video is made ("" for none)
     std::string error;              // a switch without a usable value, "" when none
 };
 
@@ -64,7 +66,7 @@ std::string helpText();
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
 //   "--window"  "--native"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
-//   "--scale" N
+//   "--scale" N  "--preset" NAME
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
 // out-of-range value is reported in demo.error.

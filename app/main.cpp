@@ -38,13 +38,18 @@ int SDL_main(int argc, char** argv) {
         std::fprintf(stderr, "tarnix: %s\n", options.error.c_str());
         return 2;
     }
-    const bool capturing = !options.captureDirectory.empty();
+    const bool capturing = !options.captureTarget.empty();
     if (options.scale > 1 && !capturing) {
         std::fprintf(stderr, "tarnix: --scale draws a capture finer; it needs --capture DIR\n");
         return 2;
     }
     if (options.scale > 1 && options.native) {
         std::fprintf(stderr, "tarnix: --scale and --native are two sizes for one capture; give one of them\n");
+        return 2;
+    }
+    const std::string clash = settleCaptureOptions(options);
+    if (!clash.empty()) {
+        std::fprintf(stderr, "tarnix: %s\n", clash.c_str());
         return 2;
     }
     if (capturing && options.untilMs < options.startMs) {
@@ -55,7 +60,12 @@ int SDL_main(int argc, char** argv) {
     if (capturing) {
         // The program may move to the data beside it: the directory is the
         // one the user meant, seen from where the program was started.
-        options.captureDirectory = tarnix::absolutePath(options.captureDirectory);
+        options.captureTarget = tarnix::absolutePath(options.captureTarget);
+        const std::string missing = videoEncoderMissing(options);
+        if (!missing.empty()) {
+            std::fprintf(stderr, "tarnix: %s\n", missing.c_str());
+            return EXIT_FAILURE;
+        }
         // Offline: nothing is heard and time follows the frames.
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         tarnix::setTickSource(&virtualClock);

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         std::perror(dataDirectory);
         return 1;
     }
-    options.captureDirectory = scratch;
+    options.captureTarget = scratch;
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     VirtualClock clock;
     tarnix::setTickSource(&clock);

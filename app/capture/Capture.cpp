@@ -2,10 +2,12 @@
 
 #include "app/capture/CaptureFiles.h"
 #include "app/capture/CaptureProgress.h"
+#include "app/capture/VideoFile.h"
 #include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
 #include "engine/core/OffscreenTarget.h"
+#include "engine/core/OpenGL.h"
 #include "engine/core/StopSignals.h"
 #include "engine/core/Threads.h"
 #include "engine/core/Timer.h"
@@ -20,6 +22,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,11 +81,110 @@ struct FrameSize {
 };
 
 FrameSize frameSize(const DemoOptions& options) {
-    const int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
+    int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
+    unsigned presetRate = 0;
+    VideoPreset preset = VideoPreset::plain;
+    if (parsePreset(options.preset, preset) && presetFrames(preset, width, height, presetRate))
+        return {width, height, "--preset " + options.preset};
     if (options.native && tarnix::window.getDisplayWidth() > 0 && tarnix::window.getDisplayHeight() > 0)
         return {tarnix::window.getDisplayWidth(), tarnix::window.getDisplayHeight(), "--native"};
     const int scale = static_cast<int>(options.scale);
     return {width * scale, height * scale, "--scale " + std::to_string(scale)};
+}
+
+VideoSettings videoSettings(const DemoOptions& options, int width, int height, int rate, int channels) {
+    VideoSettings settings;
+    settings.path = options.captureTarget;
+    parsePreset(options.preset, settings.preset);
+    settings.width = width;
+    settings.height = height;
+    settings.framesPerSecond = options.framesPerSecond;
+    settings.soundRate = rate;
+    settings.soundChannels = channels;
+    return settings;
+}
+
+// A capture of another size than the window's is drawn off-screen, laid out
+// on it with sizes in pixels scaled alike. False after one line.
+bool prepareFrames(const FrameSize& size, tarnix::OffscreenTarget& target) {
+    if (size.width == tarnix::window.getWidth() && size.height == tarnix::window.getHeight())
+        return true;
+    std::string error;
+    if (!target.create(size.width, size.height, error)) {
+        std::fprintf(stderr, "tarnix: %s: %s\n", size.asked.c_str(), error.c_str());
+        return false;
+    }
+    tarnix::setFrameLayout(size.width, size.height);
+    return true;
+}
+
+// The music as the demo plays it from the start time, looping, handed out
+// frame by frame: the sound lasts as long as the frames.
+class CaptureSound {
+public:
+    CaptureSound(unsigned startMs, unsigned fps) : fps(fps) {
+        tarnix::sound.musicSamples(0, track, rate, channels);
+        music = std::make_unique<MusicPlayhead>(track, startMs, rate, channels);
+    }
+    // The samples of frame `index` (from 0).
+    const std::vector<std::int16_t>& ofFrame(unsigned long index) {
+        music->next(static_cast<std::size_t>(soundFramesOf(index + 1, rate, fps) - soundFramesOf(index, rate, fps)),
+                    samples);
+        return samples;
+    }
+    int rate = 44100, channels = 2;
+    const unsigned fps;
+
+private:
+    std::vector<std::int16_t> track;
+    std::unique_ptr<MusicPlayhead> music;
+    std::vector<std::int16_t> samples;
+};
+
+// How the drawing of a capture's frames ended.
+struct Drawn {
+    unsigned long count = 0;  // frames drawn
+    Stop stop;                // why it ended early, if not by Escape or a failed write
+};
+
+// Draws the frames from options.startMs, each followed by its sound through
+// `afterFrame` (false: a write failed), until the last one, Escape, a stop
+// request or a failed write. The progress is shown as it goes.
+Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long total, CaptureProgress& progress,
+                 const std::function<bool(unsigned long)>& afterFrame) {
+    const unsigned fps = options.framesPerSecond;
+    // The window shows the capture twice a second: presenting every frame
+    // would cost a quarter of what drawing it does on a software renderer, and
+    // the encoding needs the processor time (the progress is on stderr).
+    tarnix::setPresentInterval(500);
+    Drawn drawn;
+    while (drawn.count < total) {
+        const auto t = static_cast<unsigned>(frameTime(options.startMs, fps, drawn.count));
+        clock.now = t;
+        tarnix::timer.setTime(t);
+        draw();
+        if (!afterFrame(drawn.count++))
+            break;
+        progress.frameDone(drawn.count, t);
+        tarnix::input.pollEvent();
+        if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
+            break;
+        drawn.stop = requestedStop();
+        if (!drawn.stop.why.empty())
+            break;
+    }
+    tarnix::setFrameObserver(nullptr);
+    tarnix::setPresentInterval(0);
+    return drawn;
+}
+
+void reportEnd(const DemoOptions& options, CaptureProgress& progress, const Stop& stop, unsigned long kept) {
+    const auto lastTime =
+        static_cast<unsigned>(frameTime(options.startMs, options.framesPerSecond, kept > 0 ? kept - 1 : 0));
+    if (stop.why.empty())
+        progress.finish(kept, options.startMs, lastTime);
+    else
+        progress.stopped(stop.why, kept, options.startMs, lastTime);
 }
 
 bool prepareDirectory(const std::string& directory) {
@@ -101,83 +204,47 @@ bool prepareDirectory(const std::string& directory) {
     return true;
 }
 
-}  // namespace
-
-int runCapture(const DemoOptions& options, VirtualClock& clock) {
-    const std::string& directory = options.captureDirectory;
+// Frames as PNG files and the sound as a WAV in a directory.
+int captureFrames(const DemoOptions& options, VirtualClock& clock) {
+    const std::string& directory = options.captureTarget;
     const unsigned fps = options.framesPerSecond;
     const unsigned long total = frameCount(options.startMs, options.untilMs, fps);
     if (!prepareDirectory(directory))
         return EXIT_FAILURE;
-    // The music as the demo plays it from the start time, looping, written
-    // as the frames go: the sound lasts as long as the frames.
-    int rate = 44100, channels = 2;
-    std::vector<std::int16_t> track;
-    tarnix::sound.musicSamples(0, track, rate, channels);
-    MusicPlayhead music(track, options.startMs, rate, channels);
+    CaptureSound sound(options.startMs, fps);
     SoundFile soundFile;
     const std::string soundPath = directory + "/sound.wav";
-    if (!soundFile.open(soundPath, rate, channels, soundFramesOf(total, rate, fps))) {
+    if (!soundFile.open(soundPath, sound.rate, sound.channels, soundFramesOf(total, sound.rate, fps))) {
         std::fprintf(stderr, "tarnix: %s: cannot write the sound: %s\n", soundPath.c_str(),
                      soundFile.failure().c_str());
         return EXIT_FAILURE;
     }
     skipFramesBefore(options.startMs, fps);
-
-    // A capture of another size than the window's is drawn off-screen, laid
-    // out on it with sizes in pixels scaled alike.
     tarnix::OffscreenTarget target;
     const FrameSize size = frameSize(options);
-    if (size.width != tarnix::window.getWidth() || size.height != tarnix::window.getHeight()) {
-        std::string error;
-        if (!target.create(size.width, size.height, error)) {
-            std::fprintf(stderr, "tarnix: %s: %s\n", size.asked.c_str(), error.c_str());
-            return EXIT_FAILURE;
-        }
-        tarnix::setFrameLayout(size.width, size.height);
-    }
+    if (!prepareFrames(size, target))
+        return EXIT_FAILURE;
     // A writer a core: where drawing is cheap (the tunnel, the closing) the
     // encoding is what takes the time.
     const unsigned writers = std::min(tarnix::usableProcessors(), mostWriters);
     FrameQueue frames(size.width, size.height, framesWaiting + writers, writers);
     const unsigned digits = frameNameDigits(total);
-    unsigned long count = 0;  // frames drawn
-    tarnix::setFrameObserver([&frames, &count, &directory, digits] {
-        frames.readAndQueue(count, directory + "/" + frameFileName(count, digits));
+    unsigned long index = 0;  // of the frame being drawn
+    tarnix::setFrameObserver([&frames, &index, &directory, digits] {
+        frames.readAndQueue(index, directory + "/" + frameFileName(index, digits));
     });
-    // The window shows the capture twice a second: presenting every frame
-    // would cost a quarter of what drawing it does on a software renderer, and
-    // the encoding needs the processor time (the progress is on stderr).
-    tarnix::setPresentInterval(500);
     CaptureProgress progress(total, options.quiet);
-    std::vector<std::int16_t> samples;
-    Stop stop;
     bool soundFailed = false;
-    while (count < total && !frames.hasFailed()) {
-        const auto t = static_cast<unsigned>(frameTime(options.startMs, fps, count));
-        clock.now = t;
-        tarnix::timer.setTime(t);
-        draw();
-        ++count;
-        music.next(static_cast<std::size_t>(soundFramesOf(count, rate, fps) - soundFramesOf(count - 1, rate, fps)),
-                   samples);
-        if (!soundFile.append(samples.data(), samples.size())) {
-            soundFailed = true;
-            break;
-        }
-        progress.frameDone(count, t);
-        tarnix::input.pollEvent();
-        if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
-            break;
-        stop = requestedStop();
-        if (!stop.why.empty())
-            break;
-    }
-    tarnix::setFrameObserver(nullptr);
-    tarnix::setPresentInterval(0);
+    Drawn drawn = drawFrames(options, clock, total, progress, [&](unsigned long drawnIndex) {
+        index = drawnIndex + 1;
+        const std::vector<std::int16_t>& samples = sound.ofFrame(drawnIndex);
+        soundFailed = !soundFile.append(samples.data(), samples.size());
+        return !soundFailed && !frames.hasFailed();
+    });
 
     // What is whole: the frames up to a failed write and the sound of them.
-    unsigned long kept = count;
+    Stop& stop = drawn.stop;
+    unsigned long kept = drawn.count;
     std::string error;
     unsigned long failedFrame = 0;
     if (!frames.finish(error, failedFrame)) {
@@ -185,21 +252,89 @@ int runCapture(const DemoOptions& options, VirtualClock& clock) {
         stop = {error, EXIT_FAILURE};
     }
     if (soundFailed) {
-        kept = std::min(kept, framesWithin(soundFile.framesOnDisk(), rate, fps, kept));
+        kept = std::min(kept, framesWithin(soundFile.framesOnDisk(), sound.rate, fps, kept));
         if (stop.status != EXIT_FAILURE)
             stop = {soundPath + ": " + soundFile.failure(), EXIT_FAILURE};
     }
-    if (kept < count && !removeFrameFiles(directory, kept, error) && stop.status != EXIT_FAILURE)
+    if (kept < drawn.count && !removeFrameFiles(directory, kept, error) && stop.status != EXIT_FAILURE)
         stop = {error, EXIT_FAILURE};
-    if (!soundFile.close(soundFramesOf(kept, rate, fps)) && stop.status != EXIT_FAILURE)
+    if (!soundFile.close(soundFramesOf(kept, sound.rate, fps)) && stop.status != EXIT_FAILURE)
         stop = {soundPath + ": " + soundFile.failure(), EXIT_FAILURE};
-
-    const auto lastTime = static_cast<unsigned>(frameTime(options.startMs, fps, kept > 0 ? kept - 1 : 0));
-    if (stop.why.empty())
-        progress.finish(kept, options.startMs, lastTime);
-    else
-        progress.stopped(stop.why, kept, options.startMs, lastTime);
+    reportEnd(options, progress, stop, kept);
     return stop.status;
+}
+
+// Frames and sound straight into one video file, through ffmpeg.
+int captureVideo(const DemoOptions& options, VirtualClock& clock) {
+    const unsigned fps = options.framesPerSecond;
+    const unsigned long total = frameCount(options.startMs, options.untilMs, fps);
+    CaptureSound sound(options.startMs, fps);
+    skipFramesBefore(options.startMs, fps);
+    tarnix::OffscreenTarget target;
+    const FrameSize size = frameSize(options);
+    if (!prepareFrames(size, target))
+        return EXIT_FAILURE;
+    VideoEncoder video;
+    if (!video.start(videoSettings(options, size.width, size.height, sound.rate, sound.channels))) {
+        std::fprintf(stderr, "tarnix: %s: %s\n", options.captureTarget.c_str(), video.failure().c_str());
+        return EXIT_FAILURE;
+    }
+    bool written = true;
+    tarnix::setFrameObserver([&] {
+        unsigned char* pixels = video.frameBuffer();
+        if (!pixels) {
+            written = false;
+            return;
+        }
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, size.width, size.height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+        written = video.addFrame();
+    });
+    CaptureProgress progress(total, options.quiet);
+    Drawn drawn = drawFrames(options, clock, total, progress, [&](unsigned long index) {
+        const std::vector<std::int16_t>& samples = sound.ofFrame(index);
+        return written && video.addSound(samples.data(), samples.size());
+    });
+    // Every frame drawn reached ffmpeg, with its sound, unless it failed.
+    Stop& stop = drawn.stop;
+    if (!video.finish())
+        stop = {options.captureTarget + ": " + video.failure(), EXIT_FAILURE};
+    reportEnd(options, progress, stop, stop.status == EXIT_FAILURE ? 0 : drawn.count);
+    return stop.status;
+}
+
+}  // namespace
+
+int runCapture(const DemoOptions& options, VirtualClock& clock) {
+    return isVideoPath(options.captureTarget) ? captureVideo(options, clock) : captureFrames(options, clock);
+}
+
+std::string settleCaptureOptions(DemoOptions& options) {
+    if (options.preset.empty())
+        return "";
+    VideoPreset preset;
+    if (!parsePreset(options.preset, preset))
+        return "--preset takes youtube, party or master, not \"" + options.preset + "\"";
+    if (!isVideoPath(options.captureTarget))
+        return "--preset " + options.preset + " makes a video: it needs --capture FILE.mp4 or FILE.mkv";
+    if (preset == VideoPreset::master && !isMatroskaPath(options.captureTarget))
+        return "--preset master is lossless FFV1 and FLAC, which go in Matroska: give a .mkv file";
+    int width = 0, height = 0;
+    unsigned rate = 0;
+    if (presetFrames(preset, width, height, rate)) {
+        if (options.rateGiven || options.scale > 1 || options.native)
+            return "--preset " + options.preset + " sets the size and the frame rate; leave out --fps, --scale and "
+                                                  "--native";
+        options.framesPerSecond = rate;
+    }
+    return "";
+}
+
+std::string videoEncoderMissing(const DemoOptions& options) {
+    std::string error;
+    if (!isVideoPath(options.captureTarget) || checkVideoEncoder(videoSettings(options, 0, 0, 0, 0), error))
+        return "";
+    return error;
 }
 
 int reportStopBeforeCapture() {

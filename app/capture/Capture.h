@@ -16,7 +16,8 @@ public:
 // Renders frames at options.framesPerSecond from options.startMs to
 // options.untilMs on the installed virtual clock, after the demo's set-up:
 // DIR/frame_00000.png and so on, and the music as DIR/sound.wav of the same
-// length; the frames of an earlier capture in DIR go first. Escape ends it
+// length, the frames of an earlier capture in DIR going first; or, for a
+// ".mp4" or ".mkv" target, both into that video (see VideoFile.h). Escape ends it
 // early as its user's choice. A quit request (Input::setQuitEndsProgram(false)
 // first) or a stop signal (catchStopSignals first) ends it too, and so does a
 // failed write. Whatever ends it, the frames drawn up to the end (up to a
@@ -25,6 +26,15 @@ public:
 // it, 128 + N for stop signal N, 1 for a closed window, a failed write or a
 // directory that cannot be written; a line on standard error says which.
 int runCapture(const DemoOptions& options, VirtualClock& clock);
+
+// Checks a capture's switches against each other and gives a preset's frame
+// rate to options.framesPerSecond. "" when they fit, else the line that says
+// why not (the program then ends with status 2).
+std::string settleCaptureOptions(DemoOptions& options);
+
+// For a capture to a video: whether ffmpeg can make it here. "" when it can,
+// else the line that says what is missing (status 1, before anything is drawn).
+std::string videoEncoderMissing(const DemoOptions& options);
 
 // After a capture's set-up failed: when a quit request or a stop signal
 // stopped the loading, says so in one line and returns the exit status for

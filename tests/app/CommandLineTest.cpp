@@ -132,7 +132,7 @@ TEST(CommandLine, TheDemosSwitchesTakeTheirValues) {
     const ScanResult result = scanCommandLine(static_cast<int>(argv.size()), argv.data(), actions);
     EXPECT_FALSE(result.toolMode);
     EXPECT_TRUE(result.demo.windowed);
-    EXPECT_EQ(result.demo.captureDirectory, "out");
+    EXPECT_EQ(result.demo.captureTarget, "out");
     EXPECT_EQ(result.demo.framesPerSecond, 25u);
     EXPECT_EQ(result.demo.untilMs, 9000u);
     EXPECT_EQ(result.demo.startMs, 1500u);

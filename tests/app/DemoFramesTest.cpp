@@ -272,7 +272,7 @@ namespace {
     close.type = SDL_QUIT;
     SDL_PushEvent(&close);
     DemoOptions options;
-    options.captureDirectory = directory;
+    options.captureTarget = directory;
     options.startMs = 20000;
     options.untilMs = 25000;
     options.framesPerSecond = 10;

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A capture written straight to a video file by the ffmpeg program, the frames
+// and the sound fed to it through two pipes as they are made: no frame files,
+// and neither the disk nor the memory grows but by the video itself. The
+// program runs as a child process only while capturing, so playing the demo
+// and the release need nothing of FFmpeg.
+
+// How the video is made: "--preset NAME", or none.
+enum class VideoPreset {
+    plain,    // the capture's own size and rate, H.264 at a constant quality
+    youtube,  // 2880 × 2160 at 60 frames a second, at the bitrate video sites ask for 2160p60
+    party,    // 1920 × 1080 (the picture pillarboxed) at 30, H.264 High at level 4.1, 8 Mb/s
+    master,   // lossless (FFV1 and FLAC in Matroska) at the capture's own size, for archiving
+};
+
+// A ".mp4" or ".mkv" name, in any case: a capture to a video, not a directory.
+bool isVideoPath(const std::string& path);
+bool isMatroskaPath(const std::string& path);
+// The preset of that name; false for an unknown one.
+bool parsePreset(const std::string& name, VideoPreset& preset);
+// The frames' size and rate the preset sets, false when it leaves them to
+// the capture (plain, master).
+bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesPerSecond);
+// The ffmpeg encoders the video needs ("libx264", "aac", ...).
+std::vector<std::string> encodersFor(VideoPreset preset, const std::string& path);
+
+struct VideoSettings {
+    std::string path;  // the video file: ".mp4" or ".mkv"
+    VideoPreset preset = VideoPreset::plain;
+    int width = 640;   // the frames, pixels
+    int height = 480;
+    unsigned framesPerSecond = 60;
+    int soundRate = 44100;  // the sound: interleaved 16-bit samples
+    int soundChannels = 2;
+};
+
+// ffmpeg's arguments (its name first) for frames read from descriptor 3 as
+// RGB, bottom row first, and the sound from descriptor 4, into `output`.
+std::vector<std::string> encoderArguments(const VideoSettings& settings, const std::string& output);
+
+// Whether the ffmpeg program can be run here and has the encoders the video
+// needs; false with one line saying what is missing in `error`.
+bool checkVideoEncoder(const VideoSettings& settings, std::string& error);
+
+// The ffmpeg program encoding one video. The frames and the sound reach it
+// through two pipes, each written by a thread of its own: ffmpeg reads its
+// inputs in its own order (the sound ahead of the picture while it starts),
+// and a pipe that waits must never hold up the other. The drawing thread hands
+// over each frame and its sound; at most `framesWaiting` frames wait, so the
+// memory stays bounded whatever the video's length.
+//
+// The file is written under a temporary name beside its own (".part" added)
+// and renamed into place once ffmpeg has closed it whole, so a video is never
+// left cut short under its final name; an earlier video of that name stays
+// until then.
+class VideoEncoder {
+public:
+    VideoEncoder() = default;
+    // A video not finished is abandoned: ffmpeg is stopped, its file removed.
+    ~VideoEncoder();
+    VideoEncoder(const VideoEncoder&) = delete;
+    VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+    // Starts ffmpeg, in a process group of its own so that a Ctrl+C at the
+    // terminal reaches only this program, which then ends the video whole.
+    // False, with the reason in failure().
+    bool start(const VideoSettings& settings);
+    // A buffer for the next frame: width × height × 3 bytes of RGB, bottom
+    // row first (as OpenGL reads it), waiting while all are taken; then
+    // addFrame() queues it. False once ffmpeg took no more (the reason in
+    // failure()).
+    unsigned char* frameBuffer();
+    bool addFrame();
+    // Interleaved samples of the frames' sound, in order.
+    bool addSound(const std::int16_t* samples, std::size_t count);
+    // Ends the streams once all is written, waits for ffmpeg and moves the
+    // file into place. False, with the reason in failure() (ffmpeg's own last
+    // line when it failed), and the unfinished file removed.
+    bool finish();
+    const std::string& failure() const;
+
+    static const std::size_t framesWaiting = 4;
+
+private:
+    void writeFrames();
+    void writeSound();
+    bool send(int descriptor, const unsigned char* bytes, std::size_t count);
+    void fail(const std::string& reason);
+    void stopWriters();
+    void closeStreams();
+    int waitForEncoder();
+    std::string encoderMessage();
+
+    VideoSettings settings;
+    std::string partPath;           // the file while ffmpeg writes it
+    pid_t encoder = -1;             // ffmpeg, -1 when none runs
+    int frameStream = -1;           // our ends of the pipes, -1 when closed
+    int soundStream = -1;
+    std::FILE* messages = nullptr;  // what ffmpeg said on its standard error
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::vector<unsigned char>> frames;  // the buffers
+    std::deque<std::size_t> idle;                   // buffers free to fill
+    std::deque<std::size_t> queued;                 // buffers filled, in order, not yet written
+    std::size_t filling = framesWaiting;            // the buffer handed out, framesWaiting when none
+    std::vector<unsigned char> sound;               // sound bytes not yet written
+    bool closing = false;                           // no more frames or sound will come
+    bool broken = false;                            // a write failed: the writers stop
+    std::string failed;
+    std::thread frameWriter;
+    std::thread soundWriter;
+};

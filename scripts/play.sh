@@ -4,8 +4,8 @@
 # --start MS, ...).
 #
 # Without a display (DISPLAY unset) the demo is captured instead, on a virtual X
-# server: frames and sound into build/capture, and a video of them when ffmpeg
-# is installed.
+# server, straight into the video build/capture/kelbo-vs-vistral.mp4 (ffmpeg is
+# installed for it); the program's options still apply (--preset party, ...).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -18,30 +18,17 @@ if [ -n "${DISPLAY:-}" ]; then
     exec "$program" "$@"
 fi
 
-install_missing xvfb xauth
+install_missing xvfb xauth ffmpeg
 start_xvfb
 capture="$repo/build/capture"
+video="$capture/kelbo-vs-vistral.mp4"
 rm -rf "$capture"
-fps=60
-previous=""
-for argument in "$@"; do
-    [ "$previous" = "--fps" ] && fps=$argument
-    previous=$argument
-done
-say "no display: capturing the demo offline into $capture (a few minutes on a software renderer)"
+mkdir -p "$capture"
+say "no display: capturing the demo offline into $video (a few minutes on a software renderer)"
 status=0
-"$program" --capture "$capture" "$@" || status=$?
+"$program" --capture "$video" "$@" || status=$?
 if [ "$status" -ne 0 ]; then
-    say "the capture did not finish (status $status): no video made; what it holds is in $capture" >&2
+    say "the capture did not finish (status $status): see the line above" >&2
     exit "$status"
 fi
-first=$(cd "$capture" && ls frame_*.png | head -n 1)
-digits=$(( ${#first} - 10 ))  # the number between "frame_" and ".png"
-if command -v ffmpeg >/dev/null; then
-    ffmpeg -y -loglevel error -framerate "$fps" -i "$capture/frame_%0${digits}d.png" -i "$capture/sound.wav" \
-        -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$capture/kelbo-vs-vistral.mp4"
-    say "the video: $capture/kelbo-vs-vistral.mp4 (frames and sound beside it)"
-else
-    say "the frames ($capture/frame_*.png, $fps a second) and the sound ($capture/sound.wav) are in $capture;" \
-        "install ffmpeg for a video"
-fi
+say "the video: $video ($(du -h "$video" | cut -f1))"

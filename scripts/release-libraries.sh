@@ -10,11 +10,16 @@
 # other back end is left out, so that the library needs nothing but glibc: a
 # viewer without PulseAudio or ALSA still plays, silent.
 #
-# SDL_mixer 1.2: only WAV and Ogg Vorbis (the demo's music is Ogg), with the
-# Vorbis decoder linked, found beside it. Debian 11's SDL_mixer source package
-# is not served whole any more (its .dsc and Debian files are gone from the
-# archive), so this is Debian 12's package of the same upstream release,
-# 1.2.12, on the same upstream tarball.
+# SDL_mixer 1.2: only WAV and Ogg Vorbis (the demo's music is Ogg), with
+# Debian 11's static libvorbisfile, libvorbis and libogg linked in and none of
+# their symbols exported: PulseAudio's client, which SDL loads when the sound
+# opens, loads the viewer's own through libsndfile, and shared copies of ours
+# would be handed to it in their place. Debian's archives are built as PIE,
+# not PIC; the linker takes them into a shared library as long as their code
+# refers to no data outside them, and refuses the link otherwise.
+# Debian 11's SDL_mixer source package is not served whole any more (its .dsc
+# and Debian files are gone from the archive), so this is Debian 12's package
+# of the same upstream release, 1.2.12, on the same upstream tarball.
 set -euo pipefail
 sources=/var/cache/tarnix-sources
 work=/tmp/libraries
@@ -53,10 +58,13 @@ make -j "$jobs" >make.log 2>&1 || { tail -n 30 make.log; echo "SDL 1.2: the buil
 make install >/dev/null
 
 cd "$work/mixer"
-./configure --prefix=/usr/local --disable-static \
+LDFLAGS="$LDFLAGS -Wl,--exclude-libs,ALL" ./configure --prefix=/usr/local --disable-static \
     --enable-music-wave --enable-music-ogg --disable-music-ogg-shared --disable-music-cmd \
     --disable-music-mod --disable-music-mod-modplug --disable-music-midi --disable-music-mp3 \
     --disable-music-mp3-mad-gpl --disable-music-flac >configure.log
+# -l:FILE takes the static archive where -lNAME would take the shared library.
+sed -i 's/-lvorbisfile -lvorbis -logg/-l:libvorbisfile.a -l:libvorbis.a -l:libogg.a/' Makefile
+grep -q -- '-l:libogg.a' Makefile || { echo "SDL_mixer 1.2: its Makefile does not link Vorbis as expected" >&2; exit 1; }
 make -j "$jobs" >make.log 2>&1 || { tail -n 30 make.log; echo "SDL_mixer 1.2: the build failed" >&2; exit 1; }
 make install >/dev/null
 

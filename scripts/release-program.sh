@@ -7,15 +7,20 @@
 #
 # What the program needs from the viewer's system is glibc (libc, libm,
 # libpthread, libdl), libGL and, through SDL, the X11 client libraries; it
-# carries the rest:
-#   - libstdc++ and libgcc, linked in. A shared libstdc++ from Debian 11 in lib/
-#     would be found first by Mesa's driver too, which needs a newer one.
+# carries the rest, and nothing in lib/ is a library the viewer's GL driver or
+# sound server also loads: the dynamic loader hands a library already loaded to
+# everything that needs the same soname, so an old copy of ours would replace
+# the system's newer one in Mesa's driver or PulseAudio's client.
+#   - libstdc++ and libgcc, linked in (Mesa's driver needs a newer libstdc++).
 #   - GLU, linked in from Debian 11's static libGLU.a (GLU is C++ as well).
-#   - SDL and SDL_mixer built by release-libraries.sh, and Debian 11's own
-#     libpng, zlib, libogg, libvorbis and libvorbisfile: in lib/.
-# The program finds lib/ through its RUNPATH, $ORIGIN/lib, and each library
-# there finds the others through its own, $ORIGIN; SDL_mixer, which the engine
-# loads with dlopen, is found the same way (the RUNPATH of the caller).
+#   - libpng and zlib, linked in from Debian 11's libpng16.a and libz.a (Mesa's
+#     driver links zlib). An executable exports none of them without -rdynamic.
+#   - SDL and SDL_mixer built by release-libraries.sh, in lib/; SDL_mixer has
+#     Debian 11's libvorbisfile, libvorbis and libogg linked in and hidden
+#     (PulseAudio's client pulls in the system's through libsndfile).
+# The program finds lib/ through its RUNPATH, $ORIGIN/lib, and SDL_mixer finds
+# SDL through its own, $ORIGIN; SDL_mixer, which the engine loads with dlopen,
+# is found the same way (the RUNPATH of the caller).
 # shellcheck disable=SC2016  # '$ORIGIN' is the dynamic loader's, not the shell's
 set -euo pipefail
 jobs=$(nproc)
@@ -27,7 +32,8 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 cmake -S /src -B "$tree" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
     -DCMAKE_CXX_FLAGS="-ffile-prefix-map=/src/= -ffile-prefix-map=/build/=" \
     -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -static-libgcc -Wl,--as-needed" \
-    -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" >/dev/null
+    -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" -DPNG_LIBRARY="/usr/lib/$arch/libpng16.a" \
+    -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" >/dev/null
 cmake --build "$tree" --target tarnix -j "$jobs"
 
 # The file a soname names, in the system's library path or /usr/local/lib.
@@ -42,8 +48,7 @@ library_file() {
 rm -rf "$bundle"
 mkdir -p "$bundle/lib"
 cp "$tree/app/tarnix" "$bundle/tarnix"
-for soname in libSDL-1.2.so.0 libSDL_mixer-1.2.so.0 libpng16.so.16 libz.so.1 \
-    libogg.so.0 libvorbis.so.0 libvorbisfile.so.3; do
+for soname in libSDL-1.2.so.0 libSDL_mixer-1.2.so.0; do
     cp "$(library_file "$soname")" "$bundle/lib/$soname"
 done
 # Stripped before patchelf: strip rewriting a file patchelf has laid out anew

@@ -3,9 +3,12 @@
 #   release_archive.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
 #
 # - scripts/release.sh twice gives the same bytes, archive and screenshot.
-# - The archive holds the stripped program, its stripped libraries, the normal
-#   build's data pack and the nfo, within its size budget; the program asks
-#   glibc for nothing past 2.31 and libstdc++ for nothing at all.
+# - The archive holds the stripped program, its stripped libraries (SDL and
+#   SDL_mixer only), the normal build's data pack and the nfo, within its size
+#   budget; the program asks glibc for nothing past 2.31 and libstdc++ for
+#   nothing at all; zlib, libpng, libogg and libvorbis are linked in: nothing
+#   needs them as shared libraries, and nothing exports a symbol of theirs to
+#   the viewer's GL driver or sound server, which load their own.
 # - The release kit keeps its limits: the screenshot at most 400 x 300 and
 #   64 KB, the nfo plain ASCII within 80 columns and 32 KB, listing every switch
 #   the program's --help lists.
@@ -32,7 +35,7 @@ source "$repo/scripts/systems.sh"
 name=kelbo-vs-vistral
 archive="$repo/build/release/$name-linux-x86_64.tar.gz"
 screenshot="$repo/build/release/$name.png"
-archive_budget=$((6 * 1024 * 1024))  # 5.06 MiB measured: the data pack 4.34 MiB of it, the program and lib/ 0.72
+archive_budget=$((6 * 1024 * 1024))  # 5.02 MiB measured: the data pack 4.34 MiB of it, the program and lib/ 0.68
 fail() { echo "$*"; exit 1; }
 
 workdir=$(mktemp -d)
@@ -62,10 +65,11 @@ size=$(stat -c %s "$archive")
 mkdir "$workdir/unpacked"
 tar -xzf "$archive" -C "$workdir/unpacked" || fail "the archive does not unpack"
 folder="$workdir/unpacked/$name"
-libraries="libSDL-1.2.so.0 libSDL_mixer-1.2.so.0 libogg.so.0 libpng16.so.16 libvorbis.so.0 libvorbisfile.so.3 libz.so.1"
+libraries="libSDL-1.2.so.0 libSDL_mixer-1.2.so.0"
 expected=". ./$name ./$name/data ./$name/data/datafile.dat ./$name/$name.nfo ./$name/lib"
 for library in $libraries; do expected="$expected ./$name/lib/$library"; done
 contents=$(cd "$workdir/unpacked" && find . | LC_ALL=C sort | tr '\n' ' ')
+! grep -q 'lib/lib\(z\|png\|ogg\|vorbis\)' <<<"$contents" || fail "lib/ carries zlib, libpng, libogg or libvorbis: $contents"
 [ "$contents" = "$expected ./$name/tarnix " ] || fail "unexpected contents: $contents"
 for file in "$folder/tarnix" "$folder"/lib/*; do
     description=$(file -b "$file")
@@ -83,6 +87,12 @@ for file in "$folder/tarnix" "$folder"/lib/*; do
         fail "${file#"$folder/"} needs $newest, past glibc 2.31"
     ! grep -q 'GLIBCXX\|CXXABI' <<<"$symbols" ||
         fail "${file#"$folder/"} needs the shared libstdc++: $(grep -o 'GLIBCXX_[0-9.]*\|CXXABI_[0-9.]*' <<<"$symbols" | sort -u | tr '\n' ' ')"
+    needed=$(readelf -d "$file" | grep -o 'Shared library: \[lib\(z\|png\|ogg\|vorbis\)[^]]*\]') &&
+        fail "${file#"$folder/"} needs a library that is linked in: $needed"
+    defined=$(nm -D --defined-only "$file") || fail "nm cannot read ${file#"$folder/"}"
+    exported=$(awk '{print $NF}' <<<"$defined" |
+        grep -E '^(adler32|compress|crc32|deflate|gz|inflate|uncompress|zlib|zError|png_|ogg|vorbis|_vorbis|ov_)' | head -n 5)
+    [ -z "$exported" ] || fail "${file#"$folder/"} exports symbols of zlib, libpng, libogg or libvorbis: $(tr '\n' ' ' <<<"$exported")"
 done
 echo "the archive: $size bytes (budget $archive_budget)"
 

@@ -1,26 +1,40 @@
-// The cost of capturing: the whole demo captured (frames read back, encoded
-// and written as PNGs by the writer threads, the sound written as it goes)
-// against the same frames only drawn and presented, in one run on the same
-// data. Prints both times and their ratio. Needs a display and the demo's
-// generated data.
-//   bench_capture [DATA DIRECTORY [FPS [UNTIL MS]]]   (default 60 frames a second to 60000 ms)
+// The cost of capturing, in one run on the same data: the demo's frames only
+// drawn and presented, against the same frames captured
+//   - as PNG files (read back, encoded and written by the writer threads, the
+//     sound written as it goes),
+//   - straight to a video at the window's size (H.264 and AAC through ffmpeg),
+//   - and, over a shorter range, drawn at the youtube preset's 2880 × 2160
+//     against captured with that preset.
+// Prints the times and their ratios, and for the videos the peak of the
+// capture folder on disk against the finished file, and the memory (resident
+// set) a quarter of the way through against at the end. Needs a display, the
+// demo's generated data and ffmpeg.
+//   bench_capture [DATA DIRECTORY [FPS [UNTIL MS [YOUTUBE UNTIL MS]]]]
+//   (default 60 frames a second to 60000 ms, the youtube part to 10000 ms)
 
 #include "app/capture/Capture.h"
 #include "app/CommandLine.h"
 #include "app/demo/Demo.h"
 #include "app/demo/FrameState.h"
 #include "app/demo/Timeline.h"
+#include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
+#include "engine/core/OffscreenTarget.h"
 #include "engine/core/Timer.h"
 #include "engine/core/Window.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -35,6 +49,92 @@ double processorSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The process's resident memory now, bytes.
+double residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+double folderBytes(const std::string& folder) {
+    double bytes = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.is_regular_file(error))
+            bytes += static_cast<double>(entry.file_size(error));
+    return bytes;
+}
+
+// Watches a capture folder and the memory while a capture runs, ten times a
+// second: the peaks, and the memory's peak over the first quarter of `expected` s.
+class CaptureWatch {
+public:
+    CaptureWatch(std::string folder, double expected) : folder(std::move(folder)), quarter(expected / 4) {
+        watcher = std::thread([this] {
+            const auto start = std::chrono::steady_clock::now();
+            while (!done) {
+                peakDisk = std::max(peakDisk.load(), folderBytes(this->folder));
+                const double memory = residentBytes();
+                peakMemory = std::max(peakMemory.load(), memory);
+                if (secondsSince(start) <= quarter)
+                    quarterMemory = std::max(quarterMemory.load(), memory);
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    ~CaptureWatch() { stop(); }
+    void stop() {
+        done = true;
+        if (watcher.joinable())
+            watcher.join();
+    }
+    void print(const std::string& file) {
+        stop();
+        const double size = static_cast<double>(std::filesystem::file_size(file));
+        std::printf("  the video %.1f MB; the folder at its fullest %.1f MB (%.3f of the video)\n", size / 1e6,
+                    peakDisk / 1e6, peakDisk / size);
+        std::printf("  memory a quarter through %.0f MB, at its peak %.0f MB\n", quarterMemory / 1e6, peakMemory / 1e6);
+    }
+
+private:
+    std::string folder;
+    double quarter;
+    std::atomic<bool> done{false};
+    std::atomic<double> peakDisk{0}, peakMemory{0}, quarterMemory{0};
+    std::thread watcher;
+};
+
+// Draws the frames from 0 to untilMs at fps as a capture would, presenting
+// each; the time it took, s.
+double drawOnly(VirtualClock& clock, unsigned fps, unsigned untilMs, unsigned long& frames) {
+    const auto start = std::chrono::steady_clock::now();
+    for (frames = 0;; ++frames) {
+        const std::uint64_t t = frameTime(0, fps, frames);
+        if (t > untilMs)
+            break;
+        clock.now = static_cast<unsigned>(t);
+        tarnix::timer.setTime(static_cast<unsigned>(t));
+        draw();
+    }
+    return secondsSince(start);
+}
+
+// One capture from the state after set-up; its time, s, or -1 when it failed.
+double timeCapture(const DemoOptions& options, VirtualClock& clock, const FrameState& afterSetUp) {
+    restoreFrameState(afterSetUp);
+    const auto start = std::chrono::steady_clock::now();
+    const bool captured = runCapture(options, clock) == 0;
+    tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
+    return captured ? secondsSince(start) : -1;
+}
+
+void printRatio(const char* what, double drawn, double captured, unsigned long frames, double target) {
+    std::printf("%s: drawn only %.2f s (%.1f ms a frame), captured %.2f s (%.1f ms a frame): %.3f (target at most "
+                "%.2f)\n",
+                what, drawn, 1000 * drawn / frames, captured, 1000 * captured / frames, captured / drawn, target);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,13 +142,13 @@ int main(int argc, char** argv) {
     DemoOptions options;
     options.framesPerSecond = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 60;
     options.untilMs = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 60000;
+    const unsigned youtubeUntil = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 10000;
     options.quiet = true;
     char scratch[] = "/tmp/tarnix-capture-bench-XXXXXX";
     if (!mkdtemp(scratch) || chdir(dataDirectory) != 0) {
         std::perror(dataDirectory);
         return 1;
     }
-    options.captureTarget = scratch;
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     VirtualClock clock;
     tarnix::setTickSource(&clock);
@@ -57,38 +157,61 @@ int main(int argc, char** argv) {
     if (!setUpDemo())
         return 1;
     const FrameState afterSetUp = saveFrameState();
+    const std::string folder = scratch;
+    bool failed = false;
 
-    // The same frames, drawn and presented only.
-    const double drawProcessorStart = processorSeconds();
-    const auto drawStart = std::chrono::steady_clock::now();
     unsigned long frames = 0;
-    for (;; ++frames) {
-        const std::uint64_t t = frameTime(0, options.framesPerSecond, frames);
-        if (t > options.untilMs)
-            break;
-        clock.now = static_cast<unsigned>(t);
-        tarnix::timer.setTime(static_cast<unsigned>(t));
-        draw();
-    }
-    const double drawing = secondsSince(drawStart);
+    const double drawProcessorStart = processorSeconds();
+    const double drawing = drawOnly(clock, options.framesPerSecond, options.untilMs, frames);
     const double drawingProcessor = processorSeconds() - drawProcessorStart;
+    std::printf("%lu frames at %u a second to %u ms\n", frames, options.framesPerSecond, options.untilMs);
+    std::printf("drawn only: %.2f s of processor time\n", drawingProcessor);
 
-    restoreFrameState(afterSetUp);
-    const double captureProcessorStart = processorSeconds();
-    const auto captureStart = std::chrono::steady_clock::now();
-    const bool captured = runCapture(options, clock) == 0;
-    const double capturing = secondsSince(captureStart);
-    const double capturingProcessor = processorSeconds() - captureProcessorStart;
+    options.captureTarget = folder + "/frames";
+    const double pngProcessorStart = processorSeconds();
+    const double toFrames = timeCapture(options, clock, afterSetUp);
+    std::printf("as PNG files, %.2f s of processor time\n", processorSeconds() - pngProcessorStart);
+    printRatio("as PNG files", drawing, toFrames, frames, 1.15);
+    failed = failed || toFrames < 0;
+    std::filesystem::remove_all(options.captureTarget);
+
+    options.captureTarget = folder + "/demo.mp4";
+    {
+        CaptureWatch watch(folder, 1.2 * drawing);
+        const double toVideo = timeCapture(options, clock, afterSetUp);
+        printRatio("to a video at 640 x 480", drawing, toVideo, frames, 1.15);
+        failed = failed || toVideo < 0;
+        if (toVideo >= 0)
+            watch.print(options.captureTarget);
+    }
+    std::filesystem::remove(options.captureTarget);
+
+    // The youtube preset's size, drawn only, then captured.
+    {
+        restoreFrameState(afterSetUp);
+        tarnix::OffscreenTarget target;
+        std::string error;
+        if (!target.create(2880, 2160, error)) {
+            std::fprintf(stderr, "bench_capture: 2880 x 2160: %s\n", error.c_str());
+            return 1;
+        }
+        tarnix::setFrameLayout(2880, 2160);
+        unsigned long youtubeFrames = 0;
+        const double youtubeDrawing = drawOnly(clock, 60, youtubeUntil, youtubeFrames);
+        tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
+        options.preset = "youtube";
+        options.framesPerSecond = 60;
+        options.untilMs = youtubeUntil;
+        CaptureWatch watch(folder, 1.3 * youtubeDrawing);
+        const double youtube = timeCapture(options, clock, afterSetUp);
+        std::printf("%lu frames at 60 a second to %u ms at 2880 x 2160\n", youtubeFrames, youtubeUntil);
+        printRatio("to a video with --preset youtube", youtubeDrawing, youtube, youtubeFrames, 1.3);
+        failed = failed || youtube < 0;
+        if (youtube >= 0)
+            watch.print(options.captureTarget);
+    }
     shutDownDemo();
     tarnix::init.close();
-    std::system((std::string("rm -rf ") + scratch).c_str());
-    if (!captured)
-        return 1;
-    std::printf("%lu frames at %u a second to %u ms\n", frames, options.framesPerSecond, options.untilMs);
-    std::printf("drawn only: %.2f s (%.1f ms a frame), %.2f s of processor time\n", drawing, 1000 * drawing / frames,
-                drawingProcessor);
-    std::printf("captured:   %.2f s (%.1f ms a frame), %.2f s of processor time\n", capturing,
-                1000 * capturing / frames, capturingProcessor);
-    std::printf("captured / drawn only: %.3f (target at most 1.15)\n", capturing / drawing);
-    return 0;
+    std::filesystem::remove_all(folder);
+    return failed ? 1 : 0;
 }

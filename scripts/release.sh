@@ -150,8 +150,8 @@ virtual X server (package xvfb): frames and the sound go to the folder given.
 In this folder
 --------------
     tarnix                 the demo, and the engine's content tool
-    lib/                   SDL 1.2, SDL_mixer 1.2, libpng, zlib, libogg,
-                           libvorbis, libvorbisfile
+    lib/                   SDL 1.2 and SDL_mixer 1.2 (libpng, zlib and Ogg
+                           Vorbis are linked in)
     data/datafile.dat      every picture, mesh and sound of the demo
     kelbo-vs-vistral.nfo   this file
 

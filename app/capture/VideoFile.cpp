@@ -63,7 +63,7 @@ void addH264(std::vector<std::string>& arguments, const VideoSettings& settings)
     switch (settings.preset) {
     case VideoPreset::youtube:
         // The 2160p60 range video sites recommend: 53 to 68 Mb/s.
-        append(arguments, {"-preset", "veryfast", "-b:v", "60M", "-maxrate", "68M", "-bufsize", "68M"});
+        append(arguments, {"-preset", "superfast", "-b:v", "60M", "-maxrate", "68M", "-bufsize", "68M"});
         break;
     case VideoPreset::party:
         // What a compo's video player takes: level 4.1 (up to 50 Mb/s), 8 Mb/s.
@@ -71,7 +71,7 @@ void addH264(std::vector<std::string>& arguments, const VideoSettings& settings)
                            "10M"});
         break;
     default:
-        append(arguments, {"-preset", "veryfast", "-crf", "16"});
+        append(arguments, {"-preset", "superfast", "-crf", "16"});
         break;
     }
 }

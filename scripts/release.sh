@@ -132,7 +132,9 @@ Starting it
 -----------
 Run ./tarnix in this folder (or give its path from anywhere: it finds the
 data/ beside it). It plays fullscreen at 640 x 480 while its music loops;
-Escape ends it. ./tarnix --window plays in a window instead.
+Escape ends it. ./tarnix --window plays in a window instead. On a flat panel,
+which has no 640 x 480 mode, ./tarnix --native plays sharp at the screen's own
+resolution, the picture as large as fits between black bars.
 
 What it needs
 -------------

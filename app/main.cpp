@@ -14,6 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 int SDL_main(int argc, char** argv);
 
 namespace {
@@ -25,6 +31,14 @@ void exitProgram() { tarnix::init.close(); }
 }  // namespace
 
 int SDL_main(int argc, char** argv) {
+#ifdef _WIN32
+    // The same bytes on standard output as on POSIX (a hex dump, the help the
+    // release's info file is made from): no \n turned into \r\n. The text is
+    // UTF-8, and a console is told so.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     tarnix::init.setProgramDirectory(argv[0]);
     DemoOptions options;
     {
@@ -67,7 +81,11 @@ int SDL_main(int argc, char** argv) {
             return EXIT_FAILURE;
         }
         // Offline: nothing is heard and time follows the frames.
+#ifdef _WIN32
+        _putenv_s("SDL_AUDIODRIVER", "dummy");
+#else
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+#endif
         tarnix::setTickSource(&virtualClock);
         // Closing the window or a signal ends a capture as Escape does, its
         // files whole, but with a status that says it did not finish.

@@ -15,7 +15,6 @@
 #include "engine/io/FileSystem.h"
 #include "engine/media/Sound.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -188,7 +187,7 @@ void reportEnd(const DemoOptions& options, CaptureProgress& progress, const Stop
 }
 
 bool prepareDirectory(const std::string& directory) {
-    if (tarnix::pathKind(directory) != tarnix::PathKind::directory && mkdir(directory.c_str(), 0777) != 0) {
+    if (tarnix::pathKind(directory) != tarnix::PathKind::directory && !tarnix::makeDirectory(directory)) {
         std::fprintf(stderr, "tarnix: %s: cannot make the capture directory: %s\n", directory.c_str(),
                      std::strerror(errno));
         return false;

@@ -5,9 +5,6 @@
 #include "engine/io/FileSystem.h"
 #include "engine/media/PngWriter.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -162,7 +159,7 @@ void FrameQueue::writeFrames() {
         const std::string temporary = frame.path + writingSuffix;
         std::string error;
         bool written = tarnix::writePngFile(temporary, width, height, 3, topRow, -stride, frameCompression, error);
-        if (written && std::rename(temporary.c_str(), frame.path.c_str()) != 0) {
+        if (written && !tarnix::replaceFile(temporary, frame.path)) {
             error = std::strerror(errno);
             written = false;
         }
@@ -291,7 +288,7 @@ bool SoundFile::close(std::uint64_t frames) {
         std::min(frames, framesOnDisk()) * static_cast<std::uint64_t>(frameBytes);
     // Whatever lies past the kept samples goes: those let go, and the part of
     // a failed write that reached the disk.
-    const bool cut = ftruncate(fileno(file), static_cast<off_t>(headerBytes + keptBytes)) == 0;
+    const bool cut = tarnix::truncateFile(file, headerBytes + keptBytes);
     if (!cut)
         fail();
     dataOnDisk = keptBytes;

@@ -46,6 +46,12 @@ struct VideoSettings {
     int soundChannels = 2;
 };
 
+// The encoder program, and the descriptors it reads the frames and the sound
+// from ("pipe:3", "pipe:4").
+inline constexpr char encoderProgram[] = "ffmpeg";
+inline constexpr int encoderFrameDescriptor = 3;
+inline constexpr int encoderSoundDescriptor = 4;
+
 // ffmpeg's arguments (its name first) for frames read from descriptor 3 as
 // RGB, bottom row first, and the sound from descriptor 4, into `output`.
 std::vector<std::string> encoderArguments(const VideoSettings& settings, const std::string& output);

@@ -43,3 +43,8 @@ void takeOverRandomSequence();
 // Both need takeOverRandomSequence() first.
 FrameState saveFrameState();
 void restoreFrameState(const FrameState& state);
+
+// The platform's part of the above (FrameState_posix.cpp, _windows.cpp):
+// rand()'s whole state, position included, copied out and put back.
+void copyRandomSequence(std::array<char, 128>& to);
+void setRandomSequence(const std::array<char, 128>& from);

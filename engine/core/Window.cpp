@@ -16,6 +16,7 @@ namespace {
 
 const char* const caption = "Kelbo vs. Vistral";
 
+#ifndef _WIN32
 // The compatibility layer that carries the SDL 1.2 interface over SDL 2 calls
 // itself 1.2.50 and later; classic SDL 1.2 ended at 1.2.15.
 bool overSdl2() {
@@ -27,12 +28,18 @@ bool isSet(const char* variable) {
     const char* value = std::getenv(variable);
     return value && *value;
 }
+#endif
 
 // Picks the video driver that can give an OpenGL window here, unless the user
 // chose one: x11 with an X display, wayland with only a Wayland one (SDL 2
 // underneath; classic SDL 1.2 has no Wayland driver). False when there is no
 // display at all: left to itself SDL would try a text-mode driver, which takes
 // the terminal over and then has no OpenGL anyway.
+#ifdef _WIN32
+// Windows always has its one display, and SDL its Win32 drivers for it (under
+// Wine too, where DISPLAY is set but SDL has no x11 driver).
+bool chooseDisplayDriver() { return true; }
+#else
 bool chooseDisplayDriver() {
     if (isSet("SDL_VIDEODRIVER"))
         return true;
@@ -42,6 +49,7 @@ bool chooseDisplayDriver() {
         return setenv("SDL_VIDEODRIVER", "wayland", 1) == 0;
     return false;
 }
+#endif
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 
 #include "engine/core/Init.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "engine/io/FileSystem.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,51 +16,18 @@ namespace tarnix {
 
 namespace {
 
-// Opens a regular file only: a directory, pipe or device is refused before it
-// can be read as garbage or block the engine. Returns a stdio stream or null.
-std::FILE* openRegularFile(const std::string& path, std::ios::openmode mode) {
-    const bool reading = (mode & std::ios::in) != 0;
-    const bool writing = (mode & std::ios::out) != 0;
-    if (!reading && !writing)
-        return nullptr;
-    int flags = O_CLOEXEC | O_NONBLOCK;
-    const char* stdioMode = "rb";
-    if (reading && writing) {
-        flags |= O_RDWR;
-        stdioMode = "r+b";
-    } else if (writing) {
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-        stdioMode = "wb";
-    } else {
-        flags |= O_RDONLY;
-    }
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0)
-        return nullptr;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* stream = fdopen(fd, stdioMode);
-    if (!stream)
-        ::close(fd);
-    return stream;
-}
-
 // Reads the rest of an open regular file into `content`. A file too large for
 // a 32-bit size, or one the memory cannot hold, is reported and refused.
 bool readWholeFile(std::FILE* stream, const std::string& name, DataFile& content) {
-    struct stat status;
-    if (fstat(fileno(stream), &status) != 0)
+    std::uint64_t bytesInFile = 0;
+    if (!fileSize(stream, bytesInFile))
         return false;
-    if (static_cast<unsigned long long>(status.st_size) > std::numeric_limits<std::uint32_t>::max()) {
-        std::fprintf(stderr, "tarnix: %s: file too large to load (%lld bytes)\n", name.c_str(),
-                     static_cast<long long>(status.st_size));
+    if (bytesInFile > std::numeric_limits<std::uint32_t>::max()) {
+        std::fprintf(stderr, "tarnix: %s: file too large to load (%llu bytes)\n", name.c_str(),
+                     static_cast<unsigned long long>(bytesInFile));
         return false;
     }
-    const auto size = static_cast<std::uint32_t>(status.st_size);
+    const auto size = static_cast<std::uint32_t>(bytesInFile);
     content.name = name;
     if (size == 0)
         return true;
@@ -131,7 +98,7 @@ bool FileIO::openPath(const std::string& path, std::ios::openmode mode) {
     releaseContent();
     fromPack = false;
     writeFailed = false;
-    stream = openRegularFile(path, mode);
+    stream = openRegularFile(path, (mode & std::ios::in) != 0, (mode & std::ios::out) != 0);
     isOpen = stream != nullptr;
     writable = isOpen && (mode & std::ios::out);
     if (isOpen && (mode & std::ios::in) && !readWholeFile(stream, path, content)) {
@@ -163,7 +130,7 @@ bool FileIO::commitReplacement() {
     const bool written = close();
     const int writeError = errno;
     const std::string temporary = temporaryPathFor(target);
-    if (written && std::rename(temporary.c_str(), target.c_str()) == 0)
+    if (written && replaceFile(temporary, target))
         return true;
     const int failure = written ? errno : writeError;
     std::remove(temporary.c_str());

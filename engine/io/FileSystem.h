@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,25 @@ std::string absolutePath(const std::string& path);
 // reason in `error`, when the directory cannot be opened or read to its end;
 // `names` then holds the entries read before the failure.
 bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error);
+
+// Opens a regular file only, for reading, writing (made or emptied) or both,
+// in binary: a directory, pipe or device is refused before it can be read as
+// garbage or block the engine. Returns a stdio stream or null.
+std::FILE* openRegularFile(const std::string& path, bool reading, bool writing);
+
+// The size of an open file, bytes. False when the system cannot tell.
+bool fileSize(std::FILE* file, std::uint64_t& size);
+
+// Moves the file `from` to `to` in one step, replacing a file already there
+// (which std::rename does not do everywhere). False with errno set when it
+// cannot; `to` is then as it was.
+bool replaceFile(const std::string& from, const std::string& to);
+
+// Cuts or extends the open file to `length` bytes. False with errno set.
+bool truncateFile(std::FILE* file, std::uint64_t length);
+
+// Makes one directory (its parent must exist). False with errno set.
+bool makeDirectory(const std::string& path);
 
 // Tells which files of one directory were written or moved in, so that data
 // edited while the demo runs can be loaded again. Asking costs one system call

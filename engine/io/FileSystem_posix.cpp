@@ -1,12 +1,14 @@
 #include "engine/io/FileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace tarnix {
@@ -68,6 +70,52 @@ bool listDirectory(const std::string& directory, std::vector<std::string>& names
     std::sort(names.begin(), names.end());
     return complete;
 }
+
+std::FILE* openRegularFile(const std::string& path, bool reading, bool writing) {
+    if (!reading && !writing)
+        return nullptr;
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    const char* stdioMode = "rb";
+    if (reading && writing) {
+        flags |= O_RDWR;
+        stdioMode = "r+b";
+    } else if (writing) {
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        stdioMode = "wb";
+    } else {
+        flags |= O_RDONLY;
+    }
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(fd, stdioMode);
+    if (!stream)
+        ::close(fd);
+    return stream;
+}
+
+
+bool fileSize(std::FILE* file, std::uint64_t& size) {
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0)
+        return false;
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool truncateFile(std::FILE* file, std::uint64_t length) {
+    return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
+}
+
+bool makeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
 // ---- Watching ----
 

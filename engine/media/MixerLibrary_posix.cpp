@@ -2,47 +2,17 @@
 
 #include <dlfcn.h>
 
-namespace tarnix {
-
-namespace {
+namespace tarnix::mixerPlatform {
 
 const char* const libraryName = "libSDL_mixer-1.2.so.0";
 
-template <typename Function>
-bool find(void* library, Function& function, const char* name) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    if (!function)
-        SDL_SetError("%s lacks %s", libraryName, name);
-    return function != nullptr;
+void* open() {
+    void* library = dlopen(libraryName, RTLD_NOW | RTLD_GLOBAL);
+    if (!library)
+        SDL_SetError("%s", dlerror());
+    return library;
 }
 
-bool resolve(void* library, MixerLibrary& mixer) {
-    return find(library, mixer.openAudio, "Mix_OpenAudio") && find(library, mixer.closeAudio, "Mix_CloseAudio") &&
-           find(library, mixer.loadWavRw, "Mix_LoadWAV_RW") && find(library, mixer.freeChunk, "Mix_FreeChunk") &&
-           find(library, mixer.playChannelTimed, "Mix_PlayChannelTimed") &&
-           find(library, mixer.haltChannel, "Mix_HaltChannel") && find(library, mixer.haltMusic, "Mix_HaltMusic") &&
-           find(library, mixer.pause, "Mix_Pause") && find(library, mixer.resume, "Mix_Resume") &&
-           find(library, mixer.pauseMusic, "Mix_PauseMusic") && find(library, mixer.resumeMusic, "Mix_ResumeMusic") &&
-           find(library, mixer.rewindMusic, "Mix_RewindMusic") &&
-           find(library, mixer.setMusicPosition, "Mix_SetMusicPosition") && find(library, mixer.volume, "Mix_Volume") &&
-           find(library, mixer.volumeMusic, "Mix_VolumeMusic") && find(library, mixer.querySpec, "Mix_QuerySpec") &&
-           find(library, mixer.quickLoadRaw, "Mix_QuickLoad_RAW");
-}
+void* entryPoint(void* library, const char* name) { return dlsym(library, name); }
 
-}  // namespace
-
-const MixerLibrary* loadMixerLibrary() {
-    static MixerLibrary mixer;
-    static bool loaded = false;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        void* library = dlopen(libraryName, RTLD_NOW | RTLD_GLOBAL);
-        if (!library)
-            SDL_SetError("%s", dlerror());
-        loaded = library && resolve(library, mixer);
-    }
-    return loaded ? &mixer : nullptr;
-}
-
-}  // namespace tarnix
+}  // namespace tarnix::mixerPlatform

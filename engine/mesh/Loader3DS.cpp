@@ -16,6 +16,15 @@ using tarnix::Vector;
 
 CObject obj;
 
+// The printf dialect the messages are checked against: MinGW's compilers
+// check Windows' own by default, which lacks %zu; the program uses MinGW's
+// C99 printf, which has it.
+#ifdef __MINGW_PRINTF_FORMAT
+#define printfFormat __MINGW_PRINTF_FORMAT
+#else
+#define printfFormat printf
+#endif
+
 namespace {
 
 // ---- Chunk ids ----
@@ -410,7 +419,7 @@ private:
     }
 
     // Ends the import: the caller drops everything this file added.
-    bool fail(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    bool fail(const char* format, ...) __attribute__((format(printfFormat, 2, 3))) {
         if (failed)
             return false;
         char reason[256];

@@ -80,6 +80,15 @@ MeshMaterial& MeshObject::getMaterial(unsigned i) {
     return materials[i];
 }
 
+// The printf dialect the messages are checked against: MinGW's compilers
+// check Windows' own by default, which lacks %zu; the program uses MinGW's
+// C99 printf, which has it.
+#ifdef __MINGW_PRINTF_FORMAT
+#define printfFormat __MINGW_PRINTF_FORMAT
+#else
+#define printfFormat printf
+#endif
+
 namespace {
 
 // Index of `element` in array[0 .. count-1], or 0 when it is not in it.
@@ -223,7 +232,7 @@ public:
 
     bool ok() const { return !failed; }
 
-    bool fail(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    bool fail(const char* format, ...) __attribute__((format(printfFormat, 2, 3))) {
         if (!failed) {
             char reason[256];
             va_list arguments;

@@ -1,13 +1,16 @@
 #include "engine/io/FileIO.h"
 
 #include "engine/core/Init.h"
+#include "engine/io/FileSystem.h"
 #include "support/PackBytes.h"
 #include "support/TemporaryDirectory.h"
 
 #include <sys/stat.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 
 using namespace testsupport;
 using tarnix::FileIO;
@@ -140,6 +143,40 @@ TEST_F(FileIOTest, MissingDirectoriesAndSpecialFilesDoNotOpen) {
         EXPECT_EQ(in.readFile(), nullptr);
         EXPECT_TRUE(in.isEnd());
     }
+}
+
+// The calls a platform layer provides for writing files into place.
+TEST_F(FileIOTest, ReplaceFileTakesThePlaceOfAnExistingOneAndTruncateCutsAnOpenFile) {
+    writeFile("old.bin", "the old bytes");
+    writeFile("new.bin", "new");
+    ASSERT_TRUE(tarnix::replaceFile("new.bin", "old.bin"));
+    EXPECT_EQ(fileContent("old.bin"), "new");
+    EXPECT_EQ(tarnix::pathKind("new.bin"), tarnix::PathKind::missing);
+    errno = 0;
+    EXPECT_FALSE(tarnix::replaceFile("new.bin", "old.bin"));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(fileContent("old.bin"), "new");
+
+    std::FILE* file = tarnix::openRegularFile("cut.bin", true, true);
+    EXPECT_EQ(file, nullptr);  // reading and writing opens only a file that is there
+    file = tarnix::openRegularFile("cut.bin", false, true);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite("0123456789", 1, 10, file), 10u);
+    ASSERT_EQ(std::fflush(file), 0);
+    std::uint64_t size = 0;
+    ASSERT_TRUE(tarnix::fileSize(file, size));
+    EXPECT_EQ(size, 10u);
+    ASSERT_TRUE(tarnix::truncateFile(file, 4));
+    ASSERT_TRUE(tarnix::fileSize(file, size));
+    EXPECT_EQ(size, 4u);
+    std::fclose(file);
+    EXPECT_EQ(fileContent("cut.bin"), "0123");
+
+    ASSERT_TRUE(tarnix::makeDirectory("made"));
+    EXPECT_EQ(tarnix::pathKind("made"), tarnix::PathKind::directory);
+    errno = 0;
+    EXPECT_FALSE(tarnix::makeDirectory("made"));
+    EXPECT_EQ(errno, EEXIST);
 }
 
 TEST_F(FileIOTest, NamesResolveToThePackThenDataThenAsGiven) {

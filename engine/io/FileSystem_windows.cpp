@@ -1,0 +1,174 @@
+#include "engine/io/FileSystem.h"
+
+// Paths are handed to the ANSI ("A") functions, as the C library's fopen and
+// the streams take them: a name listed here opens with fopen there.
+#include <windows.h>
+
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tarnix {
+
+namespace {
+
+// The system's text for GetLastError()'s code, on one line.
+std::string lastErrorText() {
+    const DWORD code = GetLastError();
+    char* text = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
+// errno for GetLastError()'s code, so that callers report it as they do on POSIX.
+void setErrnoFromLastError() {
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: errno = EACCES; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
+    case ERROR_NOT_SAME_DEVICE: errno = EXDEV; break;
+    default: errno = EIO; break;
+    }
+}
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+PathKind pathKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::missing;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::directory;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return PathKind::other;
+    return PathKind::regularFile;
+}
+
+std::string executableDirectory() {
+    std::vector<char> path(32768);
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size())
+        return std::string();
+    const std::string program(path.data(), length);
+    const std::size_t separator = program.find_last_of("/\\");
+    return separator == std::string::npos ? std::string() : program.substr(0, separator);
+}
+
+// Absolute: a drive and a separator ("C:\"), or a leading separator (the
+// current drive's root, or a "\\server" share).
+std::string absolutePath(const std::string& path) {
+    if ((!path.empty() && isSeparator(path[0])) || (path.size() >= 3 && path[1] == ':' && isSeparator(path[2])))
+        return path;
+    std::vector<char> directory(32768);
+    if (!_getcwd(directory.data(), static_cast<int>(directory.size())))
+        return path;
+    return std::string(directory.data()) + "/" + path;
+}
+
+bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error) {
+    names.clear();
+    WIN32_FIND_DATAA entry;
+    const std::string pattern = directory + (directory.empty() || isSeparator(directory.back()) ? "*" : "/*");
+    HANDLE listing = FindFirstFileA(pattern.c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // A drive's empty root has no "." to find: that is an empty listing.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND && pathKind(directory) == PathKind::directory)
+            return true;
+        error = lastErrorText();
+        return false;
+    }
+    bool complete = true;
+    do {
+        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
+            names.emplace_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        error = lastErrorText();
+        complete = false;
+    }
+    FindClose(listing);
+    std::sort(names.begin(), names.end());
+    return complete;
+}
+
+// No pipes or devices among files here to block on: the type is checked
+// once the file is open, as on POSIX. Not inherited by child processes.
+std::FILE* openRegularFile(const std::string& path, bool reading, bool writing) {
+    if (!reading && !writing)
+        return nullptr;
+    const char* mode = reading && writing ? "r+bN" : writing ? "wbN" : "rbN";
+    if (writing && !reading && pathKind(path) == PathKind::directory) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    std::FILE* stream = std::fopen(path.c_str(), mode);
+    if (!stream)
+        return nullptr;
+    struct _stat64 status;
+    if (_fstat64(_fileno(stream), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+        std::fclose(stream);
+        errno = EACCES;
+        return nullptr;
+    }
+    return stream;
+}
+
+bool fileSize(std::FILE* file, std::uint64_t& size) {
+    struct _stat64 status;
+    if (_fstat64(_fileno(file), &status) != 0)
+        return false;
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+// std::rename refuses to replace an existing file here.
+bool replaceFile(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    setErrnoFromLastError();
+    return false;
+}
+
+bool truncateFile(std::FILE* file, std::uint64_t length) {
+    if (std::fflush(file) != 0)
+        return false;
+    const errno_t failure = _chsize_s(_fileno(file), static_cast<__int64>(length));
+    if (failure != 0)
+        errno = failure;
+    return failure == 0;
+}
+
+bool makeDirectory(const std::string& path) { return _mkdir(path.c_str()) == 0; }
+
+// ---- Watching ----
+
+// Not in the Windows build yet: watch() says so, and the development mode
+// goes on without reloading changed files.
+
+DirectoryWatcher::~DirectoryWatcher() = default;
+
+bool DirectoryWatcher::watch(const std::string&, std::string& error) {
+    error = "the Windows build does not watch for changed files yet";
+    return false;
+}
+
+std::vector<std::string> DirectoryWatcher::changedNames() { return {}; }
+
+}  // namespace tarnix

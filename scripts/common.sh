@@ -21,6 +21,28 @@ tarnix_cache=${TARNIX_CACHE:-/var/cache/tarnix}
 
 say() { printf '== %s\n' "$*"; }
 
+# Prints standard input as ASCII within 78 columns, for the releases' info
+# files: longer lines wrapped, a switch's description under itself, other
+# lines under their own indentation.
+as_ascii_within_78_columns() {
+    LC_ALL=C.UTF-8 iconv -f UTF-8 -t ASCII//TRANSLIT | awk -v width=78 '
+        length($0) <= width { print; next }
+        {
+            if (match($0, /^ *--[^ ]+( [^ ]+)?  +/)) { head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
+            else { match($0, /^ */); head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
+            hang = sprintf("%" length(head) "s", "")
+            count = split(text, words, " ")
+            line = head
+            filled = 0
+            for (i = 1; i <= count; i++) {
+                if (filled && length(line) + 1 + length(words[i]) > width) { print line; line = hang; filled = 0 }
+                line = line (filled ? " " : "") words[i]
+                filled = 1
+            }
+            print line
+        }'
+}
+
 # Time since the script started, and since the last say_time, as "3 min 12 s".
 script_started=$SECONDS
 step_started=$SECONDS

@@ -93,27 +93,6 @@ cp -a "$program_build/bundle/$name" "$folder"
 mkdir -p "$folder/data"
 cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
 
-# Prints standard input as ASCII within 78 columns: longer lines wrapped, a
-# switch's description under itself, other lines under their own indentation.
-as_ascii_within_78_columns() {
-    LC_ALL=C.UTF-8 iconv -f UTF-8 -t ASCII//TRANSLIT | awk -v width=78 '
-        length($0) <= width { print; next }
-        {
-            if (match($0, /^ *--[^ ]+( [^ ]+)?  +/)) { head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
-            else { match($0, /^ */); head = substr($0, 1, RLENGTH); text = substr($0, RLENGTH + 1) }
-            hang = sprintf("%" length(head) "s", "")
-            count = split(text, words, " ")
-            line = head
-            filled = 0
-            for (i = 1; i <= count; i++) {
-                if (filled && length(line) + 1 + length(words[i]) > width) { print line; line = hang; filled = 0 }
-                line = line (filled ? " " : "") words[i]
-                filled = 1
-            }
-            print line
-        }'
-}
-
 {
     cat <<'EOF'
 

@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Builds the demo for Windows on x86-64, cross-compiled here with MinGW-w64:
+#   build/release/kelbo-vs-vistral-windows-x86_64.zip   one folder, kelbo-vs-vistral/,
+#       with tarnix.exe, the DLLs it loads (SDL.dll, SDL_mixer.dll),
+#       data/datafile.dat and kelbo-vs-vistral.nfo
+#
+# 1. The libraries (SDL 1.2, SDL_mixer 1.2 with Ogg Vorbis, libpng) are
+#    cross-built from Debian 12's source packages by release-windows-libraries.sh
+#    into the cache folder ($TARNIX_CACHE, default /var/cache/tarnix):
+#    mingw/x86_64, with its recipe in mingw/x86_64.stamp. Only the first run
+#    builds them, or a run after the recipe (that script, the compiler, Debian's
+#    MinGW-w64 zlib) changed.
+# 2. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
+#    build/release/build-windows: libstdc++, libgcc, winpthreads, libpng and
+#    zlib linked in; OpenGL and GLU are Windows' own (opengl32, glu32).
+# 3. The data pack, made by the demo-data target of the Release tree
+#    build-release, as the Linux release makes it: the same bytes.
+# 4. The folder and the zip: kelbo-vs-vistral.nfo (what it is, how to start
+#    it, its switches as --help gives them; the host's program of the same
+#    sources prints the same help), in CRLF lines as Windows' text files.
+#
+# The same sources give the same bytes on every run: no time stamps in the
+# program or the DLLs, files in name order with one fixed time in the zip.
+#
+# Installs what is missing; runs as root (or through sudo) for that only.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/systems.sh"
+
+host=x86_64-w64-mingw32
+windows_packages="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev zip"
+install_missing $build_packages $windows_packages
+name=kelbo-vs-vistral
+out="$repo/build/release"
+mkdir -p "$out"
+say_time "packages"
+
+# ---- 1. The libraries ----
+prefix="$tarnix_cache/mingw/x86_64"
+take_cache_lock
+libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-posix --version) \
+    <(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) | sha256sum | cut -d' ' -f1)
+if [ "$(cat "$prefix.stamp" 2>/dev/null)" != "$libraries_recipe" ] || [ ! -d "$prefix" ]; then
+    say "cross-building SDL 1.2, SDL_mixer 1.2, Ogg Vorbis and libpng into $prefix"
+    rm -f "$prefix.stamp"
+    mkdir -p "$tarnix_cache/sources"
+    bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources" ||
+        { echo "release-windows: cross-building the libraries into $prefix failed" >&2; exit 1; }
+    echo "$libraries_recipe" >"$prefix.stamp"
+fi
+release_cache_lock
+say_time "the libraries"
+
+# ---- 2. The program ----
+# A tree made with other libraries starts again.
+program_build="$out/build-windows"
+if [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+    rm -rf "$program_build"
+    mkdir -p "$program_build"
+    echo "$libraries_recipe" >"$program_build/libraries"
+fi
+# -static: libstdc++, libgcc and winpthreads in the program, so that it needs
+# no MinGW DLL; SDL still comes from SDL.dll (its import library is named in
+# full, which -static leaves alone). -ffile-prefix-map: no path of this
+# machine in the program. Stripped by the linker (-s), which can leave the
+# time stamp out: strip would write the time of its run into the header.
+TARNIX_MINGW_PREFIX=$prefix cmake -S "$repo" -B "$program_build" \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$repo/= -ffile-prefix-map=$program_build/=" \
+    -DCMAKE_EXE_LINKER_FLAGS="-static -s -Wl,--no-insert-timestamp" >/dev/null
+TARNIX_MINGW_PREFIX=$prefix cmake --build "$program_build" --target tarnix -j "$jobs"
+program="$program_build/tarnix.exe"
+cp "$program_build/app/tarnix.exe" "$program"
+if $host-objdump -p "$program" | awk '/DLL Name:/ {print $3}' | grep -i -E '^lib|mingw'; then
+    echo "release-windows: tarnix.exe needs the MinGW runtime DLLs above" >&2
+    exit 1
+fi
+say_time "the program"
+
+# ---- 3. The data pack ----
+release_build="$repo/build-release"
+cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
+    -DTARNIX_LTO=OFF >/dev/null
+cmake --build "$release_build" -j "$jobs" --target demo-data
+say_time "the data pack"
+
+# ---- 4. The folder and the zip ----
+archive="$out/$name-windows-x86_64.zip"
+stage="$out/stage-windows"
+folder="$stage/$name"
+rm -rf "$stage"
+mkdir -p "$folder/data"
+cp "$program" "$folder/tarnix.exe"
+cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
+cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
+{
+    cat <<'EOF'
+
+                   K E L B O   v s .   V I S T R A L
+
+       a real-time audiovisual demo on the Tarnix engine, for Windows
+
+What it is
+----------
+A fixed timeline of effects while its music loops: the title projected onto a
+moving sphere and a spinning head, a growing cloud of glowing hearts over a
+city at night, a point-grid tunnel, and a closing loop of flickering pictures
+with a scroller.
+
+Starting it
+-----------
+Run tarnix.exe in this folder (or give its path from anywhere: it finds the
+data folder beside it). It plays fullscreen at 640 x 480 while its music
+loops; Escape ends it. tarnix.exe --window plays in a window instead. On a
+flat panel, which may have no 640 x 480 mode, tarnix.exe --native plays sharp
+at the screen's own resolution, the picture as large as fits between black
+bars. Started from a console (cmd), it prints its messages there.
+
+What it needs
+-------------
+64-bit Windows with an OpenGL driver, nothing else: the program carries the
+libraries it needs beside it.
+
+To render it frame by frame instead, capture it to a folder: the frames and
+the sound go to the folder given. Captures straight to a video file are not
+available in the Windows build yet.
+
+    tarnix.exe --capture frames
+
+In this folder
+--------------
+    tarnix.exe             the demo, and the engine's content tool
+    SDL.dll                SDL 1.2
+    SDL_mixer.dll          SDL_mixer 1.2 (Ogg Vorbis linked in)
+    data\datafile.dat      every picture, mesh and sound of the demo
+    kelbo-vs-vistral.nfo   this file
+
+Switches
+--------
+EOF
+    "$release_build/app/tarnix" --help
+    cat <<'EOF'
+
+Credits
+-------
+Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
+music are made by program when the demo is built; the font is rendered from
+DejaVu Sans Mono (Bitstream Vera licence).
+
+SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1), libpng, libogg and libvorbis (each
+under its own BSD-style licence) are built from Debian's source packages with
+MinGW-w64; zlib is Debian's MinGW-w64 build. OpenGL and GLU are Windows' own.
+EOF
+} | as_ascii_within_78_columns | sed 's/$/\r/' >"$folder/$name.nfo"
+
+# Fixed times (zip keeps local time: UTC here), no owners or extra fields,
+# names in byte order, no entries for the folders themselves.
+find "$stage" -exec touch -h -d '2026-01-01 00:00:00Z' {} +
+chmod 644 "$folder/$name.nfo" "$folder/data/datafile.dat"
+chmod 755 "$folder/tarnix.exe" "$folder"/*.dll
+rm -f "$archive.tmp"
+(cd "$stage" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$archive.tmp" -@)
+mv "$archive.tmp" "$archive"
+say_time "the zip"
+say "the zip: $archive ($(stat -c %s "$archive") bytes)"

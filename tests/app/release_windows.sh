@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# The Windows zip, run under Wine on Xvfb.
+#   release_windows.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
+#
+# - scripts/release-windows.sh twice gives the same bytes.
+# - The zip holds tarnix.exe, SDL.dll, SDL_mixer.dll, the normal build's data
+#   pack and the nfo (ASCII, CRLF lines within 80 columns), nothing else; the
+#   program and the DLLs need no MinGW runtime DLL.
+# - With the zip unpacked and Wine's prefix in the build tree
+#   (build/release/wine): tarnix.exe --help prints the normal build's help
+#   byte for byte, status 0; a 2-second capture, started from an empty
+#   directory, gives the normal build's frames within 40 dB PSNR; the content
+#   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
+#   normal build's bytes; a capture to a video says in one line that there is
+#   none in this build, status 1; and the demo plays in its window for 3 s and
+#   ends on Escape with status 0.
+#
+# Not in the suite yet: it needs Wine and MinGW-w64, which test.sh does not
+# install. Each step's time is printed.
+set -u
+repo=$1
+program=$2
+command -v wine >/dev/null || { echo "wine is missing (apt-get install wine wine64)"; exit 1; }
+command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+source "$repo/scripts/common.sh"
+name=kelbo-vs-vistral
+zip="$repo/build/release/$name-windows-x86_64.zip"
+generator="$(dirname "$program")/../tools/make-demo-data"
+[ -x "$generator" ] || { echo "$generator is missing: build the normal tree with its tools"; exit 1; }
+fail() { echo "$*"; exit 1; }
+
+workdir=$(mktemp -d)
+play_pid="" xvfb_pid=""
+# Wine's own server of the prefix goes before the X server it talks to.
+clean_up() {
+    kill $play_pid 2>/dev/null
+    [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
+    kill $xvfb_pid 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$workdir"
+}
+trap clean_up EXIT
+step_started=$SECONDS
+step_time() {
+    echo "-- $1: $((SECONDS - step_started)) s"
+    step_started=$SECONDS
+}
+
+# ---- Two runs, the same bytes ----
+"$repo/scripts/release-windows.sh" >"$workdir/first.log" 2>&1 || { cat "$workdir/first.log"; fail "release-windows.sh failed"; }
+cp "$zip" "$workdir/first.zip"
+"$repo/scripts/release-windows.sh" >"$workdir/second.log" 2>&1 ||
+    { cat "$workdir/second.log"; fail "release-windows.sh failed the second time"; }
+cmp -s "$zip" "$workdir/first.zip" || fail "two runs of release-windows.sh gave different zips"
+step_time "release-windows.sh twice"
+
+# ---- What the zip holds ----
+unpacked="$workdir/unpacked"
+mkdir -p "$unpacked"
+(cd "$unpacked" && unzip -q "$zip") || fail "the zip does not unpack"
+folder="$unpacked/$name"
+listed=$(cd "$unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expected="./$name/SDL.dll ./$name/SDL_mixer.dll ./$name/data/datafile.dat ./$name/$name.nfo ./$name/tarnix.exe "
+[ "$listed" = "$expected" ] || fail "the zip holds $listed; expected $expected"
+cmp -s "$folder/data/datafile.dat" "$(dirname "$program")/data/datafile.dat" ||
+    fail "the zip's data pack is not the normal build's"
+for file in tarnix.exe SDL.dll SDL_mixer.dll; do
+    needed=$(x86_64-w64-mingw32-objdump -p "$folder/$file" | awk '/DLL Name:/ {print $3}' | tr '\n' ' ')
+    [[ " $needed" =~ \ (lib|mingw) ]] && fail "$file needs a MinGW runtime DLL: $needed"
+done
+LC_ALL=C grep -q -P '[^\x00-\x7F]' "$folder/$name.nfo" && fail "the nfo is not plain ASCII"
+LC_ALL=C grep -q -v $'\r$' "$folder/$name.nfo" && fail "the nfo has a line not ended by CRLF"
+longest=$(tr -d '\r' <"$folder/$name.nfo" | awk '{ if (length($0) > n) n = length($0) } END { print n }')
+[ "$longest" -le 80 ] || fail "the nfo has a line of $longest columns"
+step_time "the zip's content"
+
+# ---- Under Wine ----
+export WINEPREFIX="$repo/build/release/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+start_xvfb
+trap clean_up EXIT  # start_xvfb set its own
+wine "$folder/tarnix.exe" --help >"$workdir/help.txt" 2>"$workdir/help.err" ||
+    { cat "$workdir/help.err"; fail "tarnix.exe --help failed under Wine"; }
+"$program" --help | cmp -s - "$workdir/help.txt" || fail "tarnix.exe --help does not print the normal build's help"
+step_time "--help (Wine's prefix made when missing)"
+
+mkdir -p "$workdir/empty" "$workdir/reference"
+(cd "$workdir/empty" && wine "$folder/tarnix.exe" --capture frames --until 2000 --quiet) >"$workdir/capture.log" 2>&1 ||
+    { cat "$workdir/capture.log"; fail "the 2-second capture failed under Wine"; }
+(cd "$(dirname "$program")" && "$program" --capture "$workdir/reference" --until 2000 --quiet) ||
+    fail "the normal build's capture failed"
+count=0 lowest=inf
+for frame in "$workdir"/reference/frame_*.png; do
+    psnr=$(compare -metric PSNR "$frame" "$workdir/empty/frames/$(basename "$frame")" null: 2>&1)
+    [[ $psnr =~ ^([0-9]+(\.[0-9]+)?|inf)$ ]] || fail "compare failed on $(basename "$frame"): $psnr"
+    if [ "$psnr" != inf ]; then
+        awk -v p="$psnr" 'BEGIN { exit !(p >= 40) }' || fail "$(basename "$frame"): $psnr dB against the normal build's"
+        if [ "$lowest" = inf ] || awk -v p="$psnr" -v l="$lowest" 'BEGIN { exit !(p < l) }'; then
+            lowest=$psnr
+        fi
+    fi
+    count=$((count + 1))
+done
+[ "$count" -eq 121 ] || fail "the normal build captured $count frames in 2 s, not 121"
+[ "$(ls "$workdir"/empty/frames/frame_*.png | wc -l)" -eq 121 ] || fail "the capture under Wine has not 121 frames"
+echo "the 121 frames against the normal build's: lowest PSNR $lowest dB"
+step_time "a 2-second capture"
+
+tools="$workdir/tools"
+mkdir -p "$tools/linux/data" "$tools/windows/data" "$tools/linux/out/data" "$tools/windows/out/data"
+"$generator" "$tools/linux/data" >/dev/null || fail "the data generator failed"
+cp -a "$tools/linux/data/." "$tools/windows/data/"
+(cd "$tools/linux" && "$program" --convert3DtoDVM greeble.3ds >/dev/null) || fail "--convert3DtoDVM failed"
+(cd "$tools/windows" && wine "$folder/tarnix.exe" --convert3DtoDVM greeble.3ds >/dev/null) ||
+    fail "--convert3DtoDVM failed under Wine"
+cmp -s "$tools/linux/data/greeble.dvm" "$tools/windows/data/greeble.dvm" || fail "--convert3DtoDVM: another mesh"
+rm "$tools"/*/data/greeble.3ds
+(cd "$tools/linux/out" && "$program" --createDataPack ../data >/dev/null) || fail "--createDataPack failed"
+(cd "$tools/windows/out" && wine "$folder/tarnix.exe" --createDataPack ../data >/dev/null) ||
+    fail "--createDataPack failed under Wine"
+cmp -s "$tools/linux/out/data/datafile.dat" "$tools/windows/out/data/datafile.dat" || fail "--createDataPack: another pack"
+(cd "$tools/linux/out" && "$program" --hexdumpDataPack) >"$tools/linux.hex" || fail "--hexdumpDataPack failed"
+(cd "$tools/windows/out" && wine "$folder/tarnix.exe" --hexdumpDataPack) >"$tools/windows.hex" ||
+    fail "--hexdumpDataPack failed under Wine"
+cmp -s "$tools/linux.hex" "$tools/windows.hex" || fail "--hexdumpDataPack: another dump"
+step_time "the content tool"
+
+status=0
+wine "$folder/tarnix.exe" --capture "$workdir/demo.mp4" >"$workdir/video.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "a capture to a video ended with status $status, not 1"
+[ "$(grep -c . "$workdir/video.log")" -eq 1 ] && grep -q 'not available in the Windows build' "$workdir/video.log" ||
+    { cat "$workdir/video.log"; fail "a capture to a video did not say in one line that there is none"; }
+
+wine "$folder/tarnix.exe" --window >"$workdir/play.log" 2>&1 &
+play_pid=$!
+window=""
+for _ in $(seq 300); do
+    window=$(xdotool search --name '^Kelbo vs\. Vistral$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended before its window appeared"; }
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window of the demo after 30 s"
+sleep 3
+kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended by itself while playing"; }
+xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
+for _ in $(seq 100); do
+    kill -0 "$play_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$play_pid" 2>/dev/null && fail "the demo still plays 10 s after Escape"
+status=0
+wait "$play_pid" || status=$?
+play_pid=""
+[ "$status" -eq 0 ] || { cat "$workdir/play.log"; fail "Escape ended the demo with status $status, not 0"; }
+step_time "a capture to a video, and playing"
+echo "the Windows zip works under Wine"

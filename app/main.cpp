@@ -32,12 +32,17 @@ void exitProgram() { tarnix::init.close(); }
 
 int SDL_main(int argc, char** argv) {
 #ifdef _WIN32
-    // The same bytes on standard output as on POSIX (a hex dump, the help the
-    // release's info file is made from): no \n turned into \r\n. The text is
-    // UTF-8, and a console is told so.
+    // The same bytes on standard output as on POSIX (a hex dump, the help):
+    // no \n turned into \r\n. The text is UTF-8, and a console is told so.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     SetConsoleOutputCP(CP_UTF8);
+    // Started from Explorer, the program got a console window of its own that
+    // nobody reads and that would stand beside the demo: it goes. Started from
+    // a console, the program shares it with the shell and keeps it.
+    DWORD consoleUsers[2];
+    if (GetConsoleProcessList(consoleUsers, 2) == 1)
+        FreeConsole();
 #endif
     tarnix::init.setProgramDirectory(argv[0]);
     DemoOptions options;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,10 +50,10 @@ bool makeDirectory(const std::string& path);
 
 // Tells which files of one directory were written or moved in, so that data
 // edited while the demo runs can be loaded again. Asking costs one system call
-// when nothing changed (the kernel's change notification, not a scan).
+// when nothing changed (the system's change notification, not a scan).
 class DirectoryWatcher {
 public:
-    DirectoryWatcher() = default;
+    DirectoryWatcher();
     ~DirectoryWatcher();
     DirectoryWatcher(const DirectoryWatcher&) = delete;
     DirectoryWatcher& operator=(const DirectoryWatcher&) = delete;
@@ -64,7 +65,10 @@ public:
     std::vector<std::string> changedNames();
 
 private:
-    int descriptor = -1;  // the notification stream, -1 until watch()
+    // The system's side, made by watch(): the kernel's notification stream
+    // (POSIX), or a change notification and the files as last seen (Windows).
+    struct Platform;
+    std::unique_ptr<Platform> platform;
 };
 
 }  // namespace tarnix

@@ -119,12 +119,21 @@ bool makeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) =
 
 // ---- Watching ----
 
+struct DirectoryWatcher::Platform {
+    int descriptor = -1;  // the notification stream
+};
+
+DirectoryWatcher::DirectoryWatcher() = default;
+
 DirectoryWatcher::~DirectoryWatcher() {
-    if (descriptor >= 0)
-        ::close(descriptor);
+    if (platform && platform->descriptor >= 0)
+        ::close(platform->descriptor);
 }
 
 bool DirectoryWatcher::watch(const std::string& directory, std::string& error) {
+    if (!platform)
+        platform = std::make_unique<Platform>();
+    int& descriptor = platform->descriptor;
     if (descriptor < 0)
         descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (descriptor < 0 || inotify_add_watch(descriptor, directory.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
@@ -136,8 +145,9 @@ bool DirectoryWatcher::watch(const std::string& directory, std::string& error) {
 
 std::vector<std::string> DirectoryWatcher::changedNames() {
     std::vector<std::string> names;
-    if (descriptor < 0)
+    if (!platform || platform->descriptor < 0)
         return names;
+    const int descriptor = platform->descriptor;
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
         const ssize_t length = ::read(descriptor, buffer, sizeof buffer);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tarnix {
 
@@ -159,16 +160,87 @@ bool makeDirectory(const std::string& path) { return _mkdir(path.c_str()) == 0; 
 
 // ---- Watching ----
 
-// Not in the Windows build yet: watch() says so, and the development mode
-// goes on without reloading changed files.
+// A change notification for the directory tells that something changed, not
+// what: the files' sizes and write times, compared with those last seen, tell
+// which. The notification also fires while a file is being written, so a file
+// may be named once mid-way and again when finished; the caller loads it
+// again each time, and the last time it is whole.
 
-DirectoryWatcher::~DirectoryWatcher() = default;
+namespace {
 
-bool DirectoryWatcher::watch(const std::string&, std::string& error) {
-    error = "the Windows build does not watch for changed files yet";
-    return false;
+struct Stamp {
+    std::uint64_t writeTime = 0;  // FILETIME, 100 ns since 1601
+    std::uint64_t size = 0;       // bytes
+    bool operator!=(const Stamp& other) const { return writeTime != other.writeTime || size != other.size; }
+};
+
+std::vector<std::pair<std::string, Stamp>> filesIn(const std::string& directory) {
+    std::vector<std::pair<std::string, Stamp>> files;
+    std::vector<std::string> names;
+    std::string error;
+    listDirectory(directory, names, error);
+    for (const std::string& name : names) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA((directory + "/" + name).c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        Stamp stamp;
+        stamp.writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
+        stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        files.emplace_back(name, stamp);
+    }
+    return files;
 }
 
-std::vector<std::string> DirectoryWatcher::changedNames() { return {}; }
+}  // namespace
+
+struct DirectoryWatcher::Platform {
+    HANDLE change = INVALID_HANDLE_VALUE;
+    std::string directory;
+    std::vector<std::pair<std::string, Stamp>> seen;  // in name order
+};
+
+DirectoryWatcher::DirectoryWatcher() = default;
+
+DirectoryWatcher::~DirectoryWatcher() {
+    if (platform && platform->change != INVALID_HANDLE_VALUE)
+        FindCloseChangeNotification(platform->change);
+}
+
+bool DirectoryWatcher::watch(const std::string& directory, std::string& error) {
+    if (platform && platform->change != INVALID_HANDLE_VALUE)
+        FindCloseChangeNotification(platform->change);
+    platform = std::make_unique<Platform>();
+    platform->change = FindFirstChangeNotificationA(
+        directory.c_str(), FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    if (platform->change == INVALID_HANDLE_VALUE) {
+        error = lastErrorText();
+        return false;
+    }
+    platform->directory = directory;
+    platform->seen = filesIn(directory);
+    return true;
+}
+
+std::vector<std::string> DirectoryWatcher::changedNames() {
+    std::vector<std::string> names;
+    if (!platform || platform->change == INVALID_HANDLE_VALUE ||
+        WaitForSingleObject(platform->change, 0) != WAIT_OBJECT_0)
+        return names;
+    FindNextChangeNotification(platform->change);
+    std::vector<std::pair<std::string, Stamp>> now = filesIn(platform->directory);
+    // Both in name order: one pass finds the files new or changed.
+    auto before = platform->seen.begin();
+    for (const auto& [name, stamp] : now) {
+        while (before != platform->seen.end() && before->first < name)
+            ++before;
+        if (before == platform->seen.end() || before->first != name || before->second != stamp)
+            names.push_back(name);
+    }
+    platform->seen = std::move(now);
+    return names;
+}
 
 }  // namespace tarnix

@@ -12,8 +12,9 @@
 #   directory, gives the normal build's frames within 40 dB PSNR; the content
 #   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
 #   normal build's bytes; a capture to a video says in one line that there is
-#   none in this build, status 1; and the demo plays in its window for 3 s and
-#   ends on Escape with status 0.
+#   none in this build, status 1; the demo plays in its window for 3 s and
+#   ends on Escape with status 0; and in the development mode, on loose data,
+#   a file of data/ written anew is loaded again.
 #
 # Not in the suite yet: it needs Wine and MinGW-w64, which test.sh does not
 # install. Each step's time is printed.
@@ -153,4 +154,35 @@ wait "$play_pid" || status=$?
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/play.log"; fail "Escape ended the demo with status $status, not 0"; }
 step_time "a capture to a video, and playing"
+
+# The development mode, in the content tool's folder: loose data, no pack.
+(cd "$tools/windows" && exec wine "$folder/tarnix.exe" --dev) >"$workdir/dev.log" 2>&1 &
+play_pid=$!
+window=""
+for _ in $(seq 300); do
+    window=$(xdotool search --name '^Kelbo vs\. Vistral' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/dev.log"; fail "the development mode ended before its window appeared"; }
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window of the development mode after 30 s"
+sleep 2
+echo "and a line more" >>"$tools/windows/data/scrolleri.txt"
+for _ in $(seq 100); do
+    grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" && break
+    sleep 0.1
+done
+grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" ||
+    { cat "$workdir/dev.log"; fail "the development mode did not load the changed scrolleri.txt again"; }
+xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
+for _ in $(seq 100); do
+    kill -0 "$play_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$play_pid" 2>/dev/null && fail "the development mode still runs 10 s after Escape"
+status=0
+wait "$play_pid" || status=$?
+play_pid=""
+[ "$status" -eq 0 ] || { cat "$workdir/dev.log"; fail "Escape ended the development mode with status $status, not 0"; }
+step_time "the development mode"
 echo "the Windows zip works under Wine"

@@ -23,6 +23,7 @@ repo=$1
 program=$2
 command -v wine >/dev/null || { echo "wine is missing (apt-get install wine wine64)"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+command -v unzip >/dev/null || { echo "unzip is missing"; exit 1; }
 source "$repo/scripts/common.sh"
 name=kelbo-vs-vistral
 zip="$repo/build/release/$name-windows-x86_64.zip"

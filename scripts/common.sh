@@ -10,7 +10,7 @@ build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libp
 # screenshot is taken on Xvfb and made small by ImageMagick.
 release_packages="debootstrap xvfb xauth imagemagick"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file imagemagick ffmpeg debootstrap"
+    libsdl2-2.0-0 file imagemagick ffmpeg debootstrap wine wine64 unzip"
 
 fuzz_packages="clang libclang-rt-14-dev"
 

@@ -9,15 +9,16 @@
 # - With the zip unpacked and Wine's prefix in the build tree
 #   (build/release/wine): tarnix.exe --help prints the normal build's help
 #   byte for byte, status 0; a 2-second capture, started from an empty
-#   directory, gives the normal build's frames within 40 dB PSNR; the content
+#   directory, gives the normal build's frames within 40 dB PSNR and a sound
+#   as long; the content
 #   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
-#   normal build's bytes; a capture to a video says in one line that there is
+#   normal build's bytes; a damaged pack gives the normal build's line and
+#   status; a capture to a video says in one line that there is
 #   none in this build, status 1; the demo plays in its window for 3 s and
 #   ends on Escape with status 0; and in the development mode, on loose data,
 #   a file of data/ written anew is loaded again.
 #
-# Not in the suite yet: it needs Wine and MinGW-w64, which test.sh does not
-# install. Each step's time is printed.
+# Each step's time is printed.
 set -u
 repo=$1
 program=$2
@@ -104,8 +105,27 @@ for frame in "$workdir"/reference/frame_*.png; do
 done
 [ "$count" -eq 121 ] || fail "the normal build captured $count frames in 2 s, not 121"
 [ "$(ls "$workdir"/empty/frames/frame_*.png | wc -l)" -eq 121 ] || fail "the capture under Wine has not 121 frames"
-echo "the 121 frames against the normal build's: lowest PSNR $lowest dB"
+[ "$(stat -c %s "$workdir/empty/frames/sound.wav")" = "$(stat -c %s "$workdir/reference/sound.wav")" ] ||
+    fail "the sound under Wine is not as long as the normal build's"
+echo "the 121 frames against the normal build's: lowest PSNR $lowest dB; the sound as long"
 step_time "a 2-second capture"
+
+# A damaged pack: the same line naming it, and the same status, as the normal build.
+mkdir -p "$workdir/damaged/data"
+head -c 3000 "$folder/data/datafile.dat" >"$workdir/damaged/data/datafile.dat"
+damage() {
+    (cd "$workdir/damaged" && "$@" --capture out --until 0 --quiet 2>&1 >/dev/null | tr -d '\r' | head -n 1
+        exit "${PIPESTATUS[0]}")
+}
+linux_damage=$(damage "$program") && fail "the normal build played a damaged pack"
+linux_status=$?
+[ -n "$linux_damage" ] || fail "the normal build said nothing of a damaged pack"
+windows_damage=$(damage wine "$folder/tarnix.exe")
+windows_status=$?
+[ "$windows_damage" = "$linux_damage" ] ||
+    fail "a damaged pack: \"$windows_damage\" under Wine, \"$linux_damage\" on Linux"
+[ "$windows_status" = "$linux_status" ] || fail "a damaged pack: status $windows_status under Wine, $linux_status on Linux"
+echo "a damaged pack, on both: \"$linux_damage\", status $linux_status"
 
 tools="$workdir/tools"
 mkdir -p "$tools/linux/data" "$tools/windows/data" "$tools/linux/out/data" "$tools/windows/out/data"

@@ -21,6 +21,36 @@ tarnix_cache=${TARNIX_CACHE:-/var/cache/tarnix}
 
 say() { printf '== %s\n' "$*"; }
 
+# The releases' info files share their heading, what the demo is, and the
+# credits for the demo itself; each release adds what is its own.
+#   nfo_heading PLATFORM    ("Linux", "Windows")
+nfo_heading() {
+    local line="a real-time audiovisual demo on the Tarnix engine, for $1"
+    printf '\n                   K E L B O   v s .   V I S T R A L\n\n'
+    printf '%*s\n' $(((76 + ${#line}) / 2)) "$line"
+    cat <<'EOF'
+
+What it is
+----------
+A fixed timeline of effects while its music loops: the title projected onto a
+moving sphere and a spinning head, a growing cloud of glowing hearts over a
+city at night, a point-grid tunnel, and a closing loop of flickering pictures
+with a scroller.
+
+EOF
+}
+nfo_credits() {
+    cat <<'EOF'
+
+Credits
+-------
+Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
+music are made by program when the demo is built; the font is rendered from
+DejaVu Sans Mono (Bitstream Vera licence).
+
+EOF
+}
+
 # Prints standard input as ASCII within 78 columns, for the releases' info
 # files: longer lines wrapped, a switch's description under itself, other
 # lines under their own indentation.

@@ -95,19 +95,8 @@ cp "$program" "$folder/tarnix.exe"
 cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
 cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
 {
+    nfo_heading Windows
     cat <<'EOF'
-
-                   K E L B O   v s .   V I S T R A L
-
-       a real-time audiovisual demo on the Tarnix engine, for Windows
-
-What it is
-----------
-A fixed timeline of effects while its music loops: the title projected onto a
-moving sphere and a spinning head, a growing cloud of glowing hearts over a
-city at night, a point-grid tunnel, and a closing loop of flickering pictures
-with a scroller.
-
 Starting it
 -----------
 Run tarnix.exe in this folder (or give its path from anywhere: it finds the
@@ -140,14 +129,8 @@ Switches
 --------
 EOF
     "$release_build/app/tarnix" --help
+    nfo_credits
     cat <<'EOF'
-
-Credits
--------
-Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
-music are made by program when the demo is built; the font is rendered from
-DejaVu Sans Mono (Bitstream Vera licence).
-
 SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1), libpng, libogg and libvorbis (each
 under its own BSD-style licence) are built from Debian's source packages with
 MinGW-w64; zlib is Debian's MinGW-w64 build. OpenGL and GLU are Windows' own.

@@ -94,19 +94,8 @@ mkdir -p "$folder/data"
 cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
 
 {
+    nfo_heading Linux
     cat <<'EOF'
-
-                   K E L B O   v s .   V I S T R A L
-
-        a real-time audiovisual demo on the Tarnix engine, for Linux
-
-What it is
-----------
-A fixed timeline of effects while its music loops: the title projected onto a
-moving sphere and a spinning head, a growing cloud of glowing hearts over a
-city at night, a point-grid tunnel, and a closing loop of flickering pictures
-with a scroller.
-
 Starting it
 -----------
 Run ./tarnix in this folder (or give its path from anywhere: it finds the
@@ -140,14 +129,8 @@ Switches
 --------
 EOF
     "$folder/tarnix" --help
+    nfo_credits
     cat <<'EOF'
-
-Credits
--------
-Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
-music are made by program when the demo is built; the font is rendered from
-DejaVu Sans Mono (Bitstream Vera licence).
-
 SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1) are built from Debian's source
 packages; libpng, zlib, libogg and libvorbis (each under its own BSD-style
 licence) are Debian's; GLU (SGI Free Software License B) is linked in.

@@ -27,17 +27,22 @@ window_geometry() {
                              /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
 }
 
+# wait_for_end PID: waits up to 10 s for PID, a child of this shell, to end,
+# and leaves its exit status in ended_status; fails if it still runs.
+wait_for_end() {
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$1" 2>/dev/null && return 1
+    ended_status=0
+    wait "$1" || ended_status=$?
+}
+
 # end_with_escape PID WINDOW: sends Escape straight to the window and waits up
 # to 10 s for the process; fails unless it ended with status 0.
 end_with_escape() {
-    local pid=$1 window=$2 status
-    xdotool key --window "$window" Escape
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && { echo "program still running 10 s after Escape"; return 1; }
-    wait "$pid"
-    status=$?
-    [ "$status" -eq 0 ] || { echo "program ended with status $status"; return 1; }
+    xdotool key --window "$2" Escape
+    wait_for_end "$1" || { echo "program still running 10 s after Escape"; return 1; }
+    [ "$ended_status" -eq 0 ] || { echo "program ended with status $ended_status"; return 1; }
 }

@@ -32,6 +32,7 @@ program=$2
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 source "$repo/scripts/common.sh"
 source "$repo/scripts/systems.sh"
+source "$repo/tests/app/program_window.sh"
 name=kelbo-vs-vistral
 archive="$repo/build/release/$name-linux-x86_64.tar.gz"
 screenshot="$repo/build/release/$name.png"
@@ -222,13 +223,8 @@ for suite in bullseye trixie; do
     sleep 3
     kill -0 "$play_pid" 2>/dev/null || { cat "$out/play.log"; fail "$label: the demo ended by itself while playing"; }
     DISPLAY=":$number" xdotool key --window "$window" Escape 2>/dev/null
-    for _ in $(seq 100); do
-        kill -0 "$play_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$play_pid" 2>/dev/null && fail "$label: the demo still plays 10 s after Escape"
-    wait "$play_pid"
-    status=$?
+    wait_for_end "$play_pid" || fail "$label: the demo still plays 10 s after Escape"
+    status=$ended_status
     play_pid=""
     [ "$status" -eq 0 ] || { cat "$out/play.log"; fail "$label: the demo ended on Escape with status $status"; }
     echo "$label: played 3 s in its window, ended on Escape with status 0"

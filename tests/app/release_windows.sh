@@ -26,6 +26,7 @@ command -v wine >/dev/null || { echo "wine is missing (apt-get install wine wine
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 command -v unzip >/dev/null || { echo "unzip is missing"; exit 1; }
 source "$repo/scripts/common.sh"
+source "$repo/tests/app/program_window.sh"
 name=kelbo-vs-vistral
 zip="$repo/build/release/$name-windows-x86_64.zip"
 generator="$(dirname "$program")/../tools/make-demo-data"
@@ -165,13 +166,8 @@ done
 sleep 3
 kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended by itself while playing"; }
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
-for _ in $(seq 100); do
-    kill -0 "$play_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$play_pid" 2>/dev/null && fail "the demo still plays 10 s after Escape"
-status=0
-wait "$play_pid" || status=$?
+wait_for_end "$play_pid" || fail "the demo still plays 10 s after Escape"
+status=$ended_status
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/play.log"; fail "Escape ended the demo with status $status, not 0"; }
 step_time "a capture to a video, and playing"
@@ -196,13 +192,8 @@ done
 grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" ||
     { cat "$workdir/dev.log"; fail "the development mode did not load the changed scrolleri.txt again"; }
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
-for _ in $(seq 100); do
-    kill -0 "$play_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$play_pid" 2>/dev/null && fail "the development mode still runs 10 s after Escape"
-status=0
-wait "$play_pid" || status=$?
+wait_for_end "$play_pid" || fail "the development mode still runs 10 s after Escape"
+status=$ended_status
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/dev.log"; fail "Escape ended the development mode with status $status, not 0"; }
 step_time "the development mode"

@@ -36,12 +36,23 @@ bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesP
 // The ffmpeg encoders the video needs ("libx264", "aac", ...).
 std::vector<std::string> encodersFor(VideoPreset preset, const std::string& path);
 
+// How the frames reach ffmpeg.
+enum class FrameLayout {
+    rgb,   // width × height × 3 bytes of RGB, bottom row first, as OpenGL reads them
+    nv12,  // width × height × 3 / 2 bytes of Y'CbCr 4:2:0 (BT.709, limited range), top row first,
+           // as YCbCrFrameReader converts them on the renderer
+};
+
+// Bytes a frame of that layout takes.
+std::size_t frameBytes(FrameLayout layout, int width, int height);
+
 struct VideoSettings {
     std::string path;  // the video file: ".mp4" or ".mkv"
     VideoPreset preset = VideoPreset::plain;
     int width = 640;   // the frames, pixels
     int height = 480;
     unsigned framesPerSecond = 60;
+    FrameLayout layout = FrameLayout::rgb;
     int soundRate = 44100;  // the sound: interleaved 16-bit samples
     int soundChannels = 2;
 };
@@ -52,8 +63,8 @@ inline constexpr char encoderProgram[] = "ffmpeg";
 inline constexpr int encoderFrameDescriptor = 3;
 inline constexpr int encoderSoundDescriptor = 4;
 
-// ffmpeg's arguments (its name first) for frames read from descriptor 3 as
-// RGB, bottom row first, and the sound from descriptor 4, into `output`.
+// ffmpeg's arguments (its name first) for frames read from descriptor 3 in
+// the settings' layout and the sound from descriptor 4, into `output`.
 std::vector<std::string> encoderArguments(const VideoSettings& settings, const std::string& output);
 
 // Whether the ffmpeg program can be run here and has the encoders the video
@@ -83,9 +94,8 @@ public:
     // terminal reaches only this program, which then ends the video whole.
     // False, with the reason in failure().
     bool start(const VideoSettings& settings);
-    // A buffer for the next frame: width × height × 3 bytes of RGB, bottom
-    // row first (as OpenGL reads it), waiting while all are taken; then
-    // addFrame() queues it. False once ffmpeg took no more (the reason in
+    // A buffer for the next frame, frameBytes() of the settings' layout,
+    // waiting while all are taken; then addFrame() queues it. False once ffmpeg took no more (the reason in
     // failure()).
     unsigned char* frameBuffer();
     bool addFrame();

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace {
 
 const int frameDescriptor = encoderFrameDescriptor;
 const int soundDescriptor = encoderSoundDescriptor;
+const int encoderNiceness = 19;  // the least priority
 
 // The path of `program` in one of PATH's directories, "" when none has it.
 std::string findProgram(const char* program) {
@@ -100,6 +102,10 @@ bool VideoEncoder::start(const VideoSettings& wanted) {
     encoder = fork();
     if (encoder == 0) {
         setpgid(0, 0);
+        // The encoder takes the processor time the drawing leaves: frames
+        // wait for it in the pipe and the queue, and a renderer kept waiting
+        // for a core would slow the whole capture more than the encoder does.
+        setpriority(PRIO_PROCESS, 0, encoderNiceness);
         // Out of the way of 3 and 4 first, then onto them (dup2 leaves the
         // copies open across exec).
         const int frameCopy = fcntl(framePipe[0], F_DUPFD_CLOEXEC, 10);
@@ -122,7 +128,8 @@ bool VideoEncoder::start(const VideoSettings& wanted) {
         closeStreams();
         return false;
     }
-    frames.assign(framesWaiting, std::vector<unsigned char>(static_cast<std::size_t>(settings.width) * settings.height * 3));
+    frames.assign(framesWaiting,
+                  std::vector<unsigned char>(frameBytes(settings.layout, settings.width, settings.height)));
     for (std::size_t i = 0; i < framesWaiting; ++i)
         idle.push_back(i);
     frameWriter = std::thread(&VideoEncoder::writeFrames, this);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace tarnix {
 
@@ -73,6 +74,16 @@ void setPresentInterval(unsigned milliseconds) { presentInterval = std::chrono::
 void setFrameObserver(std::function<void()> observer) { frameObserver = std::move(observer); }
 
 unsigned getFramesPresented() { return framesPresented; }
+
+bool drawsOnTheProcessor() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer)
+        return false;
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "GDI Generic", "SwiftShader"})
+        if (std::strstr(renderer, software))
+            return true;
+    return false;
+}
 
 void viewReset() {
     const float aspect = static_cast<float>(window.getWidth()) / static_cast<float>(window.getHeight());

@@ -20,6 +20,10 @@ void setPresentInterval(unsigned milliseconds);
 void setFrameObserver(std::function<void()> observer);
 // Frames finished by flush() since the program started, presented or not.
 unsigned getFramesPresented();
+// True when the OpenGL renderer runs on the processor (Mesa's llvmpipe or
+// softpipe, or another software rasteriser): work handed to it costs the
+// processor time it was meant to save.
+bool drawsOnTheProcessor();
 
 // The engine's 3D view: a 45° vertical field of view at the window's aspect,
 // near 0.01, far 10000, and an identity modelview (left selected).

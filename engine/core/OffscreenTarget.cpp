@@ -1,55 +1,15 @@
 #include "engine/core/OffscreenTarget.h"
 
-#include "engine/core/OpenGL.h"
+#include "engine/core/FramebufferCalls.h"
 
-#include <SDL.h>
-
-#include <cstring>
 #include <string>
 
 namespace tarnix {
 
-namespace {
-
-// The entry points, looked up when the first target is made.
-struct FramebufferCalls {
-    PFNGLGENFRAMEBUFFERSEXTPROC genFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFEREXTPROC bindFramebuffer = nullptr;
-    PFNGLDELETEFRAMEBUFFERSEXTPROC deleteFramebuffers = nullptr;
-    PFNGLGENRENDERBUFFERSEXTPROC genRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFEREXTPROC bindRenderbuffer = nullptr;
-    PFNGLDELETERENDERBUFFERSEXTPROC deleteRenderbuffers = nullptr;
-    PFNGLRENDERBUFFERSTORAGEEXTPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC checkFramebufferStatus = nullptr;
-
-    template <typename Pointer>
-    static bool fetch(Pointer& pointer, const char* name) {
-        pointer = reinterpret_cast<Pointer>(SDL_GL_GetProcAddress(name));
-        return pointer != nullptr;
-    }
-
-    bool load() {
-        const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-        if (!extensions || !std::strstr(extensions, "GL_EXT_framebuffer_object"))
-            return false;
-        return fetch(genFramebuffers, "glGenFramebuffersEXT") && fetch(bindFramebuffer, "glBindFramebufferEXT") &&
-               fetch(deleteFramebuffers, "glDeleteFramebuffersEXT") &&
-               fetch(genRenderbuffers, "glGenRenderbuffersEXT") && fetch(bindRenderbuffer, "glBindRenderbufferEXT") &&
-               fetch(deleteRenderbuffers, "glDeleteRenderbuffersEXT") &&
-               fetch(renderbufferStorage, "glRenderbufferStorageEXT") &&
-               fetch(framebufferRenderbuffer, "glFramebufferRenderbufferEXT") &&
-               fetch(checkFramebufferStatus, "glCheckFramebufferStatusEXT");
-    }
-};
-
-FramebufferCalls calls;
-
-}  // namespace
-
 OffscreenTarget::~OffscreenTarget() {
     if (framebuffer == 0)
         return;
+    const FramebufferCalls& calls = *framebufferCalls();
     calls.bindFramebuffer(GL_FRAMEBUFFER_EXT, 0);
     calls.deleteFramebuffers(1, &framebuffer);
     const GLuint renderbuffers[] = {colour, depth};
@@ -57,10 +17,12 @@ OffscreenTarget::~OffscreenTarget() {
 }
 
 bool OffscreenTarget::create(int width, int height, std::string& error) {
-    if (!calls.genFramebuffers && !calls.load()) {
+    const FramebufferCalls* found = framebufferCalls();
+    if (!found) {
         error = "this OpenGL driver has no framebuffer objects (GL_EXT_framebuffer_object)";
         return false;
     }
+    const FramebufferCalls& calls = *found;
     GLint largest = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
     if (width > largest || height > largest) {

@@ -1,7 +1,10 @@
 // Captures straight to video, checked with what viewers' tools see: ffprobe's
-// tags and counts, and the pictures ffmpeg decodes.
+// tags and counts, and the pictures ffmpeg decodes. The program opens a window
+// of its own, for the test card drawn and converted on the renderer.
 
 #include "app/capture/VideoFile.h"
+#include "engine/core/OpenGL.h"
+#include "engine/core/YCbCrFrameReader.h"
 #include "support/Process.h"
 #include "support/TemporaryDirectory.h"
 
@@ -260,36 +263,63 @@ TEST_F(VideoCaptureTest, AMissingOrFailingEncoderIsOneLineAndAStopLeavesAWholeVi
     EXPECT_FALSE(std::filesystem::exists("stopped.mp4.part"));
 }
 
-// A test card through the encoder as the capture runs it: pure red, green
-// and blue and five greys come back from the decoder within 3 of 255, so the
-// matrix and range the video is tagged with are the ones it was made with.
+// A test card through the encoder as the capture runs it, read back as RGB
+// and as NV12 converted on the renderer: pure red, green and blue and five
+// greys come back from the decoder within 3 of 255, the top half in order
+// and the bottom half reversed, so the matrix and range the video is tagged
+// with are the ones it was made with, and the rows are the right way up.
 TEST(VideoEncoderTest, ATestCardKeepsItsColoursThroughTheVideo) {
     WorkingDirectory directory;
     const unsigned char colours[][3] = {{255, 0, 0},     {0, 255, 0},     {0, 0, 255},  {255, 255, 255},
                                         {192, 192, 192}, {128, 128, 128}, {64, 64, 64}, {0, 0, 0}};
-    VideoSettings settings;
-    settings.path = "card.mp4";
-    settings.width = 320;
-    settings.height = 240;
-    settings.framesPerSecond = 10;
-    VideoEncoder video;
-    ASSERT_TRUE(video.start(settings)) << video.failure();
-    const std::vector<std::int16_t> silence(44100 / 10 * 2, 0);
-    for (int frame = 0; frame < 5; ++frame) {
-        unsigned char* pixels = video.frameBuffer();
-        ASSERT_NE(pixels, nullptr);
-        for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x)
-                std::copy(colours[x / 40], colours[x / 40] + 3, pixels + (y * 320 + x) * 3);
-        ASSERT_TRUE(video.addFrame());
-        ASSERT_TRUE(video.addSound(silence.data(), silence.size()));
-    }
-    ASSERT_TRUE(video.finish()) << video.failure();
-    const std::string decoded = firstFrameRgb("card.mp4");
-    ASSERT_EQ(decoded.size(), 320u * 240 * 3);
-    for (int stripe = 0; stripe < 8; ++stripe)
-        for (int c = 0; c < 3; ++c) {
-            const int value = static_cast<unsigned char>(decoded[(120 * 320 + stripe * 40 + 20) * 3 + c]);
-            EXPECT_NEAR(value, colours[stripe][c], 3) << "stripe " << stripe << " channel " << c;
+    const int width = 320, height = 240;
+    // The stripe at x on the row `fromTop` rows below the top.
+    const auto stripe = [](int x, int fromTop) { return fromTop < height / 2 ? x / 40 : 7 - x / 40; };
+    glEnable(GL_SCISSOR_TEST);
+    for (int x = 0; x < width; x += 40)
+        for (int fromTop : {0, height / 2}) {
+            const unsigned char* c = colours[stripe(x, fromTop)];
+            glScissor(x, height / 2 - fromTop, 40, height / 2);
+            glClearColor(c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
         }
+    glDisable(GL_SCISSOR_TEST);
+    tarnix::YCbCrFrameReader converter;
+    std::string error;
+    ASSERT_TRUE(converter.create(width, height, error)) << error;
+
+    for (FrameLayout layout : {FrameLayout::rgb, FrameLayout::nv12}) {
+        const std::string name = layout == FrameLayout::rgb ? "rgb" : "nv12";
+        VideoSettings settings;
+        settings.path = name + ".mp4";
+        settings.width = width;
+        settings.height = height;
+        settings.framesPerSecond = 10;
+        settings.layout = layout;
+        VideoEncoder video;
+        ASSERT_TRUE(video.start(settings)) << video.failure();
+        const std::vector<std::int16_t> silence(44100 / 10 * 2, 0);
+        for (int frame = 0; frame < 5; ++frame) {
+            unsigned char* pixels = video.frameBuffer();
+            ASSERT_NE(pixels, nullptr);
+            if (layout == FrameLayout::nv12)
+                converter.read(pixels);
+            else
+                for (int y = 0; y < height; ++y)  // bottom row first
+                    for (int x = 0; x < width; ++x)
+                        std::copy_n(colours[stripe(x, height - 1 - y)], 3, pixels + (y * width + x) * 3);
+            ASSERT_TRUE(video.addFrame());
+            ASSERT_TRUE(video.addSound(silence.data(), silence.size()));
+        }
+        ASSERT_TRUE(video.finish()) << video.failure();
+        const std::string decoded = firstFrameRgb(settings.path);
+        ASSERT_EQ(decoded.size(), std::size_t(width * height * 3)) << name;
+        for (int fromTop : {height / 4, height * 3 / 4})
+            for (int x = 20; x < width; x += 40)
+                for (int c = 0; c < 3; ++c) {
+                    const int value = static_cast<unsigned char>(decoded[(fromTop * width + x) * 3 + c]);
+                    EXPECT_NEAR(value, colours[stripe(x, fromTop)][c], 3)
+                        << name << ": row " << fromTop << ", stripe " << x / 40 << ", channel " << c;
+                }
+    }
 }

@@ -1,0 +1,254 @@
+#include "engine/core/YCbCrFrameReader.h"
+
+#include "engine/core/Extensions.h"
+#include "engine/core/FramebufferCalls.h"
+#include "engine/core/Init.h"
+
+#include <cstring>
+#include <string>
+
+namespace tarnix {
+
+namespace {
+
+// The quads are given in clip coordinates; the texture coordinates say where
+// in the frame each output pixel's samples lie.
+const char* const vertexSource =
+    "void main() {\n"
+    "    gl_Position = gl_Vertex;\n"
+    "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+    "}\n";
+
+// Four Y' values an output pixel, from four frame pixels in a row read
+// unfiltered: the output pixel's centre lies midway between the 2nd and 3rd.
+const char* const lumaSource =
+    "uniform sampler2D frame;\n"
+    "uniform float across;  // one frame pixel, in texture coordinates\n"
+    "const vec3 toLuma = vec3(0.2126, 0.7152, 0.0722);\n"
+    "float luma(float pixel) {\n"
+    "    return dot(texture2D(frame, vec2(gl_TexCoord[0].s + pixel * across, gl_TexCoord[0].t)).rgb, toLuma);\n"
+    "}\n"
+    "void main() {\n"
+    "    gl_FragColor = (16.0 + 219.0 * vec4(luma(-1.5), luma(-0.5), luma(0.5), luma(1.5))) / 255.0;\n"
+    "}\n";
+
+// Cb, Cr, Cb, Cr: two chroma samples an output pixel. Each is read filtered
+// at two pixel borders, which weighs the columns left of, at and right of its
+// site 1/4, 1/2, 1/4 and the two rows alike. The output pixel's centre lies
+// at the border between the two sites' pairs of columns.
+const char* const chromaSource =
+    "uniform sampler2D frame;\n"
+    "uniform float across;\n"
+    "const vec3 toBlue = vec3(-0.2126 / 1.8556, -0.7152 / 1.8556, 0.5);\n"
+    "const vec3 toRed = vec3(0.5, -0.7152 / 1.5748, -0.0722 / 1.5748);\n"
+    "vec3 at(float pixel) {\n"
+    "    return texture2D(frame, vec2(gl_TexCoord[0].s + pixel * across, gl_TexCoord[0].t)).rgb;\n"
+    "}\n"
+    "void main() {\n"
+    "    vec3 left = 0.5 * (at(-2.0) + at(-1.0));\n"
+    "    vec3 right = 0.5 * (at(0.0) + at(1.0));\n"
+    "    gl_FragColor = (128.0 + 224.0 * vec4(dot(left, toBlue), dot(left, toRed), dot(right, toBlue),\n"
+    "                                         dot(right, toRed))) / 255.0;\n"
+    "}\n";
+
+bool hasExtension(const char* name) {
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && std::strstr(extensions, name);
+}
+
+// The first line of a shader object's log, for an error message.
+std::string firstLogLine(GLhandleARB object) {
+    char log[512] = "";
+    glGetInfoLogARB(object, sizeof log, nullptr, log);
+    const std::string text = log;
+    return text.substr(0, text.find('\n'));
+}
+
+GLhandleARB compile(GLenum kind, const char* source, std::string& error) {
+    const GLhandleARB shader = glCreateShaderObjectARB(kind);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    GLint compiled = 0;
+    glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &compiled);
+    if (!compiled) {
+        error = "the driver cannot compile the Y'CbCr shaders: " + firstLogLine(shader);
+        glDeleteObjectARB(shader);
+        return 0;
+    }
+    return shader;
+}
+
+// A linked program with its sampler on texture unit 0 and `across` set; 0
+// after an error.
+unsigned link(const char* fragmentSource, int width, std::string& error) {
+    const GLhandleARB vertex = compile(GL_VERTEX_SHADER_ARB, vertexSource, error);
+    const GLhandleARB fragment = vertex ? compile(GL_FRAGMENT_SHADER_ARB, fragmentSource, error) : 0;
+    if (!fragment) {
+        if (vertex)
+            glDeleteObjectARB(vertex);
+        return 0;
+    }
+    const GLhandleARB program = glCreateProgramObjectARB();
+    glAttachObjectARB(program, vertex);
+    glAttachObjectARB(program, fragment);
+    glLinkProgramARB(program);
+    // Attached objects live on with the program and go with it.
+    glDeleteObjectARB(vertex);
+    glDeleteObjectARB(fragment);
+    GLint linked = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    if (!linked) {
+        error = "the driver cannot link the Y'CbCr shaders: " + firstLogLine(program);
+        glDeleteObjectARB(program);
+        return 0;
+    }
+    glUseProgramObjectARB(program);
+    glUniform1iARB(glGetUniformLocationARB(program, "frame"), 0);
+    glUniform1fARB(glGetUniformLocationARB(program, "across"), 1.0f / static_cast<float>(width));
+    glUseProgramObjectARB(0);
+    return static_cast<unsigned>(program);
+}
+
+GLuint boundFramebuffer() {
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+    return static_cast<GLuint>(bound);
+}
+
+// One quad over clip rows bottom..top, its texture rows running from the
+// frame's top (t 1) at the bottom edge to its bottom (t 0) at the top edge:
+// the planes' first row, read back first, is the frame's top.
+void drawPlane(unsigned program, GLint filter, float bottom, float top) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glUseProgramObjectARB(program);
+    glBegin(GL_QUADS);
+        glTexCoord2f(0, 1); glVertex2f(-1, bottom);
+        glTexCoord2f(1, 1); glVertex2f(1, bottom);
+        glTexCoord2f(1, 0); glVertex2f(1, top);
+        glTexCoord2f(0, 0); glVertex2f(-1, top);
+    glEnd();
+}
+
+// What the conversion draws with: no test, blending or masking between the
+// shaders and the planes' bytes.
+void setPlainDrawing() {
+    const GLenum off[] = {GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_CULL_FACE,
+                          GL_DITHER, GL_COLOR_LOGIC_OP, GL_POLYGON_STIPPLE, GL_POLYGON_SMOOTH};
+    for (GLenum capability : off)
+        glDisable(capability);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+}  // namespace
+
+YCbCrFrameReader::~YCbCrFrameReader() { release(); }
+
+void YCbCrFrameReader::release() {
+    if (lumaProgram)
+        glDeleteObjectARB(lumaProgram);
+    if (chromaProgram)
+        glDeleteObjectARB(chromaProgram);
+    lumaProgram = chromaProgram = 0;
+    if (const FramebufferCalls* calls = framebufferCalls()) {
+        if (framebuffer)
+            calls->deleteFramebuffers(1, &framebuffer);
+        if (planes)
+            calls->deleteRenderbuffers(1, &planes);
+    }
+    framebuffer = planes = 0;
+    if (frame)
+        glDeleteTextures(1, &frame);
+    frame = 0;
+}
+
+bool YCbCrFrameReader::create(int frameWidth, int frameHeight, std::string& error) {
+    release();
+    if (frameWidth <= 0 || frameHeight <= 0 || frameWidth % 4 != 0 || frameHeight % 2 != 0) {
+        error = "Y'CbCr frames need a width a multiple of 4 and an even height, not " + std::to_string(frameWidth) +
+                " x " + std::to_string(frameHeight);
+        return false;
+    }
+    const FramebufferCalls* calls = framebufferCalls();
+    if (!calls || !init.useShaders() || !hasExtension("GL_ARB_texture_non_power_of_two")) {
+        error = "this OpenGL driver lacks framebuffer objects, GLSL shaders or textures of any size";
+        return false;
+    }
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (frameWidth > largest || frameHeight > largest) {
+        error = "this OpenGL driver has textures of at most " + std::to_string(largest) + " pixels a side";
+        return false;
+    }
+    width = frameWidth;
+    height = frameHeight;
+
+    glPushAttrib(GL_TEXTURE_BIT);
+    glGenTextures(1, &frame);
+    glBindTexture(GL_TEXTURE_2D, frame);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPopAttrib();
+
+    const GLuint previous = boundFramebuffer();
+    calls->genRenderbuffers(1, &planes);
+    calls->bindRenderbuffer(GL_RENDERBUFFER_EXT, planes);
+    calls->renderbufferStorage(GL_RENDERBUFFER_EXT, GL_RGBA8, width / 4, height * 3 / 2);
+    calls->bindRenderbuffer(GL_RENDERBUFFER_EXT, 0);
+    calls->genFramebuffers(1, &framebuffer);
+    calls->bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
+    calls->framebufferRenderbuffer(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, planes);
+    const bool complete = calls->checkFramebufferStatus(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    calls->bindFramebuffer(GL_FRAMEBUFFER_EXT, previous);
+    if (!complete) {
+        error = "this OpenGL driver cannot draw Y'CbCr planes for " + std::to_string(width) + " x " +
+                std::to_string(height);
+        release();
+        return false;
+    }
+    lumaProgram = link(lumaSource, width, error);
+    chromaProgram = lumaProgram ? link(chromaSource, width, error) : 0;
+    if (!chromaProgram) {
+        release();
+        return false;
+    }
+    return true;
+}
+
+std::size_t YCbCrFrameReader::frameBytes() const {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3 / 2;
+}
+
+void YCbCrFrameReader::read(unsigned char* to) {
+    const FramebufferCalls& calls = *framebufferCalls();
+    const GLuint drawnInto = boundFramebuffer();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    if (glActiveTextureARB_ptr)
+        glActiveTextureARB_ptr(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, frame);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
+
+    calls.bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
+    glViewport(0, 0, width / 4, height * 3 / 2);
+    setPlainDrawing();
+    // The Y' plane fills the lower two thirds of the planes, the chroma the rest.
+    const float lumaTop = 1.0f / 3.0f;
+    drawPlane(lumaProgram, GL_NEAREST, -1.0f, lumaTop);
+    drawPlane(chromaProgram, GL_LINEAR, lumaTop, 1.0f);
+    glUseProgramObjectARB(0);
+
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glReadPixels(0, 0, width / 4, height * 3 / 2, GL_RGBA, GL_UNSIGNED_BYTE, to);
+
+    calls.bindFramebuffer(GL_FRAMEBUFFER_EXT, drawnInto);
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
+}  // namespace tarnix

@@ -278,7 +278,7 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
     // The lossless master keeps the RGB as drawn. The others are converted to
     // Y'CbCr on a graphics processor, where it costs next to nothing and
     // halves what is read back and piped; a software renderer takes longer
-    // over it than ffmpeg does (1.1 ms against 0.8 a frame at 640 x 480 with
+    // over it than ffmpeg does (1.2 ms against 0.8 a frame at 640 x 480 with
     // llvmpipe on 2 cores), so there ffmpeg converts.
     tarnix::YCbCrFrameReader converter;
     std::string unconverted;

@@ -32,10 +32,10 @@ const char* const lumaSource =
     "    gl_FragColor = (16.0 + 219.0 * vec4(luma(-1.5), luma(-0.5), luma(0.5), luma(1.5))) / 255.0;\n"
     "}\n";
 
-// Cb, Cr, Cb, Cr: two chroma samples an output pixel. Each is read filtered
-// at two pixel borders, which weighs the columns left of, at and right of its
-// site 1/4, 1/2, 1/4 and the two rows alike. The output pixel's centre lies
-// at the border between the two sites' pairs of columns.
+// Cb, Cr, Cb, Cr: two chroma samples an output pixel, each the mean of a
+// 2 × 2 block of frame pixels, read filtered at the block's centre (as
+// ffmpeg's own conversion averages them, so both ways give the same video).
+// The output pixel's centre lies between its two blocks.
 const char* const chromaSource =
     "uniform sampler2D frame;\n"
     "uniform float across;\n"
@@ -45,8 +45,8 @@ const char* const chromaSource =
     "    return texture2D(frame, vec2(gl_TexCoord[0].s + pixel * across, gl_TexCoord[0].t)).rgb;\n"
     "}\n"
     "void main() {\n"
-    "    vec3 left = 0.5 * (at(-2.0) + at(-1.0));\n"
-    "    vec3 right = 0.5 * (at(0.0) + at(1.0));\n"
+    "    vec3 left = at(-1.0);\n"
+    "    vec3 right = at(1.0);\n"
     "    gl_FragColor = (128.0 + 224.0 * vec4(dot(left, toBlue), dot(left, toRed), dot(right, toBlue),\n"
     "                                         dot(right, toRed))) / 255.0;\n"
     "}\n";

@@ -44,8 +44,7 @@ class YCbCrFrameReaderTest : public DrawingTest {};
 
 // A 16 × 8 frame, rows counted from its top: rows 0 to 2 red left of column 5
 // and blue from it, the rows below green. Read as NV12, top row first: Y' of
-// each pixel; Cb and Cr of each pair of columns sited on its left one, its
-// neighbours weighed a quarter each, over two rows. The frame is in an
+// each pixel; Cb and Cr of each 2 × 2 block, its mean. The frame is in an
 // off-screen target with depth testing and blending on, and all of that is
 // as it was afterwards.
 TEST_F(YCbCrFrameReaderTest, ConvertsTheFrameTopRowFirstAndLeavesTheStateAsItFoundIt) {
@@ -85,11 +84,11 @@ TEST_F(YCbCrFrameReaderTest, ConvertsTheFrameTopRowFirstAndLeavesTheStateAsItFou
         int x, row;
         Colour expected;
     } sites[] = {
-        {2, 0, red},                              // columns 1, 2, 3 red
-        {4, 0, mix(red, 0.75, blue)},             // columns 3 and 4 red, 5 blue
+        {2, 0, red},
+        {4, 0, mix(red, 0.5, blue)},  // column 4 red, 5 blue
         {6, 0, blue},
-        {6, 1, mix(blue, 0.5, green)},            // rows 2 (blue) and 3 (green)
-        {0, 3, green},                            // the first column stands for the one left of it
+        {6, 1, mix(blue, 0.5, green)},  // rows 2 (blue) and 3 (green)
+        {14, 3, green},
     };
     for (const auto& site : sites) {
         const Colour expected = toYCbCr(site.expected);

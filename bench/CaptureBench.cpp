@@ -13,9 +13,10 @@
 // median ratio is the figure: a shared machine's slow spells vary single
 // runs by a third. Every round starts warm, after one pass that draws the
 // frames once (a software renderer compiles its shaders on first use).
-// With Mesa's software renderer the drawing takes every core; LP_NUM_THREADS=1
-// keeps it to one, as a graphics processor would leave the processor free,
-// which measures what the capture itself costs.
+// With Mesa's software renderer the drawing takes every core and the encoder
+// has none. LP_NUM_THREADS=0 keeps the renderer on the drawing thread, one
+// core, as a graphics processor would leave the others free: that measures
+// what the capture itself costs.
 //   bench_capture [DATA DIRECTORY [FPS [UNTIL MS [YOUTUBE UNTIL MS [ROUNDS]]]]]
 //   (default 60 frames a second to 60000 ms, the youtube part to 10000 ms,
 //   3 rounds)

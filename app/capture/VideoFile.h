@@ -95,8 +95,8 @@ public:
     // False, with the reason in failure().
     bool start(const VideoSettings& settings);
     // A buffer for the next frame, frameBytes() of the settings' layout,
-    // waiting while all are taken; then addFrame() queues it. False once ffmpeg took no more (the reason in
-    // failure()).
+    // waiting while all are taken; then addFrame() queues it. False once
+    // ffmpeg took no more (the reason in failure()).
     unsigned char* frameBuffer();
     bool addFrame();
     // Interleaved samples of the frames' sound, in order.

@@ -21,6 +21,22 @@ find_window() {
     return 1
 }
 
+# find_window_named PATTERN PID: prints the id of a window whose caption
+# matches PATTERN while PID runs, waiting up to 30 s; fails (with the reason on
+# standard output) if PID ends first or none appears. For programs whose
+# windows belong to another process (Wine's).
+find_window_named() {
+    local pattern=$1 pid=$2 window=""
+    for _ in $(seq 300); do
+        window=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && { echo "$window"; return 0; }
+        kill -0 "$pid" 2>/dev/null || { echo "ended before its window appeared"; return 1; }
+        sleep 0.1
+    done
+    echo "no window after 30 s"
+    return 1
+}
+
 # window_geometry WINDOW: prints "X Y WIDTH HEIGHT" of the window on the screen.
 window_geometry() {
     xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}

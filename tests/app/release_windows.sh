@@ -155,14 +155,8 @@ wine "$folder/tarnix.exe" --capture "$workdir/demo.mp4" >"$workdir/video.log" 2>
 
 wine "$folder/tarnix.exe" --window >"$workdir/play.log" 2>&1 &
 play_pid=$!
-window=""
-for _ in $(seq 300); do
-    window=$(xdotool search --name '^Kelbo vs\. Vistral$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended before its window appeared"; }
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window of the demo after 30 s"
+window=$(find_window_named '^Kelbo vs\. Vistral$' "$play_pid") ||
+    { cat "$workdir/play.log"; fail "the demo: $window"; }
 sleep 3
 kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended by itself while playing"; }
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
@@ -175,14 +169,8 @@ step_time "a capture to a video, and playing"
 # The development mode, in the content tool's folder: loose data, no pack.
 (cd "$tools/windows" && exec wine "$folder/tarnix.exe" --dev) >"$workdir/dev.log" 2>&1 &
 play_pid=$!
-window=""
-for _ in $(seq 300); do
-    window=$(xdotool search --name '^Kelbo vs\. Vistral' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/dev.log"; fail "the development mode ended before its window appeared"; }
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window of the development mode after 30 s"
+window=$(find_window_named '^Kelbo vs\. Vistral' "$play_pid") ||
+    { cat "$workdir/dev.log"; fail "the development mode: $window"; }
 sleep 2
 echo "and a line more" >>"$tools/windows/data/scrolleri.txt"
 for _ in $(seq 100); do

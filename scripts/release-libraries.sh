@@ -3,7 +3,7 @@
 # two libraries the archive carries that Debian's binaries will not do, from
 # Debian's source packages, into /usr/local, where the program's build finds
 # them. The source packages are kept in /var/cache/tarnix-sources (the cache
-# folder's sources/).
+# folder's sources/linux/).
 #
 # SDL 1.2: Debian 11's. Debian's own build links X11, ALSA and PulseAudio and
 # brings caca; here they are loaded when used (--enable-*-shared) and every
@@ -31,9 +31,16 @@ rm -rf "$work"
 mkdir -p "$work"
 # dpkg-source has no keyring to check the signatures with: the checksums of the
 # files are checked all the same, against the archive's signed index.
-for package in libsdl1.2:sdl sdl-mixer1.2:mixer; do
-    dpkg-source -x "$sources/${package%:*}"_*.dsc "$work/${package#*:}" >"$work/${package#*:}.log" 2>&1 ||
-        { cat "$work/${package#*:}.log" >&2; echo "release-libraries: unpacking ${package%:*} failed" >&2; exit 1; }
+# Each by the exact name of the .dsc apt-get picked: the folder may keep other
+# versions of a package from earlier runs. Asked from the empty work folder:
+# apt-get leaves out of its list the files it finds already downloaded there.
+for package in libsdl1.2/bullseye:sdl sdl-mixer1.2/bookworm:mixer; do
+    source=${package%:*} folder=$work/${package#*:}
+    dsc=$(cd "$work" && apt-get source --print-uris "$source" 2>/dev/null |
+        awk -v name="${source%/*}" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')
+    [ -n "$dsc" ] || { echo "release-libraries: apt-get source found no $source" >&2; exit 1; }
+    dpkg-source -x "$sources/$dsc" "$folder" >"$folder.log" 2>&1 ||
+        { cat "$folder.log" >&2; echo "release-libraries: unpacking $sources/$dsc failed" >&2; exit 1; }
 done
 
 # Debian's own compiler flags (hardening, file paths mapped away), without

@@ -15,6 +15,7 @@
 #    glibc 2.31, and gathered with the libraries it carries (release-program.sh).
 #    Only the first run makes the system and the libraries, or a run after
 #    their recipe changed; the program's build tree is build/release/build-bullseye.
+#    The cache's lock is held from making the system to the program's end.
 # 3. The folder: the program, lib/, data/datafile.dat, and kelbo-vs-vistral.nfo
 #    (what it is, how to start it, its switches as its --help gives them).
 # 4. The screenshot: the folder's program captures the heart cloud at 30 s on
@@ -29,6 +30,7 @@ source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/systems.sh"
 [ "$(id -u)" -eq 0 ] ||
     { echo "release.sh: building in a Debian 11 system (debootstrap, chroot) needs root: run it as root or through sudo" >&2; exit 1; }
+check_cache_folder || exit 1
 
 install_missing $build_packages $release_packages
 out="$repo/build/release"
@@ -66,8 +68,10 @@ libraries_stamp="$build_root/usr/local/libraries.stamp"
 if [ "$(cat "$libraries_stamp" 2>/dev/null)" != "$libraries_recipe" ]; then
     say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
     rm -rf --one-file-system "${build_root:?}/usr/local"
-    mkdir -p "$build_root/usr/local" "$tarnix_cache/sources"
-    in_system "$build_root" --apt --bind "$tarnix_cache/sources" /var/cache/tarnix-sources \
+    # The source packages of this release in a folder of their own: the
+    # Windows release keeps Debian 12's of the same packages in its own.
+    mkdir -p "$build_root/usr/local" "$tarnix_cache/sources/linux"
+    in_system "$build_root" --apt --bind "$tarnix_cache/sources/linux" /var/cache/tarnix-sources \
         --bind-ro "$repo" /src -- bash /src/scripts/release-libraries.sh ||
         { echo "release: building the libraries in $build_root failed" >&2; exit 1; }
     echo "$libraries_recipe" >"$libraries_stamp"

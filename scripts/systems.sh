@@ -5,27 +5,66 @@
 # In the cache folder ($tarnix_cache):
 #   debs/            every .deb downloaded, shared by all systems: debootstrap's
 #                    package cache, and the apt archive of each system
-#   sources/         the Debian source packages the release builds from
+#   sources/linux/   the Debian source packages each release builds from, in
+#   sources/windows/ a folder of its own: the two take different versions of
+#                    one package (Debian 11's SDL for Linux, Debian 12's for
+#                    Windows)
+#   mingw/x86_64/    the Windows release's libraries (release-windows.sh)
 #   systems/NAME/    a system; systems/NAME.stamp holds the recipe it was made
 #                    from, so that a changed recipe makes it again
-#   lock             held while something in the cache is being made
+# The folder itself is the cache's lock (see take_cache_lock).
 #
-# A command runs in a system inside a mount namespace of its own: /proc and the
-# folders bound in are mounted there only, so they are gone with the command
-# however it ends (a kill included) and the host never sees them. They are
-# unmounted on the way out all the same.
+# A command runs in a system inside a mount namespace and a PID namespace of
+# its own: /proc and the folders bound in are mounted there only, and every
+# process it starts (a server, a daemon an installed package starts) lives
+# there only, so they are gone with the command however it ends (a kill
+# included) and the host never sees them. The mounts are undone on the way out
+# all the same.
 
 debian_mirror=http://deb.debian.org/debian
 system_path() { echo "$tarnix_cache/systems/$1"; }
 
+# Makes the cache folder when missing, and refuses it (one line, status 1)
+# unless this user alone can change it: root runs programs from it in chroots,
+# and whoever could write there could put their own into the systems. The
+# folder must be this user's and writable by no one else; each folder above
+# it this user's or root's, and writable by no one else unless sticky (/tmp),
+# so that the cache cannot be moved away and replaced. tarnix_cache becomes
+# the folder's real path, without symbolic links.
+check_cache_folder() {
+    if ! mkdir -p "$tarnix_cache" || ! tarnix_cache=$(realpath -e "$tarnix_cache"); then
+        echo "$tarnix_cache: the cache folder cannot be made" >&2
+        return 1
+    fi
+    local user folder=$tarnix_cache owner mode
+    user=$(id -u)
+    read -r owner mode <<<"$(stat -c '%u %a' "$folder")"
+    [ "$owner" = "$user" ] ||
+        { echo "$folder: the cache folder belongs to user $owner, not to $(id -un) who runs this: not used" >&2; return 1; }
+    ((8#$mode & 8#022)) &&
+        { echo "$folder: the cache folder is writable by other users (mode $mode): not used" >&2; return 1; }
+    while [ "$folder" != / ]; do
+        folder=$(dirname "$folder")
+        read -r owner mode <<<"$(stat -c '%u %a' "$folder")"
+        if { [ "$owner" != "$user" ] && [ "$owner" != 0 ]; } || (((8#$mode & 8#022) && !(8#$mode & 8#1000))); then
+            echo "$tarnix_cache: the folder $folder above it belongs to user $owner with mode $mode, so others could replace the cache folder: not used" >&2
+            return 1
+        fi
+    done
+    return 0
+}
+
 # Waits for the cache's lock (a concurrent release build, another clone), and
-# holds it until the script ends or release_cache_lock.
+# holds it until the script ends or release_cache_lock: while a part of the
+# cache is made and while it is used, so that no run with another recipe makes
+# it again underneath. The lock is the cache folder itself, opened for reading:
+# there is no lock file that a planted symbolic link could send elsewhere.
 take_cache_lock() {
-    mkdir -p "$tarnix_cache"
-    exec 9>"$tarnix_cache/lock"
+    check_cache_folder || exit 1
+    exec 9<"$tarnix_cache"
     flock 9
 }
-release_cache_lock() { exec 9>&-; }
+release_cache_lock() { exec 9<&-; }
 
 # make_system NAME SUITE SOURCES PACKAGE...
 # Makes the system NAME from Debian SUITE with debootstrap (--variant=minbase),
@@ -35,6 +74,10 @@ release_cache_lock() { exec 9>&-; }
 make_system() {
     local name=$1 suite=$2 sources=$3
     shift 3
+    # The system's folder is deleted before it is made anew: a name that is
+    # no folder of its own (empty, ".", a path) would take others with it.
+    [[ $name =~ ^[A-Za-z0-9][A-Za-z0-9._-]*$ ]] ||
+        { echo "make_system: \"$name\" is no system's name (letters, digits, '.', '_' and '-')" >&2; return 2; }
     local root log recipe
     root=$(system_path "$name")
     log="$root.log"
@@ -45,7 +88,7 @@ make_system() {
     say "making the Debian $suite system $name in $root"
     # --one-file-system: nothing can be mounted in there from the host's side,
     # but should it ever be, rm stops at it rather than deleting through it.
-    rm -rf --one-file-system "$root" "$root.new" "$root.stamp"
+    rm -rf --one-file-system "${root:?}" "$root.new" "$root.stamp"
     mkdir -p "$tarnix_cache/debs" "$(dirname "$root")"
     if ! debootstrap --variant=minbase --cache-dir="$tarnix_cache/debs" "$suite" "$root.new" "$debian_mirror" \
         >"$log" 2>&1; then
@@ -69,7 +112,7 @@ make_system() {
 # in_system ROOT [OPTION...] -- COMMAND [ARGUMENT...]
 # Runs COMMAND in the system at ROOT with a clean environment (PATH, HOME,
 # LANG=C.UTF-8 and what COMMAND sets itself, e.g. through env) and /proc
-# mounted; returns its status. Options:
+# mounted; returns its status. Every process COMMAND starts ends with it. Options:
 #   --apt               the shared package cache as the system's apt archive
 #   --read-only         the system mounted read-only, with an empty /tmp (a
 #                       tmpfs) for HOME and caches: whatever runs, the system
@@ -78,6 +121,31 @@ make_system() {
 #                       missing; under /tmp for a read-only system)
 #   --bind-ro HOST DIR  the same, read-only
 in_system() {
+    system_command "$@" || return
+    "${in_system_command[@]}"
+}
+
+# start_in_system ROOT [OPTION...] -- COMMAND [ARGUMENT...]
+# in_system in the background; the process id to wait for, or to give to
+# stop_in_system, in in_system_pid.
+start_in_system() {
+    system_command "$@" || return
+    "${in_system_command[@]}" &
+    in_system_pid=$!
+}
+
+# stop_in_system PID: ends what start_in_system started as PID, every process
+# of it, and waits for it. SIGKILL: unshare holds SIGTERM back until its child
+# ends. Its child, the namespace's first process, is then killed with it
+# (--kill-child), and with that one the kernel ends all the others.
+stop_in_system() {
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    return 0
+}
+
+# Sets in_system_command to the unshare command of in_system's arguments.
+system_command() {
     local root=$1
     shift
     local mounts=()
@@ -91,11 +159,12 @@ in_system() {
     done
     [ "${1:-}" = -- ] || { echo "in_system: no command" >&2; return 2; }
     shift
-    unshare --mount --propagation private -- bash -c "$in_system_script" in-system "$root" "${#mounts[@]}" \
-        "${mounts[@]}" "$@"
+    in_system_command=(unshare --mount --propagation private --pid --kill-child -- bash -c "$in_system_script" in-system
+        "$root" "${#mounts[@]}" "${mounts[@]}" "$@")
 }
 
-# The part of in_system that runs in the new mount namespace.
+# The part of in_system that runs in the new namespaces, as the first process
+# of its PID namespace: when it ends, so does every other process there.
 # shellcheck disable=SC2016
 in_system_script='
 set -eu

@@ -22,6 +22,13 @@
 #   and the demo plays live in its window for 3 s and ends on Escape, sent from
 #   here with xdotool (the systems share this network, so their X servers'
 #   abstract sockets are reached from here), with status 0.
+# - Every process and mount a check starts in the systems ends with it: once
+#   the checks are done no process has its root in a viewer system or a mount
+#   of this test's folders, in whichever mount namespace.
+# - The cache folder's guards: a folder of another user's is refused in one
+#   line, a symbolic link planted where the lock file used to be leads nowhere,
+#   the lock keeps a second holder waiting, and make_system refuses a name that
+#   is no folder of its own (an empty one would delete every system).
 #
 # Budget: 5 minutes with nothing cached (the Debian systems, the libraries and
 # build-release made), 1 minute with the cache. Each step's time is printed.
@@ -41,7 +48,7 @@ fail() { echo "$*"; exit 1; }
 
 workdir=$(mktemp -d)
 xvfb_pid="" play_pid=""
-trap 'kill $xvfb_pid $play_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$workdir"' EXIT
+trap 'for pid in $xvfb_pid $play_pid; do stop_in_system "$pid"; done; rm -rf "$workdir"' EXIT
 started=$SECONDS step_started=$SECONDS
 step_time() {
     echo "-- $1: $((SECONDS - step_started)) s"
@@ -115,15 +122,33 @@ for switch in $("$folder/tarnix" --help | grep -o '^ *--[A-Za-z0-9]*' | sort -u)
 done
 step_time "the archive and the kit"
 
-# ---- Fresh Debian systems ----
-# Made once and kept; a changed recipe makes them again.
-take_cache_lock
-for suite in bullseye trixie; do
-    make_system "viewer-$suite" "$suite" "deb $debian_mirror $suite main" xvfb libgl1 libgl1-mesa-dri ||
-        fail "cannot make the Debian $suite system"
-done
-release_cache_lock
-step_time "the Debian 11 and 13 systems"
+# ---- The cache folder's guards ----
+# On cache folders of the test's own: the scripts' functions in a shell of
+# their own, with the script given.
+guard="$workdir/guard"
+guard_shell='source "$0/scripts/common.sh"; source "$0/scripts/systems.sh"; eval "$1"'
+in_cache() { TARNIX_CACHE=$1 bash -c "$guard_shell" "$repo" "$2"; }
+mkdir -p "$guard/foreign" "$guard/cache/systems/kept"
+chmod 755 "$guard"
+chown 65534:65534 "$guard/foreign"
+refusal=$(in_cache "$guard/foreign" 'take_cache_lock; echo taken' 2>&1) && fail "a cache folder of another user's was used"
+[ "$(wc -l <<<"$refusal")" -eq 1 ] && [[ $refusal == "$guard/foreign: "*"belongs to user 65534"* ]] ||
+    fail "a cache folder of another user's was refused without one line naming it and its owner: $refusal"
+echo kept >"$guard/target"
+ln -s "$guard/target" "$guard/cache/lock"
+in_cache "$guard/cache" 'take_cache_lock; touch "$tarnix_cache/held"; sleep 2' &
+holder=$!
+for _ in $(seq 50); do [ -e "$guard/cache/held" ] && break; sleep 0.1; done
+[ -e "$guard/cache/held" ] || fail "take_cache_lock failed on a cache folder of the test's own"
+[ "$(cat "$guard/target")" = kept ] || fail "taking the cache's lock wrote through a symbolic link planted in the cache folder"
+status=0
+TARNIX_CACHE="$guard/cache" timeout 1 bash -c "$guard_shell" "$repo" take_cache_lock || status=$?
+[ "$status" -eq 124 ] || fail "a second run did not wait for the cache's lock while the first held it (status $status)"
+wait "$holder"
+refusal=$(in_cache "$guard/cache" 'make_system "" no-such-suite ""' 2>&1) && fail "make_system made a system without a name"
+[ -d "$guard/cache/systems/kept" ] || fail "make_system with an empty name deleted the other systems: $refusal"
+[ "$(wc -l <<<"$refusal")" -eq 1 ] || fail "make_system refused an empty name in more than one line: $refusal"
+step_time "the cache folder's guards"
 
 # The normal build's frames, on the suite's display.
 mkdir "$workdir/reference"
@@ -134,11 +159,25 @@ frame_count=$(ls "$reference" | grep -c '^frame_.*\.png$')
 [ "$frame_count" -eq 21 ] || fail "the normal build captured $frame_count frames, expected 21"
 step_time "the normal build's capture"
 
+# ---- Fresh Debian systems ----
+# Made once and kept; a changed recipe makes them again. The lock is held
+# until the checks in them are done, so that no concurrent run makes them
+# again underneath.
+take_cache_lock
+for suite in bullseye trixie; do
+    make_system "viewer-$suite" "$suite" "deb $debian_mirror $suite main" xvfb libgl1 libgl1-mesa-dri ||
+        fail "cannot make the Debian $suite system"
+done
+step_time "the Debian 11 and 13 systems"
+
 # in_viewer ARGUMENT...: in_system on the system under test, read-only, with
 # the unpacked archive at /tmp/kelbo/archive and an empty folder to write in
-# at /tmp/kelbo/out.
+# at /tmp/kelbo/out; start_in_viewer the same in the background.
 in_viewer() {
     in_system "$root" --read-only --bind-ro "$workdir/unpacked" /tmp/kelbo/archive --bind "$out" /tmp/kelbo/out "$@"
+}
+start_in_viewer() {
+    start_in_system "$root" --read-only --bind-ro "$workdir/unpacked" /tmp/kelbo/archive --bind "$out" /tmp/kelbo/out "$@"
 }
 
 for suite in bullseye trixie; do
@@ -150,8 +189,8 @@ for suite in bullseye trixie; do
 
     # An X server inside the system.
     number=$(free_display 120)
-    in_viewer -- Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset >"$out/xvfb.log" 2>&1 &
-    xvfb_pid=$!
+    start_in_viewer -- Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset >"$out/xvfb.log" 2>&1
+    xvfb_pid=$in_system_pid
     for _ in $(seq 100); do
         grep -q "@/tmp/.X11-unix/X$number\$" /proc/net/unix && break
         kill -0 "$xvfb_pid" 2>/dev/null || break
@@ -208,9 +247,9 @@ for suite in bullseye trixie; do
         fail "$label: a frame is $lowest dB from the normal build's, below 40 dB"
 
     # Live, in a window, until Escape.
-    in_viewer -- sh -c "cd /tmp/kelbo/out && echo \$\$ >pid && DISPLAY=:$number SDL_AUDIODRIVER=dummy exec $inside/tarnix --window" \
-        >"$out/play.log" 2>&1 &
-    play_pid=$!
+    start_in_viewer -- sh -c "cd /tmp/kelbo/out && echo \$\$ >pid && DISPLAY=:$number SDL_AUDIODRIVER=dummy exec $inside/tarnix --window" \
+        >"$out/play.log" 2>&1
+    play_pid=$in_system_pid
     window=""
     for _ in $(seq 150); do
         pid=$(cat "$out/pid" 2>/dev/null)
@@ -229,8 +268,7 @@ for suite in bullseye trixie; do
     [ "$status" -eq 0 ] || { cat "$out/play.log"; fail "$label: the demo ended on Escape with status $status"; }
     echo "$label: played 3 s in its window, ended on Escape with status 0"
 
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+    stop_in_system "$xvfb_pid"
     xvfb_pid=""
     # Read-only mounts leave the system as it was made: nothing newer than its stamp.
     changed=$(find "$root" -newer "$root.stamp" -print -quit)
@@ -238,7 +276,27 @@ for suite in bullseye trixie; do
     step_time "$label"
 done
 
-left_mounted=$(findmnt -rn -o TARGET | grep -F "$tarnix_cache" || true)
-[ -z "$left_mounted" ] || fail "mounts left behind: $left_mounted"
+release_cache_lock
+
+# Nothing the checks started is left: no process rooted in a viewer system,
+# none whose mounts (in whichever mount namespace) hold this test's folders,
+# and no mount of the cache here. The kernel ends a namespace's processes
+# within moments of its first one's end.
+left_behind() {
+    local process root
+    for process in /proc/[0-9]*; do
+        root=$(readlink "$process/root" 2>/dev/null) || continue
+        if [[ $root == "$(system_path viewer-)"* ]] || grep -qsF "$workdir/" "$process/mountinfo"; then
+            printf '%s ' "${process#/proc/} ($(tr '\0' ' ' <"$process/cmdline" 2>/dev/null | cut -c 1-40))"
+        fi
+    done
+    findmnt -rn -o TARGET | grep -F "$tarnix_cache" | tr '\n' ' '
+}
+for _ in $(seq 50); do
+    left=$(left_behind)
+    [ -z "$left" ] && break
+    sleep 0.1
+done
+[ -z "$left" ] || fail "processes or mounts left behind: $left"
 echo "-- in all: $((SECONDS - started)) s"
 echo "the archive is deterministic, carries its libraries, and plays on fresh Debian 11 and 13 systems"

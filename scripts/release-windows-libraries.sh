@@ -2,9 +2,11 @@
 # Cross-builds, with MinGW-w64 on this machine, the libraries the Windows
 # build of the demo needs, from Debian 12's source packages, into PREFIX:
 #   release-windows-libraries.sh PREFIX SOURCES
-# SOURCES is the folder the source packages are downloaded to and kept in
-# (the cache folder's sources/, shared with the Linux release). Run by
-# release-windows.sh, which keeps PREFIX in the cache folder between runs.
+# PREFIX is a folder that does not exist yet: the script makes it, and refuses
+# one that is there rather than empty it. SOURCES is the folder the source
+# packages are downloaded to and kept in (the cache folder's sources/windows/).
+# Run by release-windows.sh, which keeps PREFIX in the cache folder between
+# runs and moves an earlier one out of the way first.
 #
 # What comes out, and why so:
 #   - SDL.dll and SDL_mixer.dll. The program loads SDL_mixer at run time
@@ -20,9 +22,17 @@
 # no time stamp (--no-insert-timestamp), so that two builds give the same
 # bytes.
 set -euo pipefail
+[ $# -eq 2 ] && [ -n "$1" ] && [ -n "$2" ] ||
+    { echo "usage: release-windows-libraries.sh PREFIX SOURCES (PREFIX a folder that does not exist yet)" >&2; exit 2; }
 prefix=$1
 sources=$2
 host=x86_64-w64-mingw32
+if [ -e "$prefix" ] || [ -L "$prefix" ]; then
+    echo "release-windows-libraries: $prefix is there already: the libraries are built into a new folder only" >&2
+    exit 1
+fi
+mkdir -p "$(dirname "$prefix")"
+mkdir "$prefix"
 jobs=$(nproc)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,10 +54,12 @@ apt-get "${apt_options[@]}" update -qq
 packages=(libogg libvorbis libpng1.6 libsdl1.2 sdl-mixer1.2)
 (cd "$sources" && apt-get "${apt_options[@]}" source --download-only -qq "${packages[@]}" >/dev/null)
 
-# The .dsc of the version apt-get picked: the newest in the archive.
+# The .dsc of the version apt-get picked: the newest in the archive. Asked
+# from the empty work folder: apt-get leaves out of its list the files it finds
+# already downloaded there.
 dsc_of() {
     local version
-    version=$(apt-get "${apt_options[@]}" source --print-uris "$1" 2>/dev/null |
+    version=$(cd "$work" && apt-get "${apt_options[@]}" source --print-uris "$1" 2>/dev/null |
         awk -v name="$1" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')
     [ -n "$version" ] || { echo "release-windows-libraries: apt-get source found no $1" >&2; return 1; }
     echo "$sources/$version"
@@ -62,7 +74,6 @@ for package in "${packages[@]}"; do
 done
 
 # ---- The build ----
-rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib" "$prefix/bin"
 # -static-libgcc in the compiler's name: libtool drops it from LDFLAGS.
 export CC="$host-gcc-posix -static-libgcc" CXX="$host-g++-posix -static-libgcc" AR=$host-ar RANLIB=$host-ranlib STRIP=$host-strip

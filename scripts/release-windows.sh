@@ -4,17 +4,19 @@
 #       with tarnix.exe, the DLLs it loads (SDL.dll, SDL_mixer.dll),
 #       data/datafile.dat and kelbo-vs-vistral.nfo
 #
-# 1. The libraries (SDL 1.2, SDL_mixer 1.2 with Ogg Vorbis, libpng) are
+# 1. The data pack, made by the demo-data target of the Release tree
+#    build-release, as the Linux release makes it: the same bytes.
+# 2. The libraries (SDL 1.2, SDL_mixer 1.2 with Ogg Vorbis, libpng) are
 #    cross-built from Debian 12's source packages by release-windows-libraries.sh
 #    into the cache folder ($TARNIX_CACHE, default /var/cache/tarnix):
 #    mingw/x86_64, with its recipe in mingw/x86_64.stamp. Only the first run
 #    builds them, or a run after the recipe (that script, the compiler, Debian's
-#    MinGW-w64 zlib) changed.
-# 2. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
+#    MinGW-w64 zlib) changed. The cache's lock is held from here until the
+#    DLLs are in the folder (step 4), so that a run with another recipe cannot
+#    build others underneath.
+# 3. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
 #    build/release/build-windows: libstdc++, libgcc, winpthreads, libpng and
 #    zlib linked in; OpenGL and GLU are Windows' own (opengl32, glu32).
-# 3. The data pack, made by the demo-data target of the Release tree
-#    build-release, as the Linux release makes it: the same bytes.
 # 4. The folder and the zip: kelbo-vs-vistral.nfo (what it is, how to start
 #    it, its switches as --help gives them; the host's program of the same
 #    sources prints the same help), in CRLF lines as Windows' text files.
@@ -29,13 +31,21 @@ source "$(dirname "$0")/systems.sh"
 
 host=x86_64-w64-mingw32
 windows_packages="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev zip"
+check_cache_folder || exit 1
 install_missing $build_packages $windows_packages
 name=kelbo-vs-vistral
 out="$repo/build/release"
 mkdir -p "$out"
 say_time "packages"
 
-# ---- 1. The libraries ----
+# ---- 1. The data pack ----
+release_build="$repo/build-release"
+cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
+    -DTARNIX_LTO=OFF >/dev/null
+cmake --build "$release_build" -j "$jobs" --target demo-data
+say_time "the data pack"
+
+# ---- 2. The libraries ----
 prefix="$tarnix_cache/mingw/x86_64"
 take_cache_lock
 libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-posix --version) \
@@ -43,15 +53,19 @@ libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-
 if [ "$(cat "$prefix.stamp" 2>/dev/null)" != "$libraries_recipe" ] || [ ! -d "$prefix" ]; then
     say "cross-building SDL 1.2, SDL_mixer 1.2, Ogg Vorbis and libpng into $prefix"
     rm -f "$prefix.stamp"
-    mkdir -p "$tarnix_cache/sources"
-    bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources" ||
+    # The libraries go into a new folder: an earlier one, or what a failed
+    # build left, is moved into a folder made here for it, and deleted there.
+    mkdir -p "$tarnix_cache/mingw" "$tarnix_cache/sources/windows"
+    earlier=$(mktemp -d "$tarnix_cache/mingw/earlier.XXXXXX")
+    if [ -e "$prefix" ] || [ -L "$prefix" ]; then mv "$prefix" "$earlier/"; fi
+    rm -rf --one-file-system "${earlier:?}"
+    bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources/windows" ||
         { echo "release-windows: cross-building the libraries into $prefix failed" >&2; exit 1; }
     echo "$libraries_recipe" >"$prefix.stamp"
 fi
-release_cache_lock
 say_time "the libraries"
 
-# ---- 2. The program ----
+# ---- 3. The program ----
 # A tree made with other libraries starts again.
 program_build="$out/build-windows"
 if [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
@@ -78,13 +92,6 @@ if $host-objdump -p "$program" | awk '/DLL Name:/ {print $3}' | grep -i -E '^lib
 fi
 say_time "the program"
 
-# ---- 3. The data pack ----
-release_build="$repo/build-release"
-cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
-    -DTARNIX_LTO=OFF >/dev/null
-cmake --build "$release_build" -j "$jobs" --target demo-data
-say_time "the data pack"
-
 # ---- 4. The folder and the zip ----
 archive="$out/$name-windows-x86_64.zip"
 stage="$out/stage-windows"
@@ -93,6 +100,7 @@ rm -rf "$stage"
 mkdir -p "$folder/data"
 cp "$program" "$folder/tarnix.exe"
 cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
+release_cache_lock
 cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
 {
     nfo_heading Windows

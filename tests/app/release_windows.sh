@@ -6,11 +6,15 @@
 # - The zip holds tarnix.exe, SDL.dll, SDL_mixer.dll, the normal build's data
 #   pack and the nfo (ASCII, CRLF lines within 80 columns), nothing else; the
 #   program and the DLLs need no MinGW runtime DLL.
+# - release-windows-libraries.sh refuses, in one line, a prefix that is there
+#   already (/usr/local given by hand), and leaves it as it was.
 # - With the zip unpacked and Wine's prefix in the build tree
 #   (build/release/wine): tarnix.exe --help prints the normal build's help
 #   byte for byte, status 0; a 2-second capture, started from an empty
 #   directory, gives the normal build's frames within 40 dB PSNR and a sound
-#   as long; the content
+#   as long; SDL_mixer.dll is loaded from the program's folder only: with it
+#   missing there, one planted in the working folder is not, and the capture
+#   says in one line that it is missing from the program's folder; the content
 #   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
 #   normal build's bytes; a damaged pack gives the normal build's line and
 #   status; a capture to a video says in one line that there is
@@ -78,6 +82,16 @@ longest=$(tr -d '\r' <"$folder/$name.nfo" | awk '{ if (length($0) > n) n = lengt
 [ "$longest" -le 80 ] || fail "the nfo has a line of $longest columns"
 step_time "the zip's content"
 
+# A prefix that is there already is refused before anything is downloaded.
+mkdir -p "$workdir/prefix/lib"
+echo kept >"$workdir/prefix/lib/kept"
+refusal=$(bash "$repo/scripts/release-windows-libraries.sh" "$workdir/prefix" "$workdir/sources" 2>&1) &&
+    fail "release-windows-libraries.sh built into a folder that was there already"
+[ "$(cat "$workdir/prefix/lib/kept" 2>/dev/null)" = kept ] && [ ! -e "$workdir/sources" ] ||
+    fail "release-windows-libraries.sh changed the prefix it refused, or downloaded: $refusal"
+[ "$(wc -l <<<"$refusal")" -eq 1 ] && [[ $refusal == *"$workdir/prefix"* ]] ||
+    fail "release-windows-libraries.sh refused a prefix without one line naming it: $refusal"
+
 # ---- Under Wine ----
 export WINEPREFIX="$repo/build/release/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start_xvfb
@@ -109,6 +123,21 @@ done
 [ "$(stat -c %s "$workdir/empty/frames/sound.wav")" = "$(stat -c %s "$workdir/reference/sound.wav")" ] ||
     fail "the sound under Wine is not as long as the normal build's"
 echo "the 121 frames against the normal build's: lowest PSNR $lowest dB; the sound as long"
+
+# The program's folder without SDL_mixer.dll, and a working one with the data
+# and a working SDL_mixer.dll (ours): the program must not load it.
+planted="$workdir/planted"
+mkdir -p "$planted/program" "$planted/work/data"
+cp "$folder/tarnix.exe" "$folder/SDL.dll" "$planted/program/"
+cp "$folder/SDL_mixer.dll" "$planted/work/"
+cp "$folder/data/datafile.dat" "$planted/work/data/"
+(cd "$planted/work" && wine "$planted/program/tarnix.exe" --capture frames --until 0 --quiet) >"$workdir/planted.log" 2>&1 ||
+    { cat "$workdir/planted.log"; fail "a capture without SDL_mixer.dll in the program's folder failed"; }
+missing="tarnix: no audio device, playing without sound: SDL_mixer.dll is missing from the program's folder"
+missing="$missing $(winepath -w "$planted/program" 2>/dev/null)"
+[ "$(tr -d '\r' <"$workdir/planted.log")" = "$missing" ] ||
+    { cat "$workdir/planted.log"; fail "without SDL_mixer.dll in its folder, the program did not say only: $missing"; }
+echo "SDL_mixer.dll planted in the working folder: not loaded"
 step_time "a 2-second capture"
 
 # A damaged pack: the same line naming it, and the same status, as the normal build.

@@ -27,8 +27,9 @@
 #   of this test's folders, in whichever mount namespace.
 # - The cache folder's guards: a folder of another user's is refused in one
 #   line, a symbolic link planted where the lock file used to be leads nowhere,
-#   the lock keeps a second holder waiting, and make_system refuses a name that
-#   is no folder of its own (an empty one would delete every system).
+#   the lock keeps a second holder waiting (and is held while the viewer
+#   systems are in use), and make_system refuses a name that is no folder of
+#   its own (an empty one would delete every system).
 #
 # Budget: 5 minutes with nothing cached (the Debian systems, the libraries and
 # build-release made), 1 minute with the cache. Each step's time is printed.
@@ -276,6 +277,10 @@ for suite in bullseye trixie; do
     step_time "$label"
 done
 
+# The systems were in use until here: a concurrent run waits for them.
+status=0
+timeout 1 bash -c "$guard_shell" "$repo" take_cache_lock || status=$?
+[ "$status" -eq 124 ] || fail "a concurrent run took the cache's lock while the viewer systems were in use (status $status)"
 release_cache_lock
 
 # Nothing the checks started is left: no process rooted in a viewer system,

@@ -78,6 +78,17 @@ GLhandleARB compile(GLenum kind, const char* source, std::string& error) {
     return shader;
 }
 
+// The shader program in use, to be put back after the conversion's own. A
+// driver whose shaders are only the ARB extension's does not know
+// GL_CURRENT_PROGRAM: the error is cleared and 0 (none) assumed.
+GLhandleARB currentProgram() {
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    return static_cast<GLhandleARB>(program);
+}
+
 // A linked program with its sampler on texture unit 0 and `across` set; 0
 // after an error.
 unsigned link(const char* fragmentSource, int width, std::string& error) {
@@ -102,10 +113,11 @@ unsigned link(const char* fragmentSource, int width, std::string& error) {
         glDeleteObjectARB(program);
         return 0;
     }
+    const GLhandleARB previous = currentProgram();
     glUseProgramObjectARB(program);
     glUniform1iARB(glGetUniformLocationARB(program, "frame"), 0);
     glUniform1fARB(glGetUniformLocationARB(program, "across"), 1.0f / static_cast<float>(width));
-    glUseProgramObjectARB(0);
+    glUseProgramObjectARB(previous);
     return static_cast<unsigned>(program);
 }
 
@@ -184,19 +196,33 @@ bool YCbCrFrameReader::create(int frameWidth, int frameHeight, std::string& erro
     width = frameWidth;
     height = frameHeight;
 
+    // A texture the driver could not make would leave every frame read the
+    // same stale pixels: an error here is a failure. Errors of others before
+    // this are not ours to report, and are cleared first.
+    while (glGetError() != GL_NO_ERROR) {
+    }
     glPushAttrib(GL_TEXTURE_BIT);
     glGenTextures(1, &frame);
     glBindTexture(GL_TEXTURE_2D, frame);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    const bool made = glGetError() == GL_NO_ERROR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPopAttrib();
+    if (!made) {
+        error = "this OpenGL driver cannot make a texture of " + std::to_string(width) + " x " +
+                std::to_string(height) + " for the frames";
+        release();
+        return false;
+    }
 
     const GLuint previous = boundFramebuffer();
+    GLint previousRenderbuffer = 0;
+    glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &previousRenderbuffer);
     calls->genRenderbuffers(1, &planes);
     calls->bindRenderbuffer(GL_RENDERBUFFER_EXT, planes);
     calls->renderbufferStorage(GL_RENDERBUFFER_EXT, GL_RGBA8, width / 4, height * 3 / 2);
-    calls->bindRenderbuffer(GL_RENDERBUFFER_EXT, 0);
+    calls->bindRenderbuffer(GL_RENDERBUFFER_EXT, static_cast<GLuint>(previousRenderbuffer));
     calls->genFramebuffers(1, &framebuffer);
     calls->bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
     calls->framebufferRenderbuffer(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, planes);
@@ -224,6 +250,7 @@ std::size_t YCbCrFrameReader::frameBytes() const {
 void YCbCrFrameReader::read(unsigned char* to) {
     const FramebufferCalls& calls = *framebufferCalls();
     const GLuint drawnInto = boundFramebuffer();
+    const GLhandleARB previousProgram = currentProgram();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     if (glActiveTextureARB_ptr)
@@ -238,7 +265,7 @@ void YCbCrFrameReader::read(unsigned char* to) {
     const float lumaTop = 1.0f / 3.0f;
     drawPlane(lumaProgram, GL_NEAREST, -1.0f, lumaTop);
     drawPlane(chromaProgram, GL_LINEAR, lumaTop, 1.0f);
-    glUseProgramObjectARB(0);
+    glUseProgramObjectARB(previousProgram);
 
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);

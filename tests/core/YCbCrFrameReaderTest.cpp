@@ -1,5 +1,7 @@
 #include "engine/core/YCbCrFrameReader.h"
 
+#include "engine/core/Extensions.h"
+#include "engine/core/FramebufferCalls.h"
 #include "engine/core/OffscreenTarget.h"
 
 #include "support/GlState.h"
@@ -12,6 +14,7 @@
 #include <vector>
 
 using namespace testsupport;
+using namespace tarnix;
 
 namespace {
 
@@ -38,6 +41,18 @@ void paint(int x0, int x1, int y0, int y1, int height, const Colour& c) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+// A program of the caller's own, in use when the conversion is made and run.
+GLhandleARB callersProgram() {
+    const char* source = "void main() { gl_Position = gl_Vertex; }\n";
+    const GLhandleARB shader = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
+    glShaderSourceARB(shader, 1, &source, nullptr);
+    glCompileShaderARB(shader);
+    const GLhandleARB program = glCreateProgramObjectARB();
+    glAttachObjectARB(program, shader);
+    glLinkProgramARB(program);
+    return program;
+}
+
 class YCbCrFrameReaderTest : public DrawingTest {};
 
 }  // namespace
@@ -45,8 +60,9 @@ class YCbCrFrameReaderTest : public DrawingTest {};
 // A 16 × 8 frame, rows counted from its top: rows 0 to 2 red left of column 5
 // and blue from it, the rows below green. Read as NV12, top row first: Y' of
 // each pixel; Cb and Cr of each 2 × 2 block, its mean. The frame is in an
-// off-screen target with depth testing and blending on, and all of that is
-// as it was afterwards.
+// off-screen target with depth testing and blending on, a program of the
+// caller's in use and a renderbuffer bound, and all of that is as it was
+// afterwards.
 TEST_F(YCbCrFrameReaderTest, ConvertsTheFrameTopRowFirstAndLeavesTheStateAsItFoundIt) {
     const int width = 16, height = 8;
     tarnix::OffscreenTarget target;
@@ -62,6 +78,11 @@ TEST_F(YCbCrFrameReaderTest, ConvertsTheFrameTopRowFirstAndLeavesTheStateAsItFou
     glEnable(GL_BLEND);
     glViewport(1, 2, 3, 4);
     glMatrixMode(GL_PROJECTION);
+    const GLhandleARB program = callersProgram();
+    glUseProgramObjectARB(program);
+    GLuint renderbuffer = 0;
+    tarnix::framebufferCalls()->genRenderbuffers(1, &renderbuffer);
+    tarnix::framebufferCalls()->bindRenderbuffer(GL_RENDERBUFFER_EXT, renderbuffer);
 
     tarnix::YCbCrFrameReader reader;
     ASSERT_TRUE(reader.create(width, height, error)) << error;
@@ -97,14 +118,18 @@ TEST_F(YCbCrFrameReaderTest, ConvertsTheFrameTopRowFirstAndLeavesTheStateAsItFou
         EXPECT_NEAR(cr, expected[2], 1) << "column " << site.x << ", chroma row " << site.row;
     }
 
-    GLint bound = 0, viewport[4] = {}, program = -1;
+    GLint bound = 0, viewport[4] = {}, programAfter = -1, renderbufferAfter = -1;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &programAfter);
+    glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &renderbufferAfter);
     EXPECT_EQ(bound, boundBefore);
     EXPECT_EQ((std::array<GLint, 4>{viewport[0], viewport[1], viewport[2], viewport[3]}),
               (std::array<GLint, 4>{1, 2, 3, 4}));
-    EXPECT_EQ(program, 0);
+    EXPECT_EQ(programAfter, GLint(program));
+    EXPECT_EQ(renderbufferAfter, GLint(renderbuffer));
+    glUseProgramObjectARB(0);
+    glDeleteObjectARB(program);
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_EQ(matrixMode(), GLenum(GL_PROJECTION));

@@ -50,7 +50,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
             const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        alarm(static_cast<unsigned>(options.timeoutSeconds));  // SIGALRM survives exec and ends a hang
+        // SIGALRM survives exec and ends a hang, unless whoever started the
+        // tests ignores it: ignored signals stay ignored across exec.
+        signal(SIGALRM, SIG_DFL);
+        alarm(static_cast<unsigned>(options.timeoutSeconds));
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& argument : arguments)

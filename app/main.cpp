@@ -80,9 +80,9 @@ int SDL_main(int argc, char** argv) {
         // The program may move to the data beside it: the directory is the
         // one the user meant, seen from where the program was started.
         options.captureTarget = tarnix::absolutePath(options.captureTarget);
-        const std::string missing = videoEncoderMissing(options);
-        if (!missing.empty()) {
-            std::fprintf(stderr, "tarnix: %s\n", missing.c_str());
+        const std::string problem = videoCaptureProblem(options);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "tarnix: %s\n", problem.c_str());
             return EXIT_FAILURE;
         }
         // Offline: nothing is heard and time follows the frames.

@@ -22,7 +22,8 @@ install_missing xvfb xauth ffmpeg
 start_xvfb
 capture="$repo/build/capture"
 video="$capture/kelbo-vs-vistral.mp4"
-rm -rf "$capture"
+# The previous video stays until the new one is whole: the program writes it
+# under a temporary name and moves it into place only then.
 mkdir -p "$capture"
 say "no display: capturing the demo offline into $video (a few minutes on a software renderer)"
 status=0

@@ -30,6 +30,7 @@
 namespace {
 
 const int escapeKey = 27;
+const char* const soundFileName = "sound.wav";
 // Frames read and waiting to be written besides those being written: enough
 // for the writers to keep up through a run of cheap frames, few enough to keep
 // the memory small (a frame is 15 MB at --scale 4).
@@ -72,6 +73,14 @@ Stop requestedStop() {
     if (tarnix::input.quitRequested())
         return {"the window was closed", 1};
     return {};
+}
+
+// Asked while the drawing waits for a video's encoder: the window's events
+// are read meanwhile, so that Escape or a closed window ends the wait as a
+// stop signal does.
+bool stopAskedWhileWaiting() {
+    tarnix::input.pollEvent();
+    return tarnix::input.getKeyboard().getLastKey() == escapeKey || !requestedStop().why.empty();
 }
 
 // The frames' size in pixels, and the switch that asked for it.
@@ -163,8 +172,10 @@ Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long 
         clock.now = t;
         tarnix::timer.setTime(t);
         draw();
-        if (!afterFrame(drawn.count++))
+        if (!afterFrame(drawn.count++)) {
+            drawn.stop = requestedStop();  // a stop may have ended a wait for the writers
             break;
+        }
         progress.frameDone(drawn.count, t);
         tarnix::input.pollEvent();
         if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
@@ -193,12 +204,18 @@ bool prepareDirectory(const std::string& directory) {
                      std::strerror(errno));
         return false;
     }
-    // An earlier capture's frames go, so that no frame pattern mixes them
-    // with this one's.
+    // An earlier capture's frames and sound go, so that no frame pattern
+    // mixes them with this one's, nor a stopped capture leaves another's sound.
     std::string error;
     if (!removeFrameFiles(directory, 0, error)) {
         std::fprintf(stderr, "tarnix: %s: cannot remove an earlier capture's frames: %s\n", directory.c_str(),
                      error.c_str());
+        return false;
+    }
+    const std::string sound = directory + "/" + soundFileName;
+    if (std::remove(sound.c_str()) != 0 && errno != ENOENT) {
+        std::fprintf(stderr, "tarnix: %s: cannot remove an earlier capture's sound: %s\n", sound.c_str(),
+                     std::strerror(errno));
         return false;
     }
     return true;
@@ -213,7 +230,7 @@ int captureFrames(const DemoOptions& options, VirtualClock& clock) {
         return EXIT_FAILURE;
     CaptureSound sound(options.startMs, fps);
     SoundFile soundFile;
-    const std::string soundPath = directory + "/sound.wav";
+    const std::string soundPath = directory + "/" + soundFileName;
     if (!soundFile.open(soundPath, sound.rate, sound.channels, soundFramesOf(total, sound.rate, fps))) {
         std::fprintf(stderr, "tarnix: %s: cannot write the sound: %s\n", soundPath.c_str(),
                      soundFile.failure().c_str());
@@ -286,7 +303,7 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
         converter.create(size.width, size.height, unconverted))
         settings.layout = FrameLayout::nv12;
     VideoEncoder video;
-    if (!video.start(settings)) {
+    if (!video.start(settings, stopAskedWhileWaiting)) {
         std::fprintf(stderr, "tarnix: %s: %s\n", options.captureTarget.c_str(), video.failure().c_str());
         return EXIT_FAILURE;
     }
@@ -310,12 +327,13 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
         const std::vector<std::int16_t>& samples = sound.ofFrame(index);
         return written && video.addSound(samples.data(), samples.size());
     });
-    // Every frame drawn reached ffmpeg, with its sound, unless it failed.
-    Stop& stop = drawn.stop;
-    if (!video.finish())
-        stop = {options.captureTarget + ": " + video.failure(), EXIT_FAILURE};
-    reportEnd(options, progress, stop, stop.status == EXIT_FAILURE ? 0 : drawn.count);
-    return stop.status;
+    // Every frame that reached ffmpeg is in the video, with its sound, unless it failed.
+    if (!video.finish()) {
+        progress.videoFailed(options.captureTarget + ": " + video.failure(), video.framesAdded(), video.leftover());
+        return EXIT_FAILURE;
+    }
+    reportEnd(options, progress, drawn.stop, video.framesAdded());
+    return drawn.stop.status;
 }
 
 }  // namespace
@@ -345,10 +363,12 @@ std::string settleCaptureOptions(DemoOptions& options) {
     return "";
 }
 
-std::string videoEncoderMissing(const DemoOptions& options) {
-    std::string error;
-    if (!isVideoPath(options.captureTarget) || checkVideoEncoder(videoSettings(options, 0, 0, 0, 0), error))
+std::string videoCaptureProblem(const DemoOptions& options) {
+    if (!isVideoPath(options.captureTarget))
         return "";
+    std::string error = videoTargetProblem(options.captureTarget);
+    if (error.empty())
+        checkVideoEncoder(videoSettings(options, 0, 0, 0, 0), error);
     return error;
 }
 

@@ -32,9 +32,10 @@ int runCapture(const DemoOptions& options, VirtualClock& clock);
 // why not (the program then ends with status 2).
 std::string settleCaptureOptions(DemoOptions& options);
 
-// For a capture to a video: whether ffmpeg can make it here. "" when it can,
-// else the line that says what is missing (status 1, before anything is drawn).
-std::string videoEncoderMissing(const DemoOptions& options);
+// For a capture to a video: whether it can be made here, by ffmpeg, at its
+// target. "" when it can, else the line that says what is missing or wrong
+// (status 1, before anything is drawn).
+std::string videoCaptureProblem(const DemoOptions& options);
 
 // After a capture's set-up failed: when a quit request or a stop signal
 // stopped the loading, says so in one line and returns the exit status for

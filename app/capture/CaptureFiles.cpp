@@ -210,14 +210,16 @@ SoundFile::~SoundFile() {
         close();
 }
 
-bool SoundFile::open(const std::string& path, int rate, int channels, std::uint64_t expectedFrames) {
+bool SoundFile::open(const std::string& finalPath, int rate, int channels, std::uint64_t expectedFrames) {
     frameBytes = channels * 2;
     rf64 = expectedFrames * static_cast<std::uint64_t>(frameBytes) > largestRiffData;
     headerBytes = rf64 ? rf64HeaderBytes : riffHeaderBytes;
     dataBytes = dataOnDisk = 0;
     pending.clear();
     failed.clear();
-    file = std::fopen(path.c_str(), "wb");
+    path = finalPath;
+    partPath = finalPath + writingSuffix;
+    file = tarnix::createFreshFile(partPath);
     if (!file) {
         fail();
         return false;
@@ -299,7 +301,10 @@ bool SoundFile::close(std::uint64_t frames) {
     if (!closedFile)
         fail();
     file = nullptr;
-    return cut && lengths && closedFile && failed.empty();
+    const bool moved = tarnix::replaceFile(partPath, path);
+    if (!moved && failed.empty())
+        failed = "cannot be moved into place from " + partPath + ": " + std::strerror(errno);
+    return cut && lengths && closedFile && moved && failed.empty();
 }
 
 bool SoundFile::close() { return close(dataBytes / static_cast<std::uint64_t>(frameBytes)); }

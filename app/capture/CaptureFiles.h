@@ -87,7 +87,9 @@ private:
 // 16-bit PCM written as it is made: the header first, the samples appended,
 // the lengths filled in at the end and brought up to date at least once a
 // second on the way, so that a program killed outright (or crashed) leaves a
-// valid WAV of the sound up to then. A sound of at most 4 GiB is a RIFF WAV
+// valid WAV of the sound up to then. It is written under a temporary name
+// beside its own (".part" added), made fresh so that no link or pipe planted
+// there is followed, and moved into place when closed. A sound of at most 4 GiB is a RIFF WAV
 // whose bytes are those of one written whole; a longer one is RF64 (the same
 // with 64-bit lengths in a "ds64" chunk), chosen up front from the length
 // the caller expects.
@@ -101,6 +103,7 @@ public:
     // Creates the file for interleaved `channels` at `rate` Hz, expected to
     // hold `expectedFrames` sample frames. False, with the reason in
     // failure(), when it cannot be written.
+    // The temporary name of the file while it is written: `path` + ".part".
     bool open(const std::string& path, int rate, int channels, std::uint64_t expectedFrames);
     // Appends `count` samples (count / channels sample frames). False once
     // any write has failed (the reason in failure()); a RIFF file refuses to
@@ -110,9 +113,10 @@ public:
     // write, the ones that reached it).
     std::uint64_t framesOnDisk();
     // Keeps the first `frames` sample frames (at most those on disk), cuts
-    // the file after them, fills in the lengths and closes: the file is a
-    // whole WAV of those samples. False, with the reason in failure(), when
-    // any write failed, before or now.
+    // the file after them, fills in the lengths, closes and moves it into
+    // place: the file is a whole WAV of those samples. False, with the reason
+    // in failure(), when any write failed, before or now (the file is then
+    // left under its temporary name when the move failed).
     bool close(std::uint64_t frames);
     // The same, keeping every sample appended.
     bool close();
@@ -129,6 +133,8 @@ private:
     bool writeLengths();
 
     std::FILE* file = nullptr;          // unbuffered
+    std::string path;                   // where the file goes when closed
+    std::string partPath;               // where it is written
     int frameBytes = 4;                 // bytes of one sample frame
     bool rf64 = false;
     std::size_t headerBytes = 44;       // bytes before the samples

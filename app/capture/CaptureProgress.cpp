@@ -63,6 +63,14 @@ void CaptureProgress::stopped(const std::string& why, unsigned long kept, unsign
                  why.c_str(), kept, total, firstMs / 1000, firstMs % 1000, lastMs / 1000, lastMs % 1000);
 }
 
+void CaptureProgress::videoFailed(const std::string& why, unsigned long sent, const std::string& leftover) {
+    interrupt();
+    const std::string what = leftover.empty() ? "no video was written"
+                                              : "the video of them is whole in " + leftover;
+    std::fprintf(stderr, "tarnix: %s: the capture failed after %lu of %lu frames had gone to the encoder; %s\n",
+                 why.c_str(), sent, total, what.c_str());
+}
+
 double CaptureProgress::secondsSince(Clock::time_point now) const {
     return std::max(1e-3, std::chrono::duration<double>(now - started).count());
 }

@@ -18,6 +18,10 @@ public:
     // Anything else ended it: `why` ("SIGTERM", "the window was closed", the
     // failed write) and how much of the capture is whole, in one line.
     void stopped(const std::string& why, unsigned long kept, unsigned firstMs, unsigned lastMs);
+    // A video could not be made whole: `why`, how many frames had gone to the
+    // encoder, and where the video is if it was finished but could not be
+    // moved into place (`leftover`, "" when nothing was kept).
+    void videoFailed(const std::string& why, unsigned long sent, const std::string& leftover);
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -1,5 +1,7 @@
 #include "app/capture/VideoFile.h"
 
+#include "engine/io/FileSystem.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -56,6 +58,19 @@ void addH264(std::vector<std::string>& arguments, const VideoSettings& settings)
 }
 
 }  // namespace
+
+std::string videoTargetProblem(const std::string& path) {
+    if (tarnix::pathKind(path) == tarnix::PathKind::directory)
+        return path + ": is a folder; a capture to a video needs the name of a file";
+    // The temporary file is made as the capture will make it, and removed.
+    const std::string part = path + ".part";
+    std::FILE* probe = tarnix::createFreshFile(part);
+    if (!probe)
+        return part + ": cannot be written: " + std::strerror(errno);
+    std::fclose(probe);
+    std::remove(part.c_str());
+    return "";
+}
 
 std::size_t frameBytes(FrameLayout layout, int width, int height) {
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -130,6 +145,7 @@ std::vector<std::string> encoderArguments(const VideoSettings& settings, const s
     else
         append(arguments, {"-c:a", "aac", "-b:a", settings.preset == VideoPreset::youtube ? "384k" : "192k",
                            "-movflags", "+faststart", "-f", "mp4"});
-    arguments.push_back(output);
+    // "file:": a name with a colon in it is never taken for a protocol.
+    arguments.push_back("file:" + output);
     return arguments;
 }

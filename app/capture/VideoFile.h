@@ -2,10 +2,12 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -67,6 +69,12 @@ inline constexpr int encoderSoundDescriptor = 4;
 // the settings' layout and the sound from descriptor 4, into `output`.
 std::vector<std::string> encoderArguments(const VideoSettings& settings, const std::string& output);
 
+// Whether a video can be written at `path`: "" when it can, else the line
+// that says why not (a folder of that name, a folder that cannot be written
+// in). Asked before anything is drawn, so that no capture's work ends in a
+// video that cannot be kept.
+std::string videoTargetProblem(const std::string& path);
+
 // Whether the ffmpeg program can be run here and has the encoders the video
 // needs; false with one line saying what is missing in `error`.
 bool checkVideoEncoder(const VideoSettings& settings, std::string& error);
@@ -82,49 +90,80 @@ bool checkVideoEncoder(const VideoSettings& settings, std::string& error);
 // and renamed into place once ffmpeg has closed it whole, so a video is never
 // left cut short under its final name; an earlier video of that name stays
 // until then.
+//
+// No wait on ffmpeg is unbounded. While the drawing thread waits for it, the
+// encoder is watched: one that takes no bytes and does no work (its threads
+// asleep or stopped, its processor time standing still) for `quietLimitMs`,
+// or for `quietAfterWordMs` once it has said something on its standard error
+// or a stop is asked for, is given up: killed, its file removed, and the
+// capture fails with its own last line ("No space left on device"). One that
+// is merely starved of processor time is runnable and is waited for.
 class VideoEncoder {
 public:
     VideoEncoder() = default;
-    // A video not finished is abandoned: ffmpeg is stopped, its file removed.
+    // A video not finished is abandoned: ffmpeg is killed, its file removed.
     ~VideoEncoder();
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
     // Starts ffmpeg, in a process group of its own so that a Ctrl+C at the
-    // terminal reaches only this program, which then ends the video whole.
-    // False, with the reason in failure().
-    bool start(const VideoSettings& settings);
+    // terminal reaches only this program, which then ends the video whole;
+    // ffmpeg is killed when the thread that started it ends (the program
+    // killed or crashed), so no video is ever finished unattended.
+    // `stopRequested` is asked, on the drawing thread, every 50 ms that it
+    // waits for the encoder: true ends the wait (a stop signal, a closed
+    // window). False, with the reason in failure().
+    bool start(const VideoSettings& settings, std::function<bool()> stopRequested = nullptr);
     // A buffer for the next frame, frameBytes() of the settings' layout,
-    // waiting while all are taken; then addFrame() queues it. False once
-    // ffmpeg took no more (the reason in failure()).
+    // waiting while all are taken; then addFrame() queues it. Null once
+    // ffmpeg took no more (the reason in failure()) or when a stop was asked
+    // for while waiting (failure() empty).
     unsigned char* frameBuffer();
     bool addFrame();
     // Interleaved samples of the frames' sound, in order.
     bool addSound(const std::int16_t* samples, std::size_t count);
     // Ends the streams once all is written, waits for ffmpeg and moves the
     // file into place. False, with the reason in failure() (ffmpeg's own last
-    // line when it failed), and the unfinished file removed.
+    // line when it failed): the unfinished file is removed, but a file ffmpeg
+    // finished is kept under its temporary name, in leftover().
     bool finish();
     const std::string& failure() const;
+    // A whole video left under the temporary name because it could not be
+    // moved into place, "" when none.
+    const std::string& leftover() const;
+    // Frames handed to ffmpeg by addFrame().
+    unsigned long framesAdded() const;
 
     static const std::size_t framesWaiting = 4;
+    static const int quietLimitMs = 5000;
+    static const int quietAfterWordMs = 1000;
 
 private:
+    struct Watch;
+
     void writeFrames();
     void writeSound();
     bool send(int descriptor, const unsigned char* bytes, std::size_t count);
     void fail(const std::string& reason);
+    bool waitWatching(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready, bool endOnStop);
+    bool encoderQuiet(Watch& watch);
+    void giveUp(const std::string& reason);
     void stopWriters();
     void closeStreams();
     int waitForEncoder();
+    void killEncoder();
     std::string encoderMessage();
+    bool encoderSpoke();
 
     VideoSettings settings;
     std::string partPath;           // the file while ffmpeg writes it
+    std::string kept;               // a finished video left under partPath
     pid_t encoder = -1;             // ffmpeg, -1 when none runs
     int frameStream = -1;           // our ends of the pipes, -1 when closed
     int soundStream = -1;
     std::FILE* messages = nullptr;  // what ffmpeg said on its standard error
+    std::function<bool()> stopRequested;
+    bool stopping = false;          // a stop was asked for: the encoder gets less time to answer
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -133,8 +172,12 @@ private:
     std::deque<std::size_t> queued;                 // buffers filled, in order, not yet written
     std::size_t filling = framesWaiting;            // the buffer handed out, framesWaiting when none
     std::vector<unsigned char> sound;               // sound bytes not yet written
+    unsigned long added = 0;                        // frames queued by addFrame()
+    int writersDone = 0;                            // writer threads that have closed their pipe
     bool closing = false;                           // no more frames or sound will come
     bool broken = false;                            // a write failed: the writers stop
+    std::atomic<bool> abandoned{false};             // the encoder is given up: writers leave at once
+    std::atomic<std::uint64_t> bytesTaken{0};       // by ffmpeg, of both pipes
     std::string failed;
     std::thread frameWriter;
     std::thread soundWriter;

@@ -18,7 +18,7 @@ bool checkVideoEncoder(const VideoSettings& settings, std::string& error) {
 
 VideoEncoder::~VideoEncoder() = default;
 
-bool VideoEncoder::start(const VideoSettings& wanted) {
+bool VideoEncoder::start(const VideoSettings& wanted, std::function<bool()>) {
     settings = wanted;
     fail(notAvailable);
     return false;
@@ -33,6 +33,10 @@ bool VideoEncoder::addSound(const std::int16_t*, std::size_t) { return false; }
 bool VideoEncoder::finish() { return false; }
 
 const std::string& VideoEncoder::failure() const { return failed; }
+
+const std::string& VideoEncoder::leftover() const { return kept; }
+
+unsigned long VideoEncoder::framesAdded() const { return added; }
 
 void VideoEncoder::fail(const std::string& reason) {
     if (failed.empty())

@@ -34,6 +34,13 @@ bool listDirectory(const std::string& directory, std::vector<std::string>& names
 // garbage or block the engine. Returns a stdio stream or null.
 std::FILE* openRegularFile(const std::string& path, bool reading, bool writing);
 
+// Makes a new, empty regular file at `path` for writing, in binary, after
+// removing whatever file or link had that name (never a directory): a link
+// planted under the name cannot redirect the write, nor a pipe block it.
+// Meant for temporary names that are moved into place once written. Returns
+// a stdio stream, or null with errno set.
+std::FILE* createFreshFile(const std::string& path);
+
 // The size of an open file, bytes. False when the system cannot tell.
 bool fileSize(std::FILE* file, std::uint64_t& size);
 

@@ -100,6 +100,17 @@ std::FILE* openRegularFile(const std::string& path, bool reading, bool writing) 
     return stream;
 }
 
+std::FILE* createFreshFile(const std::string& path) {
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* stream = fdopen(fd, "wb");
+    if (!stream)
+        ::close(fd);
+    return stream;
+}
 
 bool fileSize(std::FILE* file, std::uint64_t& size) {
     struct stat status;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 
@@ -128,6 +129,21 @@ std::FILE* openRegularFile(const std::string& path, bool reading, bool writing) 
         errno = EACCES;
         return nullptr;
     }
+    return stream;
+}
+
+// DeleteFile removes a link itself, never what it points to.
+std::FILE* createFreshFile(const std::string& path) {
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        setErrnoFromLastError();
+        return nullptr;
+    }
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* stream = _fdopen(fd, "wb");
+    if (!stream)
+        _close(fd);
     return stream;
 }
 

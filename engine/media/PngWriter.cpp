@@ -1,5 +1,7 @@
 #include "engine/media/PngWriter.h"
 
+#include "engine/io/FileSystem.h"
+
 #include <png.h>
 #include <zlib.h>
 
@@ -342,7 +344,7 @@ bool encodeSmall(std::FILE* file, int width, int height, int channels, const uns
 
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
                   std::ptrdiff_t rowStride, int compressionLevel, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = createFreshFile(path);
     if (!file) {
         error = std::strerror(errno);
         return false;

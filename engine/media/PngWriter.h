@@ -9,8 +9,9 @@ namespace tarnix {
 // `width` × channels bytes each. compressionLevel is zlib's, 0 (none) to 9.
 // The bytes are exactly those libpng writes for the same pixels and level with
 // its default settings (adaptive filters, zlib's filtered strategy, 8 KiB
-// IDAT chunks), so the same pixels always give the same file. False with the
-// reason in `error`.
+// IDAT chunks), so the same pixels always give the same file. The file is
+// made fresh: whatever had its name goes first, and a link there is not
+// followed. False with the reason in `error`.
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* rows,
                   int compressionLevel, std::string& error);
 

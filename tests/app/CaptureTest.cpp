@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdint>
@@ -93,15 +94,23 @@ TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
         << first.err;
     EXPECT_EQ(first.err.find('\r'), std::string::npos);
     // Into a directory where a longer capture was, a frame of it half written,
-    // beside a file of the user's: the earlier frames go, the file stays.
+    // beside a file of the user's: the earlier frames go, the file stays. A
+    // pipe named like the sound blocks nothing, and a link so named leads the
+    // sound nowhere else.
     for (const char* earlier : {"middle-again/frame_00025.png", "middle-again/frame_00030.png.part",
-                                "middle-again/frame_notes.txt"})
+                                "middle-again/frame_notes.txt", "elsewhere.txt"})
         writeFile(earlier, "earlier");
+    ASSERT_EQ(mkfifo("middle-again/sound.wav", 0666), 0);
+    std::filesystem::create_directory("middle-linked");
+    std::filesystem::create_symlink("../elsewhere.txt", "middle-linked/sound.wav");
     const ProcessResult quiet = capture("middle-again", 20000, 22000, true);
     ASSERT_EQ(quiet.exitStatus, 0);
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(fileContent("middle-again/frame_notes.txt"), "earlier");
     std::filesystem::remove("middle-again/frame_notes.txt");
+    ASSERT_EQ(capture("middle-linked", 20000, 22000, true).exitStatus, 0);
+    EXPECT_EQ(fileContent("elsewhere.txt"), "earlier");
+    EXPECT_EQ(filesOf("middle-linked"), filesOf("middle"));
     ASSERT_EQ(capture("tunnel", 50500, 52500).exitStatus, 0);
     const auto middle = filesOf("middle");
     EXPECT_EQ(middle.size(), 22u);  // 21 frames from 20000 to 22000 at 10 a second, and the sound
@@ -189,7 +198,8 @@ TEST_F(CaptureTest, TheSoundLastsAsLongAsTheFramesAndIsMusic) {
 // Ctrl+C, SIGTERM and a closed terminal end a capture as Escape does, with
 // every frame drawn written whole and the sound as long as they are, but with
 // the status of the signal and one line that says where it stopped. Killed
-// outright, it still leaves a WAV whose lengths match what it holds.
+// outright, it still leaves a WAV whose lengths match what it holds, under
+// the temporary name that says it was not finished.
 TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const std::string name = "stopped-" + std::to_string(signal);
@@ -214,12 +224,12 @@ TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
     options.timeoutSeconds = 120;
     options.signal = SIGKILL;
     options.when = [] {  // the lengths are brought up to date while it runs
-        const std::string wav = fileContent("killed/sound.wav");
+        const std::string wav = fileContent("killed/sound.wav.part");
         return wav.size() >= 44 && u32At(wav, 40) > 0;
     };
     const ProcessResult killed = runProcess(TARNIX_EXECUTABLE, captureArguments("killed", 20000, 90000), options);
     EXPECT_EQ(killed.signalled, SIGKILL);
-    const std::string wav = fileContent("killed/sound.wav");
+    const std::string wav = fileContent("killed/sound.wav.part");  // under the name of an unfinished file
     ASSERT_GE(wav.size(), 44u);
     EXPECT_GT(u32At(wav, 40), 0u);
     EXPECT_LE(u32At(wav, 40), wav.size() - 44);

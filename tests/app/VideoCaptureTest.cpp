@@ -12,8 +12,10 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +102,40 @@ std::string firstFrameRgb(const std::string& video) {
     return runTool({"ffmpeg", "-v", "error", "-i", video, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24",
                     "-"})
         .out;
+}
+
+// The process whose command line holds `text` (ffmpeg, by the file it
+// writes), 0 when none runs.
+pid_t processWith(const std::string& text) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos || std::stoi(name) == getpid())
+            continue;
+        std::string line = fileContent(entry.path().string() + "/cmdline");
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line.rfind(encoderProgram, 0) == 0 && line.find(text) != std::string::npos)
+            return static_cast<pid_t>(std::stoi(name));
+    }
+    return 0;
+}
+
+// Whether the process has ended (gone, or a zombie nobody has reaped yet),
+// asked until it has for at most `seconds`.
+bool endsWithin(pid_t process, double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        const std::string stat = fileContent("/proc/" + std::to_string(process) + "/stat");
+        const std::size_t after = stat.rfind(')');
+        if (stat.empty() || (after != std::string::npos && stat.compare(after, 3, ") Z") == 0))
+            return true;
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        usleep(20000);
+    }
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 class VideoCaptureTest : public testing::Test {
@@ -263,6 +299,107 @@ TEST_F(VideoCaptureTest, AMissingOrFailingEncoderIsOneLineAndAStopLeavesAWholeVi
     EXPECT_FALSE(std::filesystem::exists("stopped.mp4.part"));
 }
 
+// An encoder that stops taking frames, or is stopped, ends the capture
+// within seconds with status 1 and its own reason, killed, leaving nothing
+// (the full disk seen for real on a 2 MiB file system, mounted in a
+// namespace of the test's own); a Ctrl+C ends it at once even then; and the
+// encoder dies with the program when it is killed outright.
+TEST_F(VideoCaptureTest, AnEncoderThatStallsEndsTheCaptureWithinSecondsAndDiesWithTheProgram) {
+    mkdir("stalling", 0777);
+    writeFile("stalling/ffmpeg",
+              "#!/bin/sh\n"
+              "case \"$*\" in *-encoders*) echo ' V....D libx264 H.264'; echo ' A..... aac AAC'; exit 0;; esac\n"
+              "echo $$ > \"$PID_FILE\"\n"
+              "echo 'av_interleaved_write_frame(): No space left on device' >&2\n"
+              "exec sleep 600\n");
+    chmod("stalling/ffmpeg", 0755);
+    ProcessOptions stalling;
+    stalling.set = {"PATH=" + std::filesystem::absolute("stalling").string() + ":/usr/bin:/bin",
+                    "PID_FILE=" + std::filesystem::absolute("encoder.pid").string()};
+    auto started = std::chrono::steady_clock::now();
+    ProcessResult result = capture({"--capture", "stalled.mp4"}, stalling);
+    EXPECT_LT(secondsSince(started), 20.0);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err.rfind("tarnix: " + std::filesystem::absolute("stalled.mp4").string() +
+                                   ": ffmpeg: av_interleaved_write_frame(): No space left on device: the capture "
+                                   "failed after ",
+                               0),
+              0u)
+        << result.err;
+    EXPECT_NE(result.err.find("; no video was written\n"), std::string::npos) << result.err;
+    EXPECT_TRUE(endsWithin(std::stoi(fileContent("encoder.pid")), 0)) << "the encoder was killed";
+    EXPECT_FALSE(std::filesystem::exists("stalled.mp4.part"));
+
+    started = std::chrono::steady_clock::now();
+    result = runTool({"unshare", "-r", "-m", "sh", "-c",
+                      "mkdir -p full && mount -t tmpfs -o size=2m tmpfs full && exec \"$0\" \"$@\"",
+                      TARNIX_EXECUTABLE, "--quiet", "--capture", "full/demo.mp4", "--until", "60000"},
+                     300);
+    EXPECT_LT(secondsSince(started), 60.0);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("; no video was written\n"), std::string::npos) << result.err;
+
+    // Stopped (as by kill -STOP) once it has written some, then a Ctrl+C.
+    ProcessOptions interrupted;
+    pid_t encoder = 0;
+    std::chrono::steady_clock::time_point stopped;
+    interrupted.when = [&] {
+        if (!std::filesystem::exists("stopped.mp4.part") || std::filesystem::file_size("stopped.mp4.part") < 200000)
+            return false;
+        encoder = processWith("stopped.mp4.part");
+        if (encoder == 0)
+            return false;
+        kill(encoder, SIGSTOP);
+        stopped = std::chrono::steady_clock::now();
+        return true;
+    };
+    interrupted.signal = SIGINT;
+    result = capture({"--capture", "stopped.mp4", "--until", "60000"}, interrupted);
+    EXPECT_LT(secondsSince(stopped), 4.0) << "ended at once";
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("ffmpeg is stopped and takes nothing: the capture failed after "), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(endsWithin(encoder, 0));
+    EXPECT_EQ(filesIn("."), (std::vector<std::string>{"encoder.pid", "full", "stalling"}));
+
+    ProcessOptions killed;
+    killed.when = [&] {
+        encoder = processWith("killed.mp4.part");
+        return encoder != 0 && std::filesystem::file_size("killed.mp4.part") > 200000;
+    };
+    killed.signal = SIGKILL;
+    result = capture({"--capture", "killed.mp4", "--until", "60000"}, killed);
+    EXPECT_EQ(result.signalled, SIGKILL);
+    EXPECT_TRUE(endsWithin(encoder, 1.0)) << "the encoder ends with the program";
+    EXPECT_FALSE(std::filesystem::exists("killed.mp4")) << "nobody finished the video";
+}
+
+// A video is kept whatever the parent did with its children's ends (here
+// SIGCHLD ignored, as some service managers start programs); a target that
+// cannot take the video is refused before anything is drawn; and a video
+// finished by ffmpeg but not movable into place stays under its temporary
+// name, which the failure names.
+TEST_F(VideoCaptureTest, AFinishedVideoIsKeptAndATargetThatCannotTakeOneIsRefusedFirst) {
+    ProcessResult result = runTool({"sh", "-c", "trap '' CHLD; exec \"$0\" \"$@\"", TARNIX_EXECUTABLE, "--capture",
+                                    "kept.mp4", "--fps", "10", "--until", "2000"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find("tarnix: captured 21 of 21 frames"), std::string::npos) << result.err;
+    EXPECT_EQ(number(probe("kept.mp4", "v:0"), "nb_read_frames"), 21);
+
+    mkdir("folder.mp4", 0777);
+    result = capture({"--capture", "folder.mp4"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "tarnix: " + std::filesystem::absolute("folder.mp4").string() +
+                              ": is a folder; a capture to a video needs the name of a file\n");
+    result = capture({"--capture", "nowhere/demo.mp4"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "tarnix: " + std::filesystem::absolute("nowhere/demo.mp4.part").string() +
+                              ": cannot be written: No such file or directory\n");
+    EXPECT_EQ(filesIn("."), (std::vector<std::string>{"folder.mp4", "kept.mp4"}));
+    EXPECT_TRUE(filesIn("folder.mp4").empty());
+}
+
 // A test card through the encoder as the capture runs it, read back as RGB
 // and as NV12 converted on the renderer: pure red, green and blue and five
 // greys come back from the decoder within 3 of 255, the top half in order
@@ -322,4 +459,32 @@ TEST(VideoEncoderTest, ATestCardKeepsItsColoursThroughTheVideo) {
                         << name << ": row " << fromTop << ", stripe " << x / 40 << ", channel " << c;
                 }
     }
+}
+
+// A video ffmpeg finished whole but that cannot be moved into place (a
+// folder took its name meanwhile) is kept under its temporary name, which
+// the failure names.
+TEST(VideoEncoderTest, AFinishedVideoThatCannotBeMovedIntoPlaceIsKept) {
+    WorkingDirectory directory;
+    VideoSettings settings;
+    settings.path = "blocked.mp4";
+    settings.width = 64;
+    settings.height = 48;
+    settings.framesPerSecond = 10;
+    VideoEncoder video;
+    ASSERT_TRUE(video.start(settings)) << video.failure();
+    const std::vector<std::int16_t> silence(44100 / 10 * 2, 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        unsigned char* pixels = video.frameBuffer();
+        ASSERT_NE(pixels, nullptr);
+        std::fill_n(pixels, frameBytes(FrameLayout::rgb, 64, 48), static_cast<unsigned char>(frame * 100));
+        ASSERT_TRUE(video.addFrame());
+        ASSERT_TRUE(video.addSound(silence.data(), silence.size()));
+    }
+    mkdir("blocked.mp4", 0777);
+    EXPECT_FALSE(video.finish());
+    EXPECT_EQ(video.failure(), "blocked.mp4.part: cannot be renamed to blocked.mp4: Is a directory");
+    EXPECT_EQ(video.leftover(), "blocked.mp4.part");
+    EXPECT_EQ(video.framesAdded(), 3u);
+    EXPECT_EQ(number(probe("blocked.mp4.part", "v:0"), "nb_read_frames"), 3);
 }

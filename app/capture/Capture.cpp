@@ -83,6 +83,12 @@ bool stopAskedWhileWaiting() {
     return tarnix::input.getKeyboard().getLastKey() == escapeKey || !requestedStop().why.empty();
 }
 
+// Whether the environment variable is set to "1".
+bool environmentSaysYes(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && std::strcmp(value, "1") == 0;
+}
+
 // The frames' size in pixels, and the switch that asked for it.
 struct FrameSize {
     int width, height;
@@ -296,10 +302,13 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
     // Y'CbCr on a graphics processor, where it costs next to nothing and
     // halves what is read back and piped; a software renderer takes longer
     // over it than ffmpeg does (1.2 ms against 0.8 a frame at 640 x 480 with
-    // llvmpipe on 2 cores), so there ffmpeg converts.
+    // llvmpipe on 2 cores), so there ffmpeg converts, unless the environment
+    // asks for the renderer's conversion (TARNIX_CONVERT_ON_RENDERER=1: how
+    // the tests run that path on a software renderer).
     tarnix::YCbCrFrameReader converter;
     std::string unconverted;
-    if (settings.preset != VideoPreset::master && !tarnix::drawsOnTheProcessor() &&
+    const bool rendererConverts = !tarnix::drawsOnTheProcessor() || environmentSaysYes("TARNIX_CONVERT_ON_RENDERER");
+    if (settings.preset != VideoPreset::master && rendererConverts &&
         converter.create(size.width, size.height, unconverted))
         settings.layout = FrameLayout::nv12;
     VideoEncoder video;

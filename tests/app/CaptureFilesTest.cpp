@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -88,4 +89,36 @@ TEST(CaptureFiles, ASoundPastFourGibibytesIsRf64AndClosingKeepsWhatItSays) {
     EXPECT_EQ(rf64.substr(72, 4), "data");
     EXPECT_EQ(littleEndianAt(rf64, 76, 4), 0xFFFFFFFFu);
     EXPECT_EQ(littleEndianAt(rf64, 80, 2), 1u);
+}
+
+// Past 4 GiB of samples an RF64 file says its lengths in 64 bits: the data
+// size, the RIFF size and the sample frames past what 32 bits hold, and the
+// samples written after the boundary where they belong. Four gibibytes and a
+// little more are written for real (most of them zeros).
+TEST(CaptureFiles, AnRf64SoundAcrossFourGibibytesSaysItsLengthInFull) {
+    WorkingDirectory directory;
+    SoundFile sound;
+    const std::uint64_t boundary = 1ull << 32;  // bytes of samples
+    ASSERT_TRUE(sound.open("long.wav", 44100, 2, boundary / 4 + 4));
+    ASSERT_TRUE(sound.isRf64());
+    const std::vector<std::int16_t> silence(16 << 20, 0);  // 32 MiB
+    for (std::uint64_t written = 0; written < boundary; written += silence.size() * 2)
+        ASSERT_TRUE(sound.append(silence.data(), silence.size()));
+    const std::vector<std::int16_t> last = {1, -1, 2, -2, 3, -3, 4, -4};
+    ASSERT_TRUE(sound.append(last.data(), last.size()));
+    ASSERT_TRUE(sound.close());
+    const std::uint64_t data = boundary + 16;
+    EXPECT_EQ(std::filesystem::file_size("long.wav"), 80 + data);
+    std::ifstream file("long.wav", std::ios::binary);
+    std::string header(80, '\0');
+    file.read(&header[0], 80);
+    EXPECT_EQ(littleEndianAt(header, 20, 8), 72 + data);  // the RIFF size
+    EXPECT_EQ(littleEndianAt(header, 28, 8), data);
+    EXPECT_EQ(littleEndianAt(header, 36, 8), data / 4);  // sample frames
+    std::string tail(16, '\0');
+    file.seekg(static_cast<std::streamoff>(80 + boundary));
+    file.read(&tail[0], 16);
+    for (std::size_t i = 0; i < last.size(); ++i)
+        EXPECT_EQ(static_cast<std::int16_t>(littleEndianAt(tail, 2 * i, 2)), last[i]) << i;
+    std::filesystem::remove("long.wav");
 }

@@ -1,6 +1,7 @@
 // Offline captures of the demo by the program itself, on the display.
 
 #include "engine/media/Image.h"
+#include "support/Figures.h"
 #include "support/Process.h"
 #include "support/TemporaryDirectory.h"
 
@@ -9,6 +10,8 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -193,6 +196,69 @@ TEST_F(CaptureTest, TheSoundLastsAsLongAsTheFramesAndIsMusic) {
         energy += double(sample) * sample;
     }
     EXPECT_GT(std::sqrt(energy / samples), 500.0);
+
+    // At rates that do not divide 44,100 the frames' sound still adds up to
+    // floor(frames × 44100 / rate) sample frames, and is the same music, no
+    // sample lost or doubled where one frame's sound meets the next's.
+    const struct {
+        unsigned fps;
+        std::uint32_t frames;  // from 3000 to 4000 ms
+    } rates[] = {{13, 14}, {24, 25}};
+    for (const auto& rate : rates) {
+        const std::string name = "rate" + std::to_string(rate.fps);
+        ProcessOptions options;
+        options.timeoutSeconds = 120;
+        ASSERT_EQ(runProcess(TARNIX_EXECUTABLE, {"--capture", name, "--fps", std::to_string(rate.fps), "--start", "3000",
+                                                 "--until", "4000", "--quiet"},
+                             options)
+                      .exitStatus,
+                  0);
+        const std::string odd = fileContent(name + "/sound.wav");
+        const std::uint64_t soundFrames = std::uint64_t(rate.frames) * 44100 / rate.fps;
+        EXPECT_EQ(u32At(odd, 40), soundFrames * 4) << rate.fps << " frames a second";
+        ASSERT_EQ(odd.size(), 44 + soundFrames * 4);
+        EXPECT_TRUE(odd.compare(44, soundFrames * 4, wav, 44, soundFrames * 4) == 0) << rate.fps << " frames a second";
+    }
+}
+
+// A long capture's memory stays flat: frames and sound are handed on as they
+// are made (here 721 frames of PNGs, then of video, the resident size seen
+// from outside once the capture is under way). Off a terminal its progress
+// is a line every five seconds, and a summary.
+TEST_F(CaptureTest, ALongCaptureKeepsItsMemoryFlatAndReportsEveryFiveSeconds) {
+    const auto residentMegabytes = [](int process) {
+        const std::string status = fileContent("/proc/" + std::to_string(process) + "/status");
+        const std::size_t at = status.find("VmRSS:");
+        return at == std::string::npos ? -1.0 : std::atof(status.c_str() + at + 6) / 1024;
+    };
+    for (const char* target : {"long", "long.mp4"}) {
+        std::vector<double> resident;  // MB, every 20 ms once under way
+        ProcessOptions options;
+        options.timeoutSeconds = 240;
+        const std::string started = std::string(target) == "long" ? "long/frame_00060.png" : "long.mp4.part";
+        options.watch = [&](int process) {
+            std::error_code missing;
+            const auto size = std::filesystem::file_size(started, missing);
+            if (!missing && size > 0)
+                resident.push_back(residentMegabytes(process));
+        };
+        const auto begun = std::chrono::steady_clock::now();
+        const ProcessResult result =
+            runProcess(TARNIX_EXECUTABLE, {"--capture", target, "--fps", "60", "--until", "12000"}, options);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        ASSERT_GE(resident.size(), 20u) << target;
+        const double early = *std::max_element(resident.begin(), resident.begin() + resident.size() / 4);
+        const double late = *std::max_element(resident.begin() + resident.size() / 2, resident.end());
+        EXPECT_LE(late, early + 3) << target << ": " << early << " MB early, " << late << " MB late";
+        reportFigure(std::string(target) + "_resident_growth", late - early, "MB");
+
+        const long progressLines = std::count(result.err.begin(), result.err.end(), '\n') - 1;
+        EXPECT_NE(result.err.find("tarnix: captured 721 of 721 frames"), std::string::npos) << result.err;
+        EXPECT_LE(progressLines, static_cast<long>(seconds / 5)) << seconds << " s: " << result.err;
+        EXPECT_GE(progressLines, static_cast<long>(seconds / 5) - 1) << seconds << " s: " << result.err;
+        reportFigure(std::string(target) + "_seconds", seconds, "s");
+    }
 }
 
 // Ctrl+C, SIGTERM and a closed terminal end a capture as Escape does, with
@@ -220,15 +286,31 @@ TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
         expectWholeCapture(name, kept, 10);
     }
 
+    // The lengths are brought up to date twice a second while the capture
+    // runs: the data length seen to grow twice within 1.5 s of its first
+    // value, and the program killed then (or 4 s on, if it does not).
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::uint32_t> lengths;  // each data length the header said, in turn
+    Clock::time_point firstSeen, lastSeen;
     ProcessOptions options;
     options.timeoutSeconds = 120;
     options.signal = SIGKILL;
-    options.when = [] {  // the lengths are brought up to date while it runs
+    options.when = [&] {
         const std::string wav = fileContent("killed/sound.wav.part");
-        return wav.size() >= 44 && u32At(wav, 40) > 0;
+        const std::uint32_t length = wav.size() >= 44 ? u32At(wav, 40) : 0;
+        if (length > 0 && (lengths.empty() || length != lengths.back())) {
+            lastSeen = Clock::now();
+            if (lengths.empty())
+                firstSeen = lastSeen;
+            lengths.push_back(length);
+        }
+        return lengths.size() >= 3 || (!lengths.empty() && Clock::now() - firstSeen > std::chrono::seconds(4));
     };
     const ProcessResult killed = runProcess(TARNIX_EXECUTABLE, captureArguments("killed", 20000, 90000), options);
     EXPECT_EQ(killed.signalled, SIGKILL);
+    ASSERT_GE(lengths.size(), 3u) << "the data length was brought up to date " << lengths.size() << " times in 4 s";
+    EXPECT_LE(std::chrono::duration<double>(lastSeen - firstSeen).count(), 1.5) << "two updates took longer";
+    EXPECT_TRUE(std::is_sorted(lengths.begin(), lengths.end()));
     const std::string wav = fileContent("killed/sound.wav.part");  // under the name of an unfinished file
     ASSERT_GE(wav.size(), 44u);
     EXPECT_GT(u32At(wav, 40), 0u);

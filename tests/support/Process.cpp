@@ -66,11 +66,19 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     ProcessResult result;
     int status = 0;
     pid_t ended = 0;
-    if (child > 0 && options.when && options.signal != 0) {
-        while ((ended = waitpid(child, &status, WNOHANG)) == 0 && !options.when())
+    bool signalSent = !options.when || options.signal == 0;
+    if (child > 0 && (!signalSent || options.watch)) {
+        while ((ended = waitpid(child, &status, WNOHANG)) == 0) {
+            if (options.watch)
+                options.watch(child);
+            if (!signalSent && options.when()) {
+                kill(child, options.signal);
+                signalSent = true;
+                if (!options.watch)
+                    break;
+            }
             usleep(20000);
-        if (ended == 0)
-            kill(child, options.signal);
+        }
     }
     if (child > 0 && (ended == child || waitpid(child, &status, 0) == child)) {
         if (WIFEXITED(status))

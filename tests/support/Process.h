@@ -23,6 +23,9 @@ struct ProcessOptions {
     // while it runs), for tests of how it stops.
     std::function<bool()> when;
     int signal = 0;
+    // Called with the process's id every 20 ms while it runs, to look at it
+    // from outside (its memory, its files).
+    std::function<void(int process)> watch;
 };
 
 // Runs a program to its end with the given arguments.

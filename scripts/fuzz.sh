@@ -35,11 +35,16 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # instead of 256 leaves room under the 512 MB for inputs that decode to a few
 # megabytes each, as pictures do.
 export ASAN_OPTIONS="quarantine_size_mb=64"
-# One target's run; its summary goes to <target>.summary, its status to <target>.status.
+# One target's run; its summary goes to <target>.summary, its status to
+# <target>.status. Both say "failed" from the start and are rewritten once the
+# run is read: a run that dies on the way (before libFuzzer's first line, or
+# in a step here that fails under set -e) is a failure, never silence.
 fuzz_target() {
     local target=$1
     local corpus="$fuzz_build/corpus/$target" crashes="$fuzz_build/crashes/$target"
     local log="$fuzz_build/$target.log" summary="$fuzz_build/$target.summary"
+    printf '== %s: ended before its summary was written; log in %s\n' "$target" "$log" >"$summary"
+    echo 1 >"$fuzz_build/$target.status"
     mkdir -p "$corpus" "$crashes"
     cp -n "$repo/fuzz/corpus/$target"/* "$corpus"/
     local length=()
@@ -51,17 +56,20 @@ fuzz_target() {
     "$fuzz_build/fuzz/fuzz_$target" "$corpus" "${length[@]}" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=1 \
         -rss_limit_mb=512 -malloc_limit_mb=128 -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$crashes/" >"$log" 2>&1 || status=$?
+    # A target that died at once printed no coverage: its failure, not this script's.
     local runs coverage
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)
+    coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 || true)
     {
         printf '== %s: %s s\n' "$target" "$seconds"
         printf '   %s executions, %s, %s inputs in the corpus\n' "${runs:-?}" "${coverage:-no coverage}" "$(ls "$corpus" | wc -l)"
         if [ "$status" -ne 0 ]; then
-            grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|tarnix fuzz:|ALARM|out-of-memory|malloc\(' "$log" | head -5 | sed 's/^/   /'
-            echo "   input kept in $crashes, log in $log"
+            { grep -E '^==[0-9]+==ERROR|^SUMMARY|runtime error|tarnix fuzz:|ALARM|out-of-memory|malloc\(|deadly signal' "$log" || true; } |
+                head -5 | sed 's/^/   /'
+            echo "   status $status; input kept in $crashes, log in $log"
         fi
-    } >"$summary"
+    } >"$summary.new"
+    mv "$summary.new" "$summary"
     echo "$status" >"$fuzz_build/$target.status"
 }
 
@@ -72,12 +80,14 @@ failed=()
 for ((first = 0; first < ${#targets[@]}; first += jobs)); do
     batch=("${targets[@]:first:jobs}")
     for target in "${batch[@]}"; do
+        # An earlier run's word must not stand for this one's.
+        rm -f "$fuzz_build/$target".{log,summary,summary.new,status}
         fuzz_target "$target" &
     done
     wait
     for target in "${batch[@]}"; do
-        cat "$fuzz_build/$target.summary"
-        [ "$(cat "$fuzz_build/$target.status")" -eq 0 ] || failed+=("$target")
+        cat "$fuzz_build/$target.summary" 2>/dev/null || echo "== $target: no summary"
+        [ "$(cat "$fuzz_build/$target.status" 2>/dev/null)" = 0 ] || failed+=("$target")
     done
 done
 

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -97,12 +100,36 @@ TEST_F(ProgramTest, ADashArgumentAfterCreateDataPackIsASwitchAgain) {
     EXPECT_EQ(result.out.substr(result.out.size() - 32), "Tarnix Engine v3 - test release\n");
 }
 
+// A file the packer may only read is packed, and left as it was. Root may
+// write whatever the mode says (CAP_DAC_OVERRIDE), so as root the packer runs
+// without that capability: the mode then binds it as it binds a user.
 TEST_F(ProgramTest, AReadOnlyDataFileIsPackedWithItsBytes) {
     writeFile("data/locked.txt", "read-only content");
-    std::filesystem::permissions("data/locked.txt", std::filesystem::perms::owner_read);
-    const ProcessResult result = runHeadless({"--createDataPack"});
+    std::filesystem::permissions("data/locked.txt", std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
+    struct stat before = {};
+    ASSERT_EQ(stat("data/locked.txt", &before), 0);
+    std::string program = TARNIX_EXECUTABLE;
+    std::vector<std::string> arguments = {"--createDataPack"};
+    if (geteuid() == 0) {
+        const std::string dropOverride = "--bounding-set=-dac_override";
+        ASSERT_NE(runProcess("/usr/bin/setpriv", {dropOverride, "/bin/sh", "-c", ": >>data/locked.txt"}).exitStatus, 0)
+            << "setpriv (util-linux) left root able to open the file for writing";
+        arguments = {dropOverride, program, "--createDataPack"};
+        program = "/usr/bin/setpriv";
+    }
+    ProcessOptions options;
+    options.unset = {"DISPLAY", "WAYLAND_DISPLAY"};
+    options.set = {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy"};
+    const ProcessResult result = runProcess(program, arguments, options);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(fileContent("data/datafile.dat"), packBytes({{"locked.txt", "read-only content"}}));
+    struct stat after = {};
+    ASSERT_EQ(stat("data/locked.txt", &after), 0);
+    EXPECT_EQ(fileContent("data/locked.txt"), "read-only content");
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
 
 TEST_F(ProgramTest, AFailedWriteKeepsThePreviousPackAndFails) {

@@ -16,6 +16,7 @@
 #include "engine/core/Window.h"
 #include "engine/media/Image.h"
 #include "support/FakeClock.h"
+#include "support/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -239,8 +241,10 @@ TEST_F(DemoFramesTest, SkippingFramesChangesWhatDrawingThemWould) {
 }
 
 TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {
+    const std::string folder = testsupport::makeTemporaryDirectory();
+    ASSERT_FALSE(folder.empty());
     for (unsigned t : {20000u, 30000u, 51000u}) {
-        const std::string directory = std::string(testing::TempDir()) + "/capture-" + std::to_string(t);
+        const std::string directory = folder + "/capture-" + std::to_string(t);
         const std::string command = std::string(TARNIX_EXECUTABLE) + " --capture " + directory + " --start " +
                                     std::to_string(t) + " --until " + std::to_string(t) + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -257,6 +261,7 @@ TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {
         EXPECT_EQ(differing, 0) << "at " << t;
         delete captured;
     }
+    std::filesystem::remove_all(folder);
 }
 
 namespace {
@@ -285,7 +290,14 @@ namespace {
 // Closing the window ends a capture as Escape does, the frames drawn whole
 // and the sound as long, but with status 1 and a line that says so.
 TEST_F(DemoFramesTest, ClosingTheWindowEndsACaptureWholeWithStatusOne) {
-    const std::string directory = std::string(testing::TempDir()) + "/closed";
+    // The death test's child runs this body again from its start: it finds
+    // the folder its parent made in the environment it was given.
+    const char* const folderVariable = "TARNIX_TEST_CLOSED_CAPTURE_FOLDER";
+    const std::string folder =
+        std::getenv(folderVariable) ? std::getenv(folderVariable) : testsupport::makeTemporaryDirectory();
+    ASSERT_FALSE(folder.empty());
+    setenv(folderVariable, folder.c_str(), 1);
+    const std::string directory = folder + "/closed";
     EXPECT_EXIT(captureUntilTheWindowCloses(directory), testing::ExitedWithCode(1),
                 "tarnix: the window was closed: the capture stopped after 1 of 51 frames, demo time 20.000 to 20.000 s");
     std::unique_ptr<tarnix::ImageData> frame(tarnix::image.loadPNG((directory + "/frame_00000.png").c_str()));
@@ -293,6 +305,8 @@ TEST_F(DemoFramesTest, ClosingTheWindowEndsACaptureWholeWithStatusOne) {
     EXPECT_FALSE(std::ifstream(directory + "/frame_00001.png").good());
     std::ifstream wav(directory + "/sound.wav", std::ios::binary | std::ios::ate);
     EXPECT_EQ(static_cast<long>(wav.tellg()), 44 + 4410 * 4);
+    unsetenv(folderVariable);
+    std::filesystem::remove_all(folder);
 }
 
 int main(int argc, char** argv) {

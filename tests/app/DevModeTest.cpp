@@ -22,8 +22,9 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -112,11 +113,21 @@ std::size_t playedBytes() {
 }
 
 // Waits (5 s at most) until `seconds` more of the music has been played
-// after byte `from`, however fast the audio thread writes it.
-void waitForPlayed(const Track& track, std::size_t from, double seconds) {
+// after byte `from`, however fast the audio thread writes it; false if it
+// was not.
+bool waitForPlayed(const Track& track, std::size_t from, double seconds) {
     const auto wanted = from + static_cast<std::size_t>(seconds * track.rate) * track.channels * 2;
     for (int waited = 0; waited < 5000 && playedBytes() < wanted; waited += 10)
         SDL_Delay(10);
+    return playedBytes() >= wanted;
+}
+
+// Waits until SDL's tick count, which the development mode's clock reads,
+// has moved on by `ms`.
+void letTicksPass(unsigned ms) {
+    const unsigned from = SDL_GetTicks();
+    while (SDL_GetTicks() - from < ms)
+        SDL_Delay(1);
 }
 
 class DevEnvironment : public testing::Environment {
@@ -162,7 +173,7 @@ TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
     ASSERT_TRUE(dev->isPaused());
     const unsigned held = dev->getTime();
     const std::vector<unsigned char> first = framePixels();
-    usleep(50000);
+    letTicksPass(50);
     EXPECT_EQ(framePixels(), first);  // the wobble, the jitter and the head wait too
     EXPECT_EQ(dev->getTime(), held);
     EXPECT_NE(dev->caption().find(" - paused - "), std::string::npos) << dev->caption();
@@ -187,12 +198,16 @@ TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
     EXPECT_EQ(std::string(tarnix::window.getTitle()).rfind("Kelbo vs. Vistral - 1.016 s - opening B - paused - ", 0), 0u)
         << tarnix::window.getTitle();
 
+    // Running again from where it stood: past it, by no more than the real
+    // time since Space was taken.
     press(SDLK_SPACE);
+    const unsigned resumed = SDL_GetTicks();
     framePixels();
     EXPECT_FALSE(dev->isPaused());
-    usleep(100000);
-    framePixels();
-    EXPECT_GT(dev->getTime(), 1016u);  // running again from where it stood
+    for (int frames = 0; frames < 500 && dev->getTime() <= 1016u; ++frames)
+        framePixels();
+    EXPECT_GT(dev->getTime(), 1016u);
+    EXPECT_LE(dev->getTime() - 1016u, SDL_GetTicks() - resumed);
     press(SDLK_ESCAPE);
     EXPECT_FALSE(dev->frame());
 }
@@ -264,15 +279,18 @@ TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
         dev->togglePause();
     const std::size_t beforeSeek = playedBytes();
     dev->seek(40000);
-    waitForPlayed(track, beforeSeek, 0.5);
+    ASSERT_TRUE(waitForPlayed(track, beforeSeek, 0.5));
     EXPECT_TRUE(playsFrom(track, 40000, beforeSeek));
     EXPECT_FALSE(playsFrom(track, 41000, beforeSeek));  // the search tells times apart
+    // Paused until what was mixed before the pause (a 4096-frame buffer,
+    // 93 ms) has been played out: what follows the resume is then all new.
+    const std::size_t atPause = playedBytes();
     dev->togglePause();
-    SDL_Delay(200);
+    ASSERT_TRUE(waitForPlayed(track, atPause, 0.2));
     const unsigned held = dev->getTime();
     const std::size_t beforeResume = playedBytes();
     dev->togglePause();
-    waitForPlayed(track, beforeResume, 0.5);
+    ASSERT_TRUE(waitForPlayed(track, beforeResume, 0.5));
     EXPECT_TRUE(playsFrom(track, held, beforeResume)) << "resumed at " << held;
 }
 
@@ -341,8 +359,62 @@ TEST(DevMode, AModelItsMeshTheMusicAndARenamedFileAreLoadedAgain) {
     EXPECT_EQ(scrollerTextShown(), "RENAMED TEXT");
 }
 
+namespace {
+
+// Set in the processes main() starts for one case each.
+const char* const oneCaseVariable = "TARNIX_DEV_MODE_ONE_CASE";
+
+// The cases the command line selects, "DevMode.Name", as the program itself
+// lists them.
+std::vector<std::string> selectedCases(const std::vector<std::string>& given) {
+    std::vector<std::string> arguments = given;
+    arguments.push_back("--gtest_list_tests");
+    ProcessOptions options;
+    options.set = {std::string(oneCaseVariable) + "=1"};
+    const ProcessResult listing = runProcess("/proc/self/exe", arguments, options);
+    std::vector<std::string> cases;
+    std::string suite;
+    std::size_t start = 0;
+    for (std::size_t end; (end = listing.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = listing.out.substr(start, end - start);
+        if (line.rfind("  ", 0) == 0)
+            cases.push_back(suite + line.substr(2, line.find(' ', 2) - 2));
+        else if (!line.empty() && line.back() == '.')
+            suite = line;
+    }
+    return cases;
+}
+
+}  // namespace
+
+// Each case runs in a process of its own, with a data folder of its own: a
+// case rewrites the demo's files, and the engine keeps what it loaded from
+// them, which no other case may see whatever their order. Asked for several
+// cases (ctest asks for one at a time), the program runs itself once per case
+// and fails if any of them does.
 int main(int argc, char** argv) {
+    const std::vector<std::string> given(argv + 1, argv + argc);
     testing::InitGoogleTest(&argc, argv);
+    if (!std::getenv(oneCaseVariable) && !testing::FLAGS_gtest_list_tests) {
+        const std::vector<std::string> cases = selectedCases(given);
+        if (cases.size() > 1) {
+            int failed = 0;
+            for (const std::string& name : cases) {
+                std::vector<std::string> arguments = given;
+                arguments.push_back("--gtest_filter=" + name);
+                ProcessOptions options;
+                options.set = {std::string(oneCaseVariable) + "=1"};
+                options.timeoutSeconds = 900;
+                const ProcessResult run = runProcess("/proc/self/exe", arguments, options);
+                std::fputs(run.out.c_str(), stdout);
+                std::fputs(run.err.c_str(), stderr);
+                std::fflush(stdout);
+                failed += run.exitStatus != 0;
+            }
+            std::printf("%zu cases, each in a process of its own: %d failed\n", cases.size(), failed);
+            return failed == 0 ? 0 : 1;
+        }
+    }
     testing::AddGlobalTestEnvironment(new DevEnvironment);
     return RUN_ALL_TESTS();
 }

@@ -43,6 +43,25 @@ window_geometry() {
                              /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
 }
 
+# wait_for_keys WINDOW PID: waits up to 15 s until the window is shown and
+# someone listens for key presses on it (a key sent to it before then is
+# lost); fails (with the reason on standard output) if PID ends first or that
+# does not happen.
+wait_for_keys() {
+    local state
+    for _ in $(seq 150); do
+        state=$(xwininfo -id "$1" -stats -events 2>/dev/null)
+        if grep -q 'Map State: IsViewable' <<<"$state" &&
+            sed -n '/Someone wants these events:/,/Do not propagate/p' <<<"$state" | grep -qw KeyPress; then
+            return 0
+        fi
+        kill -0 "$2" 2>/dev/null || { echo "program ended before its window took keys"; return 1; }
+        sleep 0.1
+    done
+    echo "the window was not shown taking keys within 15 s"
+    return 1
+}
+
 # wait_for_end PID: waits up to 10 s for PID, a child of this shell, to end,
 # and leaves its exit status in ended_status; fails if it still runs.
 wait_for_end() {

@@ -23,6 +23,6 @@ if [ "$width" != 640 ] || [ "$height" != 480 ]; then
     exit 1
 fi
 
-sleep 0.5
+wait_for_keys "$window" "$pid" || exit 1
 end_with_escape "$pid" "$window" || exit 1
 echo "window 640x480 'Kelbo vs. Vistral', ended on Escape with status 0"

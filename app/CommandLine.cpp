@@ -38,7 +38,9 @@ const SwitchHelp demoSwitchHelp[] = {
      "how a video capture is made: youtube (2880 × 2160, 60 frames a second, 60 Mb/s), party (1920 × 1080 "
      "pillarboxed, 30 frames a second, H.264 High at level 4.1, 8 Mb/s) or master (lossless FFV1 and FLAC in .mkv "
      "at the capture's own size)"},
-    {"--fps N", "the capture's frame rate (default 60); also the rate --start assumes"},
+    {"--fps N",
+     "the capture's frame rate (default 60); its motions are the demo's at 60 frames a second, so a frame at a demo "
+     "time is the same at any rate"},
     {"--until MS", "the capture's last demo time (default 60000, at most 36000000)"},
     {"--scale N",
      "the capture's frames N times the width and height (1 to 4), drawn off-screen with everything sized in pixels "

@@ -103,7 +103,7 @@ int SDL_main(int argc, char** argv) {
         return EXIT_FAILURE;
     std::atexit(exitProgram);
     const bool developing = options.dev && !capturing;
-    DevMode dev(options.framesPerSecond);
+    DevMode dev;
     if (developing)
         dev.prepare();
     if (!setUpDemo()) {
@@ -123,7 +123,7 @@ int SDL_main(int argc, char** argv) {
         return 0;
     }
     if (options.startMs > 0)
-        startAt(options.startMs, options.framesPerSecond);
+        startAt(options.startMs);
     runMainLoop();
     shutDownDemo();
     return 0;

@@ -172,11 +172,15 @@ Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long 
     // would cost a quarter of what drawing it does on a software renderer, and
     // the encoding needs the processor time (the progress is on stderr).
     tarnix::setPresentInterval(500);
+    // The per-frame motions follow the motion grid, not this capture's rate:
+    // a frame at a demo time is the same picture at any rate.
+    MotionGrid grid;
     Drawn drawn;
     while (drawn.count < total) {
         const auto t = static_cast<unsigned>(frameTime(options.startMs, fps, drawn.count));
         clock.now = t;
         tarnix::timer.setTime(t);
+        grid.prepare(t);
         draw();
         if (!afterFrame(drawn.count++)) {
             drawn.stop = requestedStop();  // a stop may have ended a wait for the writers
@@ -242,7 +246,6 @@ int captureFrames(const DemoOptions& options, VirtualClock& clock) {
                      soundFile.failure().c_str());
         return EXIT_FAILURE;
     }
-    skipFramesBefore(options.startMs, fps);
     tarnix::OffscreenTarget target;
     const FrameSize size = frameSize(options);
     if (!prepareFrames(size, target))
@@ -292,7 +295,6 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
     const unsigned fps = options.framesPerSecond;
     const unsigned long total = frameCount(options.startMs, options.untilMs, fps);
     CaptureSound sound(options.startMs, fps);
-    skipFramesBefore(options.startMs, fps);
     tarnix::OffscreenTarget target;
     const FrameSize size = frameSize(options);
     if (!prepareFrames(size, target))

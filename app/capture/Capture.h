@@ -22,6 +22,8 @@ public:
 // first) or a stop signal (catchStopSignals first) ends it too, and so does a
 // failed write. Whatever ends it, the frames drawn up to the end (up to a
 // failed write) are written whole and the sound is closed to their length.
+// The per-frame motions follow the motion grid (app/demo/Timeline.h), so a
+// frame at a demo time is the same at every rate.
 // Returns the program's exit status: 0 when it ran to its end or Escape ended
 // it, 128 + N for stop signal N, 1 for a closed window, a failed write or a
 // directory that cannot be written; a line on standard error says which.

@@ -1,5 +1,6 @@
 #include "app/demo/Demo.h"
 
+#include "app/demo/DemoRandom.h"
 #include "app/demo/DemoState.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Timeline.h"
@@ -111,7 +112,7 @@ bool findDemoData() {
 }
 
 void shapeCloud(tarnix::ParticleEngine& cloud) {
-    auto draw = [] { return static_cast<float>((std::rand() % 100) / 100.0 * 5.0); };
+    auto draw = [] { return static_cast<float>((demoRandom() % 100) / 100.0 * 5.0); };
     for (unsigned j = 0; j < cloud.getParticleSize(); ++j) {
         const double r = draw();
         const double a = draw();
@@ -177,8 +178,8 @@ void runMainLoop() {
     }
 }
 
-void startAt(unsigned ms, unsigned fps) {
-    skipFramesBefore(ms, fps);
+void startAt(unsigned ms) {
+    skipStepsBefore(ms);
     tarnix::sound.stop();
     tarnix::sound.playMusicFrom(0, ms);
     tarnix::timer.setTime(ms);

@@ -33,8 +33,8 @@ const std::string& scrollerTextShown();
 bool reloadDemoMesh(const char* name);
 
 // Continues the demo from demo time `ms` as if every frame before it had been
-// drawn at `fps` frames a second, the music from the same point.
-void startAt(unsigned ms, unsigned fps);
+// drawn at 60 frames a second (the motion grid), the music from the same point.
+void startAt(unsigned ms);
 
 // Where the demo's data is: "data/" in the working directory, else the
 // "data/" beside the program, which then becomes the working directory.

@@ -13,17 +13,24 @@ auto liveCarried() {
 }  // namespace
 
 bool FrameState::operator==(const FrameState& other) const {
-    return carried() == other.carried() && random == other.random;
+    return carried() == other.carried() && random == other.random && cloudOrder == other.cloudOrder;
 }
+
+void takeOverRandomSequence() { seedDemoRandom(1); }
 
 FrameState saveFrameState() {
     FrameState state;
     state.carried() = liveCarried();
-    copyRandomSequence(state.random);
+    state.random = demoRandomSequence();
+    if (sphereParticles && sphereParticles->getRanks())
+        state.cloudOrder.assign(sphereParticles->getRanks(),
+                                sphereParticles->getRanks() + sphereParticles->getParticleSize());
     return state;
 }
 
 void restoreFrameState(const FrameState& state) {
     liveCarried() = state.carried();
-    setRandomSequence(state.random);
+    demoRandomSequence() = state.random;
+    if (sphereParticles && state.cloudOrder.size() == sphereParticles->getParticleSize())
+        sphereParticles->setRanks(state.cloudOrder.data());
 }

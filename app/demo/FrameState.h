@@ -1,15 +1,18 @@
 #pragma once
 
-#include <array>
+#include "app/demo/DemoRandom.h"
+
 #include <tuple>
+#include <vector>
 
 // What one frame of the timeline hands on to the next besides the clock: the
 // phases that advance a step per frame (sphere wobble, scroller, head effect),
-// the random picks and the C library's random sequence they draw from. Saved
-// and put back whole, it lets the development mode hold a frame still while
-// drawing it again, and seek to any time by replaying the frames before it
-// from the state the set-up left, exactly as --start does. It is also the
-// only way from outside the demo to its state.
+// the random picks and the random sequence they draw from, and the order of
+// the cloud's last depth sort, from which the next one starts. Saved and put back
+// whole, it lets the development mode hold a frame still while drawing it
+// again, and seek to any time by replaying the frames before it from the
+// state the set-up left, exactly as --start does. It is also the only way
+// from outside the demo to its state.
 
 struct FrameState {
 private:
@@ -24,7 +27,8 @@ public:
     float lrand = 0, rrand = 0, trand = 0, brand = 0;
     unsigned movieTime = 0;
     int kakka = 0, headi = 0, pox = 0, pax = 0;
-    std::array<char, 128> random{};  // the generator's state array, position included
+    RandomSequence random;  // the demo's random sequence, position included
+    std::vector<int> cloudOrder;  // the cloud's last depth sort, where the next one starts
 
     // Every field equal, the random sequence at the same place.
     bool operator==(const FrameState& other) const;
@@ -35,16 +39,9 @@ public:
     auto carried() const { return tieCarried(*this); }
 };
 
-// Gives rand() a state array of the demo's own, seeded as the C library seeds
-// its default one (the same sequence), so that it can be saved and put back.
-// Call once, before anything draws from rand().
+// Starts the demo's random sequence afresh, as the program starts it, so
+// that a set-up made after it draws what the program's first one drew.
 void takeOverRandomSequence();
 
-// Both need takeOverRandomSequence() first.
 FrameState saveFrameState();
 void restoreFrameState(const FrameState& state);
-
-// The platform's part of the above (FrameState_posix.cpp, _windows.cpp):
-// rand()'s whole state, position included, copied out and put back.
-void copyRandomSequence(std::array<char, 128>& to);
-void setRandomSequence(const std::array<char, 128>& from);

@@ -1,5 +1,6 @@
 #include "app/demo/Timeline.h"
 
+#include "app/demo/DemoRandom.h"
 #include "app/demo/DemoState.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Tunnel.h"
@@ -114,7 +115,7 @@ void titleQuad() {
 
 // ---- What a frame changes besides its picture, shared with skipFrame ----
 
-float randomTenth() { return static_cast<float>(std::rand() % 10) / 10.0f; }
+float randomTenth() { return static_cast<float>(demoRandom() % 10) / 10.0f; }
 
 void jitterIfDue(unsigned t) {
     if (t > 6700 && pickDue(movieTime, t)) {
@@ -133,7 +134,7 @@ void advanceSphere() { lensmove += 0.05f; }
 void pickPictureIfDue(unsigned t) {
     if (pickDue(movieTime, t)) {
         movieTime = t;
-        kakka = static_cast<int>(static_cast<unsigned>(std::rand()) % (tarnix::image.getImageCount() - 2) + 2);
+        kakka = static_cast<int>(static_cast<unsigned>(demoRandom()) % (tarnix::image.getImageCount() - 2) + 2);
     }
     if (tarnix::image.getTexture(kakka)->name == "bs_font.png")
         kakka = 5;
@@ -187,6 +188,18 @@ void drawOpening(unsigned t, Section section) {
     glPopAttrib();
 }
 
+// The cloud's particles where and how opaque they are at t.
+void placeCloud(unsigned t) {
+    const float scale = cloudScale(t);
+    for (unsigned i = 0; i < sphereParticles->getParticleSize(); ++i) {
+        tarnix::Particle& particle = *sphereParticles->getParticle(i);
+        // Set on every frame, not only while it fades: a frame drawn after
+        // a later one (a seek back) shows the cloud whole again.
+        particle.color[3] = t > 45000 ? cloudAlpha(t) : 1.0f;
+        particle.position = particle.velocity * scale;
+    }
+}
+
 void drawMiddle(unsigned t) {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
@@ -196,14 +209,7 @@ void drawMiddle(unsigned t) {
     fatsis.drawLayer2D();
     sphereParticles->setSize(30);
     glTranslatef(-3, 1.5f, -17);
-    const float scale = cloudScale(t);
-    for (unsigned i = 0; i < sphereParticles->getParticleSize(); ++i) {
-        tarnix::Particle& particle = *sphereParticles->getParticle(i);
-        // Set on every frame, not only while it fades: a frame drawn after
-        // a later one (a seek back) shows the cloud whole again.
-        particle.color[3] = t > 45000 ? cloudAlpha(t) : 1.0f;
-        particle.position = particle.velocity * scale;
-    }
+    placeCloud(t);
     sphereParticles->renderParticleEngine(0, 2000);
 }
 
@@ -232,8 +238,14 @@ void skipFrame(unsigned t) {
     const Section section = sectionAt(t);
     switch (section) {
     case Section::middle:
+        // The cloud's depth order: each sort starts from the one before, so
+        // particles of equal depth are drawn in an order the earlier frames
+        // left, which a replay keeps.
+        placeCloud(t);
+        sphereParticles->sortParticleEngine();
+        break;
     case Section::tunnel:
-        break;  // nothing carries over from their frames
+        break;  // nothing carries over from its frames
     case Section::closing:
         pickPictureIfDue(t);
         advanceScroller();
@@ -252,13 +264,22 @@ std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k) {
     return startMs + static_cast<std::uint64_t>(k) * 1000 / fps;
 }
 
-void skipFramesBefore(unsigned startMs, unsigned fps) {
+void skipStepsBefore(unsigned startMs) {
     for (unsigned long k = 0;; ++k) {
-        const std::uint64_t t = frameTime(0, fps, k);
+        const std::uint64_t t = frameTime(0, motionStepsPerSecond, k);
         if (t >= startMs)
             break;
         skipFrame(static_cast<unsigned>(t));
     }
+}
+
+MotionGrid::MotionGrid() : state(saveFrameState()) {}
+
+void MotionGrid::prepare(unsigned t) {
+    restoreFrameState(state);
+    for (std::uint64_t step; (step = frameTime(0, motionStepsPerSecond, next)) < t; ++next)
+        skipFrame(static_cast<unsigned>(step));
+    state = saveFrameState();
 }
 
 void draw() {

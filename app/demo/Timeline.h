@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/demo/FrameState.h"
+
 #include <cstdint>
 
 // The demo's hard-coded timeline: draw() renders the section the demo time t
@@ -52,6 +54,32 @@ void skipFrame(unsigned t);
 // 64 bits, so that it never wraps back below a 32-bit start or end time.
 std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k);
 
-// Passes over the frames at `fps` before `startMs` (skipFrame), so that the
-// demo continues from there as if they had been drawn.
-void skipFramesBefore(unsigned startMs, unsigned fps);
+// ---- The motion grid
+
+// Live, the per-frame motions advance once a drawn frame, so their speed
+// follows the frame rate the machine keeps. Wherever frames are not drawn
+// live (a capture, --start, the development mode's seeks and steps) they
+// follow a fixed grid instead: step k at floor(k · 1000 / 60) ms, the frames
+// of a run at 60 frames a second. A frame at demo time t carries what every
+// step before t left, so it is the same picture at any capture rate.
+inline constexpr unsigned motionStepsPerSecond = 60;
+
+// Passes over the grid's steps before `startMs` (skipFrame), so that the demo
+// continues from there as if a run at 60 frames a second had drawn them.
+void skipStepsBefore(unsigned startMs);
+
+// The per-frame state for frames drawn at any times in increasing order: for
+// each, the state after the grid's steps before its time, whatever the frames
+// drawn before it changed. Needs takeOverRandomSequence() before the set-up.
+class MotionGrid {
+public:
+    // From the state the demo is in now (the set-up's).
+    MotionGrid();
+    // Puts the demo in the state for a frame at `t` (no earlier than the
+    // last call's), ready for draw().
+    void prepare(unsigned t);
+
+private:
+    FrameState state;          // after the steps before `next`
+    unsigned long next = 0;    // the first step not taken
+};

@@ -51,8 +51,6 @@ bool isMusicFile(const std::string& name) {
 
 }  // namespace
 
-DevMode::DevMode(unsigned fps) : framesPerSecond(fps) {}
-
 DevMode::~DevMode() {
     if (prepared)
         tarnix::setTickSource(nullptr);
@@ -144,37 +142,37 @@ void DevMode::togglePause() {
 
 // Always replayed from the set-up's state, forwards as well as backwards:
 // the frames a live run drew fell at whatever times its frame rate gave, and
-// only a replay on the frame grid of --start gives the frame --start gives.
+// only a replay on the motion grid gives the frame --start gives.
 void DevMode::seek(long long ms) {
     const auto target = static_cast<unsigned>(std::clamp<long long>(ms, 0, 36000000));
     restoreFrameState(afterSetUp);
-    skipFramesBefore(target, framesPerSecond);
+    skipStepsBefore(target);
     clock.set(target);
     tarnix::timer.setTime(target);
     if (clock.isRunning())
         restartMusic();
 }
 
-// Frame k of the grid is at floor(k · 1000 / fps) ms: the step goes to the
+// Step k of the motion grid is at floor(k · 1000 / 60) ms: a step goes to the
 // next grid time after the current one, or to the last one before it.
 void DevMode::stepFrames(int frames) {
     if (clock.isRunning() || frames == 0)
         return;
     // k: the last frame of the grid at or before now.
     const unsigned now = getTime();
-    unsigned long k = static_cast<unsigned long>(static_cast<unsigned long long>(now) * framesPerSecond / 1000);
-    while (k > 0 && frameTime(0, framesPerSecond, k) > now)
+    unsigned long k = static_cast<unsigned long>(static_cast<unsigned long long>(now) * motionStepsPerSecond / 1000);
+    while (k > 0 && frameTime(0, motionStepsPerSecond, k) > now)
         --k;
-    while (frameTime(0, framesPerSecond, k + 1) <= now)
+    while (frameTime(0, motionStepsPerSecond, k + 1) <= now)
         ++k;
     if (frames > 0) {
         k += static_cast<unsigned long>(frames);
-    } else if (frameTime(0, framesPerSecond, k) == now) {
+    } else if (frameTime(0, motionStepsPerSecond, k) == now) {
         k = k >= static_cast<unsigned long>(-frames) ? k + frames : 0;
     } else {
         k = k + 1 >= static_cast<unsigned long>(-frames) ? k + 1 + frames : 0;
     }
-    seek(static_cast<long long>(frameTime(0, framesPerSecond, k)));
+    seek(static_cast<long long>(frameTime(0, motionStepsPerSecond, k)));
 }
 
 void DevMode::restartMusic() {

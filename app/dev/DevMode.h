@@ -36,8 +36,8 @@ private:
 
 class DevMode {
 public:
-    // Frames are replayed at this rate when seeking, as --start replays them.
-    explicit DevMode(unsigned framesPerSecond);
+    // Seeks and steps replay the frames on the motion grid, as --start does.
+    DevMode() = default;
     // Gives the engine its own clock back.
     ~DevMode();
     DevMode(const DevMode&) = delete;
@@ -77,7 +77,6 @@ private:
     DevClock clock;
     tarnix::DirectoryWatcher watcher;
     FrameState afterSetUp;       // the state the first frame starts from
-    unsigned framesPerSecond = 60;
     bool watching = false;
     bool prepared = false;       // the clock is installed
     Clock::time_point lastPass;      // the end of the previous pass

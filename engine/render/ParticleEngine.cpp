@@ -58,6 +58,11 @@ void ParticleEngine::sortParticleEngine() {
 
 const int* ParticleEngine::getRanks() const { return sorter ? sorter->getRanks() : nullptr; }
 
+void ParticleEngine::setRanks(const int* order) {
+    if (sorter)
+        sorter->setRanks(order);
+}
+
 const Vector& ParticleEngine::getRight() const { return right; }
 
 const Vector& ParticleEngine::getUp() const { return up; }

@@ -39,6 +39,7 @@ public:
     void updateParticleEngine();
     void sortParticleEngine();
     const int* getRanks() const;        // the last sort's order, null without particles
+    void setRanks(const int* order);    // puts back getParticleSize() entries of an order getRanks() gave
 
     // Billboards for particles first .. last-1 in storage order (last 0 or past
     // the end: to the end), each centred 0.4 right of and above its particle.

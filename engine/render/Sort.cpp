@@ -15,6 +15,8 @@ Sort::~Sort() = default;
 
 const int* Sort::getRanks() const { return ranks.data(); }
 
+void Sort::setRanks(const int* order) { std::copy(order, order + count, ranks.begin()); }
+
 unsigned Sort::getCount() const { return count; }
 
 namespace {

@@ -20,6 +20,10 @@ public:
     virtual void sort() = 0;
     // count entries; valid until the sorter is destroyed.
     const int* getRanks() const;
+    // Puts back an order getRanks() gave (count entries), so that the next
+    // sort starts from it: ties keep the order of the sorts before, and a
+    // replayed frame sorts as the frame it replays did.
+    void setRanks(const int* order);
     unsigned getCount() const;
 
 protected:

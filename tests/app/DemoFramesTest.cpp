@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -238,6 +239,50 @@ TEST_F(DemoFramesTest, SkippingFramesChangesWhatDrawingThemWould) {
         EXPECT_TRUE(saveFrameState() == drawn[i]) << "after the frame at " << times[i];
     }
     EXPECT_FALSE(drawn.front() == drawn.back());
+}
+
+// Frames drawn off the live clock take their per-frame motions from the
+// motion grid: a frame at a demo time is the same picture whatever the rate
+// of the frames drawn before it, in every section, over half a second that
+// crosses a random pick; so frame k at 30 frames a second is frame 2k at 60.
+// Mesa's software renderer takes a fast path for flat, textured draws or not
+// depending on what it drew before, and that path rounds a few pixels a level
+// apart: one byte in ten thousand may differ by one (a frame of other motions
+// differs in most). CaptureTest compares whole captures exactly, without it.
+TEST_F(DemoFramesTest, AFrameAtADemoTimeIsTheSameAtEveryRate) {
+    // The frames from `start` to `end` at `rate`, each handed to `look` with its time.
+    const auto drawRun = [this](unsigned start, unsigned end, unsigned rate, const auto& look) {
+        startFrom([](FrameState&) {});
+        MotionGrid grid;
+        for (unsigned long k = 0; frameTime(start, rate, k) <= end; ++k) {
+            const auto t = static_cast<unsigned>(frameTime(start, rate, k));
+            grid.prepare(t);
+            look(t, frameAt(t));
+        }
+    };
+    for (unsigned end : {3000u, 6600u, 12000u, 30000u, 51000u, 56000u}) {
+        const unsigned start = end - 500;
+        std::map<unsigned, std::vector<unsigned char>> atSixty;  // by demo time
+        drawRun(start, end, 60, [&atSixty](unsigned t, const Frame& frame) { atSixty[t] = frame.rgb; });
+        for (unsigned rate : {24u, 25u, 30u, 50u, 120u}) {
+            int compared = 0;
+            drawRun(start, end, rate, [&](unsigned t, const Frame& frame) {
+                const auto same = atSixty.find(t);
+                if (same == atSixty.end())
+                    return;  // no frame at 60 a second there
+                ++compared;
+                long differing = 0, apart = 0;
+                for (std::size_t i = 0; i < frame.rgb.size(); ++i) {
+                    const int difference = std::abs(int(same->second[i]) - int(frame.rgb[i]));
+                    differing += difference != 0;
+                    apart += difference > 1;
+                }
+                EXPECT_EQ(apart, 0) << rate << " frames a second, at " << t << " ms";
+                EXPECT_LE(differing, long(frame.rgb.size() / 10000)) << rate << " frames a second, at " << t << " ms";
+            });
+            EXPECT_GE(compared, 3) << rate << " frames a second, up to " << end << " ms";
+        }
+    }
 }
 
 TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {

@@ -142,7 +142,7 @@ public:
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", (dataHome + "/played.raw").c_str(), 1);
         tarnix::window.setFullscreen(false);
-        dev = new DevMode(60);
+        dev = new DevMode;
         dev->prepare();
         ASSERT_TRUE(setUpDemo()) << "the demo's data is built with the project (target demo-data)";
         testing::internal::CaptureStdout();

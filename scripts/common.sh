@@ -6,18 +6,20 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
-# The release archive is built in a Debian system made by debootstrap; its
-# screenshot is taken on Xvfb and made small by ImageMagick.
-release_packages="debootstrap xvfb xauth imagemagick"
+# The release archive is built in a Debian system made by mmdebstrap (with
+# newuidmap, for an ordinary user); its screenshot is taken on Xvfb and made
+# small by ImageMagick.
+release_packages="mmdebstrap uidmap xvfb xauth imagemagick"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file imagemagick ffmpeg debootstrap wine wine64 unzip"
+    libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip"
 
 fuzz_packages="clang libclang-rt-14-dev"
 
-# What the release script and its test keep between runs (see systems.sh):
-# Debian systems, the libraries built in them, downloaded packages. Outside
-# the clone, so that every clone on the machine shares it.
-tarnix_cache=${TARNIX_CACHE:-/var/cache/tarnix}
+# What the release scripts and their tests keep between runs (see systems.sh):
+# Debian systems, the libraries built for the releases, source packages. The
+# user's own cache folder, outside the clone, so that every clone of this user
+# shares it.
+tarnix_cache=${TARNIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnix}
 
 say() { printf '== %s\n' "$*"; }
 
@@ -112,6 +114,25 @@ configure_and_build() {
     cmake --build "$repo/$dir" --target "$target" -j "$jobs"
 }
 
+# The releases' data pack, and the program that prints their info files'
+# switches: the normal build tree's (build/, made without the tests when it
+# is missing, as play.sh makes it), so that a clone builds them once. Every
+# build of the same sources packs the same bytes. The tree itself is the lock
+# that keeps two release scripts from building in it at once. Sets data_pack
+# and host_program.
+build_data_pack() {
+    local tree="$repo/build"
+    mkdir -p "$tree"
+    exec 8<"$tree"
+    flock 8
+    # shellcheck disable=SC2046  # no option, or one
+    [ -f "$tree/CMakeCache.txt" ] || cmake -S "$repo" -B "$tree" $(demo_build_options) >/dev/null
+    nice -n 19 cmake --build "$tree" --target demo-data -j "$jobs"
+    exec 8<&-
+    data_pack="$tree/app/data/datafile.dat"
+    host_program="$tree/app/tarnix"
+}
+
 # Unpacks SDL 1.2's compatibility layer over SDL 2 (Debian's libsdl1.2-compat)
 # into build/sdl12-compat without installing it, and prints the directory of
 # its libSDL-1.2.so.0: with LD_LIBRARY_PATH pointing there, the programs use it
@@ -129,32 +150,28 @@ sdl12_compat_directory() {
     echo "$dir/lib"
 }
 
-# Prints the number of a display no X server uses, from $1 (default 90) up:
-# none with a lock file or a socket here, nor an abstract socket (which also
-# shows the servers of the systems that share this network, in a chroot).
-free_display() {
-    local number=${1:-90}
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] ||
-        grep -q "@/tmp/.X11-unix/X$number\$" /proc/net/unix; do
-        number=$((number + 1))
-    done
-    echo "$number"
-}
-
 # Starts Xvfb on a free display and exports DISPLAY; stopped at exit. The
 # screen is 1024x768 unless another WIDTHxHEIGHT is given.
 start_xvfb() {
-    local number size=${1:-1024x768}
-    number=$(free_display)
-    # -noreset: SDL opens and closes a probe connection before its real one, and
-    # a server left without clients resets, refusing connections meanwhile.
-    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
+    local size=${1:-1024x768} number_file
+    number_file=$(mktemp)
+    # The server picks the display itself (-displayfd): it takes the first
+    # number whose sockets, the abstract one included, it can make its own,
+    # so two started at once never share one, nor take one of a server in a
+    # release check's Debian system. It writes the number once it listens.
+    # -noreset: SDL opens and closes a probe connection before its real one,
+    # and a server left without clients resets, refusing connections meanwhile.
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
     xvfb_pid=$!
     trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
     for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$number" ] && break
+        [ -s "$number_file" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
         sleep 0.1
     done
-    [ -e "/tmp/.X11-unix/X$number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    local number
+    number=$(cat "$number_file")
+    rm -f "$number_file"
+    [[ $number =~ ^[0-9]+$ ]] || { echo "Xvfb did not start" >&2; exit 1; }
     export DISPLAY=":$number"
 }

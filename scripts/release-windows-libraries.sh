@@ -123,7 +123,8 @@ grep -q -- '-DOGG_MUSIC' "$work/sdl-mixer1.2/Makefile" ||
 # (libgcc_s, libwinpthread) would have to travel with them.
 for dll in SDL.dll SDL_mixer.dll; do
     [ -f "$prefix/bin/$dll" ] || { echo "release-windows-libraries: no $dll was built" >&2; exit 1; }
-    if $host-objdump -p "$prefix/bin/$dll" | awk '/DLL Name:/ {print $3}' | grep -i -E '^lib|mingw'; then
+    dlls=$($host-objdump -p "$prefix/bin/$dll" | awk '/DLL Name:/ {print $3}')
+    if grep -i -E '^lib|mingw' <<<"$dlls"; then
         echo "release-windows-libraries: $dll needs the MinGW runtime DLLs above" >&2
         exit 1
     fi

@@ -3,31 +3,41 @@
 #   build/release/kelbo-vs-vistral-windows-x86_64.zip   one folder, kelbo-vs-vistral/,
 #       with tarnix.exe, the DLLs it loads (SDL.dll, SDL_mixer.dll),
 #       data/datafile.dat and kelbo-vs-vistral.nfo
+#   release-windows.sh [--clean]    (--clean: the program compiled from an empty build tree)
 #
-# 1. The data pack, made by the demo-data target of the Release tree
-#    build-release, as the Linux release makes it: the same bytes.
+# 1. The data pack, the normal build tree's (build/), as the Linux release
+#    takes it: the same bytes.
 # 2. The libraries (SDL 1.2, SDL_mixer 1.2 with Ogg Vorbis, libpng) are
 #    cross-built from Debian 12's source packages by release-windows-libraries.sh
-#    into the cache folder ($TARNIX_CACHE, default /var/cache/tarnix):
+#    into the cache folder ($TARNIX_CACHE, default ~/.cache/tarnix):
 #    mingw/x86_64, with its recipe in mingw/x86_64.stamp. Only the first run
 #    builds them, or a run after the recipe (that script, the compiler, Debian's
-#    MinGW-w64 zlib) changed. The cache's lock is held from here until the
-#    DLLs are in the folder (step 4), so that a run with another recipe cannot
-#    build others underneath.
+#    MinGW-w64 zlib) changed. The lock of the cache's mingw part is held from
+#    here until the DLLs are in the folder (step 4), so that a run with another
+#    recipe cannot build others underneath.
 # 3. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
-#    build/release/build-windows: libstdc++, libgcc, winpthreads, libpng and
-#    zlib linked in; OpenGL and GLU are Windows' own (opengl32, glu32).
+#    build/release/build-windows (kept between runs unless --clean empties it
+#    first): libstdc++, libgcc, winpthreads, libpng and zlib linked in; OpenGL
+#    and GLU are Windows' own (opengl32, glu32).
 # 4. The folder and the zip: kelbo-vs-vistral.nfo (what it is, how to start
 #    it, its switches as --help gives them; the host's program of the same
 #    sources prints the same help), in CRLF lines as Windows' text files.
 #
-# The same sources give the same bytes on every run: no time stamps in the
-# program or the DLLs, files in name order with one fixed time in the zip.
+# The same sources give the same bytes on every run, from an empty build tree
+# or not: no time stamps in the program or the DLLs, files in name order with
+# one fixed time in the zip.
 #
-# Installs what is missing; runs as root (or through sudo) for that only.
+# Needs no root: only installing what is missing does (as root, or through
+# sudo). Every build runs at the lowest priority (nice 19), as release.sh's.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/systems.sh"
+clean=false
+case ${1:-} in
+--clean) clean=true ;;
+"") ;;
+*) echo "usage: release-windows.sh [--clean]" >&2; exit 2 ;;
+esac
 
 host=x86_64-w64-mingw32
 windows_packages="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev zip"
@@ -39,15 +49,12 @@ mkdir -p "$out"
 say_time "packages"
 
 # ---- 1. The data pack ----
-release_build="$repo/build-release"
-cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
-    -DTARNIX_LTO=OFF >/dev/null
-cmake --build "$release_build" -j "$jobs" --target demo-data
+build_data_pack
 say_time "the data pack"
 
 # ---- 2. The libraries ----
 prefix="$tarnix_cache/mingw/x86_64"
-take_cache_lock
+take_cache_lock mingw
 libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-posix --version) \
     <(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) | sha256sum | cut -d' ' -f1)
 if [ "$(cat "$prefix.stamp" 2>/dev/null)" != "$libraries_recipe" ] || [ ! -d "$prefix" ]; then
@@ -59,16 +66,17 @@ if [ "$(cat "$prefix.stamp" 2>/dev/null)" != "$libraries_recipe" ] || [ ! -d "$p
     earlier=$(mktemp -d "$tarnix_cache/mingw/earlier.XXXXXX")
     if [ -e "$prefix" ] || [ -L "$prefix" ]; then mv "$prefix" "$earlier/"; fi
     rm -rf --one-file-system "${earlier:?}"
-    bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources/windows" ||
+    nice -n 19 bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources/windows" ||
         { echo "release-windows: cross-building the libraries into $prefix failed" >&2; exit 1; }
     echo "$libraries_recipe" >"$prefix.stamp"
 fi
 say_time "the libraries"
 
 # ---- 3. The program ----
-# A tree made with other libraries starts again.
+# A tree made with other libraries starts again, and so does every one with
+# --clean.
 program_build="$out/build-windows"
-if [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+if $clean || [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
     rm -rf "$program_build"
     mkdir -p "$program_build"
     echo "$libraries_recipe" >"$program_build/libraries"
@@ -83,10 +91,12 @@ TARNIX_MINGW_PREFIX=$prefix cmake -S "$repo" -B "$program_build" \
     -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
     -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$repo/= -ffile-prefix-map=$program_build/=" \
     -DCMAKE_EXE_LINKER_FLAGS="-static -s -Wl,--no-insert-timestamp" >/dev/null
-TARNIX_MINGW_PREFIX=$prefix cmake --build "$program_build" --target tarnix -j "$jobs"
+TARNIX_MINGW_PREFIX=$prefix nice -n 19 cmake --build "$program_build" --target tarnix -j "$jobs"
 program="$program_build/tarnix.exe"
 cp "$program_build/app/tarnix.exe" "$program"
-if $host-objdump -p "$program" | awk '/DLL Name:/ {print $3}' | grep -i -E '^lib|mingw'; then
+# Read whole first: objdump failing (or missing) ends the script here.
+dlls=$($host-objdump -p "$program" | awk '/DLL Name:/ {print $3}')
+if grep -i -E '^lib|mingw' <<<"$dlls"; then
     echo "release-windows: tarnix.exe needs the MinGW runtime DLLs above" >&2
     exit 1
 fi
@@ -101,7 +111,7 @@ mkdir -p "$folder/data"
 cp "$program" "$folder/tarnix.exe"
 cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
 release_cache_lock
-cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
+cp "$data_pack" "$folder/data/datafile.dat"
 {
     nfo_heading Windows
     cat <<'EOF'
@@ -136,7 +146,7 @@ In this folder
 Switches
 --------
 EOF
-    "$release_build/app/tarnix" --help
+    "$host_program" --help
     nfo_credits
     cat <<'EOF'
 SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1), libpng, libogg and libvorbis (each

@@ -5,34 +5,43 @@
 #       X display with OpenGL, nothing else installed
 #   build/release/kelbo-vs-vistral.png                   a screenshot, 400 x 300, for the
 #       release's page
+#   release.sh [--clean]    (--clean: the program compiled from an empty build tree)
 #
-# 1. The data pack is made here, by the demo-data target of the Release tree
-#    build-release (the data generator needs FreeType, fonts and a Vorbis
-#    encoder): the same bytes as any build's.
-# 2. The program is built in a Debian 11 system made with debootstrap and kept
-#    in the cache folder ($TARNIX_CACHE, default /var/cache/tarnix; see
+# 1. The data pack is the normal build tree's (build/; see build_data_pack in
+#    common.sh): the same bytes as any build's.
+# 2. The program is built in a Debian 11 system made with mmdebstrap and kept
+#    in the cache folder ($TARNIX_CACHE, default ~/.cache/tarnix; see
 #    systems.sh) with the libraries built there (release-libraries.sh), against
 #    glibc 2.31, and gathered with the libraries it carries (release-program.sh).
 #    Only the first run makes the system and the libraries, or a run after
-#    their recipe changed; the program's build tree is build/release/build-bullseye.
-#    The cache's lock is held from making the system to the program's end.
+#    their recipe changed; the program's build tree is build/release/build-bullseye,
+#    kept between runs unless --clean empties it first. The lock of the
+#    cache's build part is held from making the system to the program's end.
 # 3. The folder: the program, lib/, data/datafile.dat, and kelbo-vs-vistral.nfo
 #    (what it is, how to start it, its switches as its --help gives them).
 # 4. The screenshot: the folder's program captures the heart cloud at 30 s on
 #    an X server of its own; ImageMagick scales it down and quantises it.
 #
-# The same sources give the same bytes on every run: files in name order,
-# fixed owners, modes and times, gzip without a name or time stamp.
-# Installs what is missing. Runs as root (or through sudo): debootstrap, mount
-# and chroot need it.
+# The same sources give the same bytes on every run, from an empty build tree
+# or not: files in name order, fixed owners, modes and times, gzip without a
+# name or time stamp.
+# Installs what is missing (that alone needs root, or sudo). Needs no root
+# otherwise, where the kernel gives users namespaces of their own (see
+# systems.sh). Every build runs at the lowest priority (nice 19), so that it
+# never takes the processor from a test that waits on the clock.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/systems.sh"
-[ "$(id -u)" -eq 0 ] ||
-    { echo "release.sh: building in a Debian 11 system (debootstrap, chroot) needs root: run it as root or through sudo" >&2; exit 1; }
+clean=false
+case ${1:-} in
+--clean) clean=true ;;
+"") ;;
+*) echo "usage: release.sh [--clean]" >&2; exit 2 ;;
+esac
 check_cache_folder || exit 1
 
 install_missing $build_packages $release_packages
+reason=$(systems_possible) || { echo "release.sh: cannot build in a Debian 11 system here: $reason" >&2; exit 1; }
 out="$repo/build/release"
 name=kelbo-vs-vistral
 archive="$out/$name-linux-x86_64.tar.gz"
@@ -43,15 +52,11 @@ mkdir -p "$out"
 say_time "packages"
 
 # ---- 1. The data pack ----
-# The program of this tree only packs the data: no link-time optimisation.
-release_build="$repo/build-release"
-cmake -S "$repo" -B "$release_build" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON \
-    -DTARNIX_LTO=OFF >/dev/null
-cmake --build "$release_build" -j "$jobs" --target demo-data
+build_data_pack
 say_time "the data pack"
 
 # ---- 2. The program, built in Debian 11 ----
-take_cache_lock
+take_cache_lock build
 build_system=build-bullseye
 build_root=$(system_path "$build_system")
 make_system "$build_system" bullseye "deb $debian_mirror bullseye main
@@ -67,25 +72,26 @@ libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" 
 libraries_stamp="$build_root/usr/local/libraries.stamp"
 if [ "$(cat "$libraries_stamp" 2>/dev/null)" != "$libraries_recipe" ]; then
     say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
-    rm -rf --one-file-system "${build_root:?}/usr/local"
+    remove_tree "${build_root:?}/usr/local"
     # The source packages of this release in a folder of their own: the
     # Windows release keeps Debian 12's of the same packages in its own.
     mkdir -p "$build_root/usr/local" "$tarnix_cache/sources/linux"
-    in_system "$build_root" --apt --bind "$tarnix_cache/sources/linux" /var/cache/tarnix-sources \
-        --bind-ro "$repo" /src -- bash /src/scripts/release-libraries.sh ||
+    in_system "$build_root" --bind "$tarnix_cache/sources/linux" /var/cache/tarnix-sources \
+        --bind-ro "$repo" /src -- nice -n 19 bash /src/scripts/release-libraries.sh ||
         { echo "release: building the libraries in $build_root failed" >&2; exit 1; }
     echo "$libraries_recipe" >"$libraries_stamp"
 fi
 say_time "the libraries"
 
-# A build tree made with other libraries starts again.
+# A build tree made with other libraries starts again, and so does every
+# one with --clean.
 program_build="$out/build-bullseye"
-if [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
+if $clean || [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
     rm -rf "$program_build"
     mkdir -p "$program_build"
     echo "$libraries_recipe" >"$program_build/libraries"
 fi
-in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build -- bash /src/scripts/release-program.sh ||
+in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build -- nice -n 19 bash /src/scripts/release-program.sh ||
     { echo "release: building the program in $build_root failed" >&2; exit 1; }
 release_cache_lock
 say_time "the program"
@@ -95,7 +101,7 @@ rm -rf "$stage"
 mkdir -p "$stage"
 cp -a "$program_build/bundle/$name" "$folder"
 mkdir -p "$folder/data"
-cp "$release_build/app/data/datafile.dat" "$folder/data/datafile.dat"
+cp "$data_pack" "$folder/data/datafile.dat"
 
 {
     nfo_heading Linux

@@ -1,10 +1,8 @@
-# Debian systems made with debootstrap from Debian's packages, kept in the
+# Debian systems made with mmdebstrap from Debian's packages, kept in the
 # cache folder for the next run, and commands run inside them. Sourced after
 # common.sh by the release script and its test.
 #
 # In the cache folder ($tarnix_cache):
-#   debs/            every .deb downloaded, shared by all systems: debootstrap's
-#                    package cache, and the apt archive of each system
 #   sources/linux/   the Debian source packages each release builds from, in
 #   sources/windows/ a folder of its own: the two take different versions of
 #                    one package (Debian 11's SDL for Linux, Debian 12's for
@@ -12,27 +10,54 @@
 #   mingw/x86_64/    the Windows release's libraries (release-windows.sh)
 #   systems/NAME/    a system; systems/NAME.stamp holds the recipe it was made
 #                    from, so that a changed recipe makes it again
-# The folder itself is the cache's lock (see take_cache_lock).
+#   locks/PART/      the lock of each part (see take_cache_lock)
+#
+# No root needed. An ordinary user makes a system with mmdebstrap's unshare
+# mode (a user namespace with the ids /etc/subuid and /etc/subgid give the
+# user), as a tar that is unpacked here, so that every file of the system is
+# the user's; a command runs in the system in a user namespace where the user
+# is root (its files root's): that gives chroot and mounts in there, nothing
+# outside. Root makes and enters the systems the same way, without the user
+# namespace, and its systems keep their files' owners.
 #
 # A command runs in a system inside a mount namespace and a PID namespace of
-# its own: /proc and the folders bound in are mounted there only, and every
-# process it starts (a server, a daemon an installed package starts) lives
-# there only, so they are gone with the command however it ends (a kill
+# its own: /proc, /dev and the folders bound in are mounted there only, and
+# every process it starts (a server, a daemon an installed package starts)
+# lives there only, so they are gone with the command however it ends (a kill
 # included) and the host never sees them. The mounts are undone on the way out
 # all the same.
 
 debian_mirror=http://deb.debian.org/debian
 system_path() { echo "$tarnix_cache/systems/$1"; }
 
+# Succeeds when this user can make Debian systems and run commands in them
+# here; otherwise prints why not, in one line, and fails.
+systems_possible() {
+    command -v mmdebstrap >/dev/null || { echo "mmdebstrap is not installed (package mmdebstrap)"; return 1; }
+    [ "$(id -u)" -eq 0 ] && return 0
+    local user
+    user=$(id -un)
+    unshare --user --map-root-user --mount --pid --fork --mount-proc true 2>/dev/null || {
+        echo "the kernel gives $user no user namespace (unshare --user --map-root-user fails), which a Debian system needs without root"
+        return 1
+    }
+    command -v newuidmap >/dev/null && command -v newgidmap >/dev/null ||
+        { echo "newuidmap is missing (package uidmap): mmdebstrap needs it to make a Debian system without root"; return 1; }
+    grep -qE "^($user|$(id -u)):" /etc/subuid 2>/dev/null && grep -qE "^($user|$(id -u)):" /etc/subgid 2>/dev/null ||
+        { echo "/etc/subuid or /etc/subgid gives $user no range of ids, which mmdebstrap needs to make a Debian system without root (adduser gives one; as root: usermod --add-subuids 100000-165535 --add-subgids 100000-165535 $user)"; return 1; }
+}
+
 # Makes the cache folder when missing, and refuses it (one line, status 1)
-# unless this user alone can change it: root runs programs from it in chroots,
-# and whoever could write there could put their own into the systems. The
-# folder must be this user's and writable by no one else; each folder above
-# it this user's or root's, and writable by no one else unless sticky (/tmp),
-# so that the cache cannot be moved away and replaced. tarnix_cache becomes
-# the folder's real path, without symbolic links.
+# unless this user alone can change it: programs from it run in the systems,
+# and whoever could write there could put their own into them. The folder
+# must be this user's and writable by no one else; each folder above it this
+# user's or root's, and writable by no one else unless sticky (/tmp), so that
+# the cache cannot be moved away and replaced. tarnix_cache becomes the
+# folder's real path, without symbolic links.
 check_cache_folder() {
-    if ! mkdir -p "$tarnix_cache" || ! tarnix_cache=$(realpath -e "$tarnix_cache"); then
+    # Made for this user alone, whatever the umask (a group of one's own may
+    # be allowed to write by default).
+    if ! (umask 077 && mkdir -p "$tarnix_cache") || ! tarnix_cache=$(realpath -e "$tarnix_cache"); then
         echo "$tarnix_cache: the cache folder cannot be made" >&2
         return 1
     fi
@@ -54,23 +79,39 @@ check_cache_folder() {
     return 0
 }
 
-# Waits for the cache's lock (a concurrent release build, another clone), and
-# holds it until the script ends or release_cache_lock: while a part of the
-# cache is made and while it is used, so that no run with another recipe makes
-# it again underneath. The lock is the cache folder itself, opened for reading:
-# there is no lock file that a planted symbolic link could send elsewhere.
+# take_cache_lock PART: waits for the lock of a part of the cache: build (the
+# Debian 11 build system and the libraries built in it), viewers (the systems
+# the archive is tried in) or mingw (the Windows libraries); a concurrent
+# release build, another clone. Holds it until the script ends or
+# release_cache_lock: while the part is made and while it is used, so that no
+# run with another recipe makes it again underneath. Parts do not wait for
+# each other: the viewer systems are made while the program builds, and the
+# Linux and the Windows releases run side by side. A lock is a folder of its
+# own, opened for reading: there is no lock file that a planted symbolic link
+# could send elsewhere.
 take_cache_lock() {
     check_cache_folder || exit 1
-    exec 9<"$tarnix_cache"
+    local part="$tarnix_cache/locks/${1:?take_cache_lock: which part}"
+    mkdir -p "$part"
+    [ -d "$part" ] && [ ! -L "$part" ] || { echo "$part: not a folder of the cache's own: not used" >&2; exit 1; }
+    exec 9<"$part"
     flock 9
 }
 release_cache_lock() { exec 9<&-; }
 
+# Deletes the folders given, systems among them: a system may hold folders
+# without write permission, which its owner opens first.
+remove_tree() {
+    rm -rf --one-file-system "$@" 2>/dev/null && return 0
+    chmod -R u+rwX "$@" 2>/dev/null
+    rm -rf --one-file-system "$@"
+}
+
 # make_system NAME SUITE SOURCES PACKAGE...
-# Makes the system NAME from Debian SUITE with debootstrap (--variant=minbase),
-# SOURCES as its sources.list, and then PACKAGE... installed with apt-get
-# without recommendations; kept until the recipe changes. Prints the log's end
-# and fails when a step fails.
+# Makes the system NAME from Debian SUITE with mmdebstrap (--variant=minbase),
+# SOURCES (lines) as its sources.list, and PACKAGE... installed without
+# recommendations; kept until the recipe changes. The package lists stay, for
+# apt-get source. Prints the log's end and fails when a step fails.
 make_system() {
     local name=$1 suite=$2 sources=$3
     shift 3
@@ -78,31 +119,31 @@ make_system() {
     # no folder of its own (empty, ".", a path) would take others with it.
     [[ $name =~ ^[A-Za-z0-9][A-Za-z0-9._-]*$ ]] ||
         { echo "make_system: \"$name\" is no system's name (letters, digits, '.', '_' and '-')" >&2; return 2; }
-    local root log recipe
+    local root log recipe mode=unshare
     root=$(system_path "$name")
     log="$root.log"
-    recipe=$(printf '%s\n' "debootstrap --variant=minbase $suite" "$sources" "apt-get install $*")
+    recipe=$(printf '%s\n' "mmdebstrap --variant=minbase $suite" "$sources" "include $*")
     if [ -d "$root" ] && [ "$(cat "$root.stamp" 2>/dev/null)" = "$recipe" ]; then
         return 0
     fi
     say "making the Debian $suite system $name in $root"
-    # --one-file-system: nothing can be mounted in there from the host's side,
-    # but should it ever be, rm stops at it rather than deleting through it.
-    rm -rf --one-file-system "${root:?}" "$root.new" "$root.stamp"
-    mkdir -p "$tarnix_cache/debs" "$(dirname "$root")"
-    if ! debootstrap --variant=minbase --cache-dir="$tarnix_cache/debs" "$suite" "$root.new" "$debian_mirror" \
-        >"$log" 2>&1; then
+    remove_tree "${root:?}" "$root.new" && rm -f "$root.stamp" || return 1
+    mkdir -p "$root.new"
+    [ "$(id -u)" -ne 0 ] || mode=root
+    local mirrors=() line
+    while IFS= read -r line; do [ -z "$line" ] || mirrors+=("$line"); done <<<"$sources"
+    # As a tar, unpacked here: what unshare mode writes straight into a folder
+    # belongs to ids of /etc/subuid that this user could not even delete.
+    # Device files are left out (in_system binds the host's); apt runs as
+    # root in the system, as an ordinary user's namespace has no other user.
+    # Low priority, as every build of the releases (see release.sh).
+    nice -n 19 mmdebstrap --mode="$mode" --variant=minbase --format=tar --include="$(tr ' ' ',' <<<"$*")" \
+        --aptopt='APT::Sandbox::User "root"' --skip=cleanup/apt/lists "$suite" - "${mirrors[@]}" 2>"$log" |
+        tar -x -p -C "$root.new" --exclude='./dev/*' 2>>"$log"
+    local status=("${PIPESTATUS[@]}")
+    if [ "${status[0]}" -ne 0 ] || [ "${status[1]}" -ne 0 ]; then
         tail -n 20 "$log" >&2
-        echo "$name: debootstrap of Debian $suite failed (the whole log: $log)" >&2
-        return 1
-    fi
-    # debootstrap leaves copies of the packages in the system; the shared ones do.
-    rm -f "$root.new"/var/cache/apt/archives/*.deb
-    printf '%s\n' "$sources" >"$root.new/etc/apt/sources.list"
-    if ! { in_system "$root.new" --apt -- apt-get update -qq &&
-        in_system "$root.new" --apt -- apt-get install -y -qq --no-install-recommends "$@"; } >>"$log" 2>&1; then
-        tail -n 20 "$log" >&2
-        echo "$name: installing $* in Debian $suite failed (the whole log: $log)" >&2
+        echo "$name: mmdebstrap of Debian $suite failed (the whole log: $log)" >&2
         return 1
     fi
     mv "$root.new" "$root"
@@ -110,10 +151,10 @@ make_system() {
 }
 
 # in_system ROOT [OPTION...] -- COMMAND [ARGUMENT...]
-# Runs COMMAND in the system at ROOT with a clean environment (PATH, HOME,
-# LANG=C.UTF-8 and what COMMAND sets itself, e.g. through env) and /proc
-# mounted; returns its status. Every process COMMAND starts ends with it. Options:
-#   --apt               the shared package cache as the system's apt archive
+# Runs COMMAND in the system at ROOT, as its root, with a clean environment
+# (PATH, HOME, LANG=C.UTF-8 and what COMMAND sets itself, e.g. through env),
+# /proc mounted and a /dev of the host's null, zero, full, random, urandom and
+# tty; returns its status. Every process COMMAND starts ends with it. Options:
 #   --read-only         the system mounted read-only, with an empty /tmp (a
 #                       tmpfs) for HOME and caches: whatever runs, the system
 #                       stays as it was made
@@ -151,7 +192,6 @@ system_command() {
     local mounts=()
     while [ $# -gt 0 ] && [ "$1" != -- ]; do
         case $1 in
-        --apt) mounts+=(bind "$tarnix_cache/debs" /var/cache/apt/archives); shift ;;
         --read-only) mounts+=(read-only - -); shift ;;
         --bind | --bind-ro) mounts+=("${1#--}" "$2" "$3"); shift 3 ;;
         *) echo "in_system: unknown option $1" >&2; return 2 ;;
@@ -159,8 +199,11 @@ system_command() {
     done
     [ "${1:-}" = -- ] || { echo "in_system: no command" >&2; return 2; }
     shift
-    in_system_command=(unshare --mount --propagation private --pid --kill-child -- bash -c "$in_system_script" in-system
-        "$root" "${#mounts[@]}" "${mounts[@]}" "$@")
+    # An ordinary user is root in a user namespace of its own (see above).
+    local user=()
+    [ "$(id -u)" -eq 0 ] || user=(--user --map-root-user)
+    in_system_command=(unshare "${user[@]}" --mount --propagation private --pid --kill-child --
+        bash -c "$in_system_script" in-system "$root" "${#mounts[@]}" "${mounts[@]}" "$@")
 }
 
 # The part of in_system that runs in the new namespaces, as the first process
@@ -189,6 +232,19 @@ for ((i = 0; i < count; i += 3)); do
     fi
 done
 mount_at -t proc proc "$root/proc"
+# The systems hold no device files (an ordinary user cannot make them): the
+# host'"'"'s harmless ones are bound over a /dev of the command'"'"'s own.
+mount_at -t tmpfs -o mode=755,nosuid tmpfs "$root/dev"
+for node in null zero full random urandom tty; do
+    : >"$root/dev/$node"
+    mount_at --bind "/dev/$node" "$root/dev/$node"
+done
+ln -s /proc/self/fd "$root/dev/fd"
+ln -s /proc/self/fd/0 "$root/dev/stdin"
+ln -s /proc/self/fd/1 "$root/dev/stdout"
+ln -s /proc/self/fd/2 "$root/dev/stderr"
+mkdir "$root/dev/shm" "$root/dev/pts"
+mount_at -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/dev/shm"
 for ((i = 0; i < count; i += 3)); do
     kind=${@:i+1:1} host=${@:i+2:1} dir=${@:i+3:1}
     case $kind in

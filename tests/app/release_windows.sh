@@ -2,27 +2,37 @@
 # The Windows zip, run under Wine on Xvfb.
 #   release_windows.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
 #
-# - scripts/release-windows.sh twice gives the same bytes.
+# - scripts/release-windows.sh twice gives the same bytes, the second time
+#   with the program compiled from an empty build tree (the libraries stay
+#   cached: they are built again only when their recipe changes); the second
+#   run compiles while the first one's zip is checked.
 # - The zip holds tarnix.exe, SDL.dll, SDL_mixer.dll, the normal build's data
-#   pack and the nfo (ASCII, CRLF lines within 80 columns), nothing else; the
-#   program and the DLLs need no MinGW runtime DLL.
+#   pack and the nfo (ASCII, CRLF lines within 80 columns, listing the
+#   switches the program's parser accepts, no other), nothing else; the
+#   program needs SDL.dll and Windows' OpenGL, SDL_mixer.dll needs SDL.dll,
+#   and none of them a MinGW runtime DLL (as objdump lists them).
 # - release-windows-libraries.sh refuses, in one line, a prefix that is there
 #   already (/usr/local given by hand), and leaves it as it was.
 # - With the zip unpacked and Wine's prefix in the build tree
 #   (build/release/wine): tarnix.exe --help prints the normal build's help
-#   byte for byte, status 0; a 2-second capture, started from an empty
-#   directory, gives the normal build's frames within 40 dB PSNR and a sound
-#   as long; SDL_mixer.dll is loaded from the program's folder only: with it
+#   byte for byte, status 0; captures started from an empty directory (the
+#   first 2 s, and 200 ms at 10, 30, 46, 53 and 58 s, 10 frames a second)
+#   give the normal build's frames within 40 dB PSNR and its sound within a
+#   step of rounding in every sample, and log nothing; SDL_mixer.dll is
+#   loaded from the program's folder only: with it
 #   missing there, one planted in the working folder is not, and the capture
 #   says in one line that it is missing from the program's folder; the content
 #   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
 #   normal build's bytes; a damaged pack gives the normal build's line and
 #   status; a capture to a video says in one line that there is
-#   none in this build, status 1; the demo plays in its window for 3 s and
-#   ends on Escape with status 0; and in the development mode, on loose data,
-#   a file of data/ written anew is loaded again.
+#   none in this build, status 1; the demo plays in its window, its sound
+#   through SDL's disk audio driver, until that holds 3 s of music, and ends
+#   on Escape with status 0, nothing logged; and in the development mode, on
+#   loose data, a file of data/ written anew once the mode runs is loaded
+#   again. A zip whose SDL_mixer.dll does not load plays silent and says so:
+#   it fails.
 #
-# Each step's time is printed.
+# Needs no root. Each step's time is printed.
 set -u
 repo=$1
 program=$2
@@ -31,6 +41,7 @@ command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 command -v unzip >/dev/null || { echo "unzip is missing"; exit 1; }
 source "$repo/scripts/common.sh"
 source "$repo/tests/app/program_window.sh"
+source "$repo/tests/app/release_checks.sh"
 name=kelbo-vs-vistral
 zip="$repo/build/release/$name-windows-x86_64.zip"
 generator="$(dirname "$program")/../tools/make-demo-data"
@@ -38,48 +49,76 @@ generator="$(dirname "$program")/../tools/make-demo-data"
 fail() { echo "$*"; exit 1; }
 
 workdir=$(mktemp -d)
-play_pid="" xvfb_pid=""
+play_pid="" xvfb_pid="" second_pid=""
 # Wine's own server of the prefix goes before the X server it talks to.
 clean_up() {
     kill $play_pid 2>/dev/null
+    [ -z "$second_pid" ] || kill -- -"$second_pid" 2>/dev/null
     [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null
     kill $xvfb_pid 2>/dev/null
     wait 2>/dev/null
     rm -rf "$workdir"
 }
 trap clean_up EXIT
-step_started=$SECONDS
+started=$SECONDS step_started=$SECONDS
+figure_test=Release.TheWindowsZipPlaysUnderWine
 step_time() {
     echo "-- $1: $((SECONDS - step_started)) s"
+    figure "time, $1" $((SECONDS - step_started)) s
     step_started=$SECONDS
 }
 
+# Wine's prefix in the build tree, made (when missing, half a minute) while
+# the zip is built; its server stays up between the runs below (a second
+# each otherwise) until clean_up ends it.
+export WINEPREFIX="$repo/build/release/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+start_xvfb
+trap clean_up EXIT  # start_xvfb set its own
+(wineserver -p && wineboot -i) >"$workdir/wineboot.log" 2>&1 &
+wine_ready=$!
+
 # ---- Two runs, the same bytes ----
+# The second, from an empty build tree, runs while the first's zip is
+# checked (its compiler at the lowest priority); the two are compared at the
+# end.
 "$repo/scripts/release-windows.sh" >"$workdir/first.log" 2>&1 || { cat "$workdir/first.log"; fail "release-windows.sh failed"; }
+sed -n 's/^== \(.*: [0-9]* min [0-9]* s\)$/   release-windows.sh, \1/p' "$workdir/first.log"
 cp "$zip" "$workdir/first.zip"
-"$repo/scripts/release-windows.sh" >"$workdir/second.log" 2>&1 ||
-    { cat "$workdir/second.log"; fail "release-windows.sh failed the second time"; }
-cmp -s "$zip" "$workdir/first.zip" || fail "two runs of release-windows.sh gave different zips"
-step_time "release-windows.sh twice"
+# A session of its own: clean_up ends it with its compilers.
+setsid "$repo/scripts/release-windows.sh" --clean >"$workdir/second.log" 2>&1 &
+second_pid=$!
+step_time "release-windows.sh"
 
 # ---- What the zip holds ----
 unpacked="$workdir/unpacked"
 mkdir -p "$unpacked"
-(cd "$unpacked" && unzip -q "$zip") || fail "the zip does not unpack"
+(cd "$unpacked" && unzip -q "$workdir/first.zip") || fail "the zip does not unpack"
 folder="$unpacked/$name"
 listed=$(cd "$unpacked" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
 expected="./$name/SDL.dll ./$name/SDL_mixer.dll ./$name/data/datafile.dat ./$name/$name.nfo ./$name/tarnix.exe "
 [ "$listed" = "$expected" ] || fail "the zip holds $listed; expected $expected"
 cmp -s "$folder/data/datafile.dat" "$(dirname "$program")/data/datafile.dat" ||
     fail "the zip's data pack is not the normal build's"
+command -v x86_64-w64-mingw32-objdump >/dev/null || fail "x86_64-w64-mingw32-objdump is missing (package binutils-mingw-w64-x86-64)"
 for file in tarnix.exe SDL.dll SDL_mixer.dll; do
-    needed=$(x86_64-w64-mingw32-objdump -p "$folder/$file" | awk '/DLL Name:/ {print $3}' | tr '\n' ' ')
+    listing=$(x86_64-w64-mingw32-objdump -p "$folder/$file") || fail "objdump cannot read $file"
+    needed=$(awk '/DLL Name:/ {print $3}' <<<"$listing" | tr '\n' ' ')
+    case $file in
+    tarnix.exe) wanted="SDL.dll OPENGL32.dll KERNEL32.dll" ;;
+    SDL.dll) wanted="KERNEL32.dll" ;;
+    SDL_mixer.dll) wanted="SDL.dll KERNEL32.dll" ;;
+    esac
+    for dll in $wanted; do
+        grep -qiw -- "$dll" <<<"$needed" || fail "$file does not need $dll (objdump lists: $needed)"
+    done
     [[ " $needed" =~ \ (lib|mingw) ]] && fail "$file needs a MinGW runtime DLL: $needed"
+    echo "$file needs: $needed"
 done
 LC_ALL=C grep -q -P '[^\x00-\x7F]' "$folder/$name.nfo" && fail "the nfo is not plain ASCII"
 LC_ALL=C grep -q -v $'\r$' "$folder/$name.nfo" && fail "the nfo has a line not ended by CRLF"
 longest=$(tr -d '\r' <"$folder/$name.nfo" | awk '{ if (length($0) > n) n = length($0) } END { print n }')
 [ "$longest" -le 80 ] || fail "the nfo has a line of $longest columns"
+check_nfo_switches "the nfo" "$folder/$name.nfo" "$repo" || fail "the nfo's switches are not the program's"
 step_time "the zip's content"
 
 # A prefix that is there already is refused before anything is downloaded.
@@ -93,36 +132,22 @@ refusal=$(bash "$repo/scripts/release-windows-libraries.sh" "$workdir/prefix" "$
     fail "release-windows-libraries.sh refused a prefix without one line naming it: $refusal"
 
 # ---- Under Wine ----
-export WINEPREFIX="$repo/build/release/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-start_xvfb
-trap clean_up EXIT  # start_xvfb set its own
+wait "$wine_ready" || { cat "$workdir/wineboot.log"; fail "Wine's prefix could not be made in $WINEPREFIX"; }
 wine "$folder/tarnix.exe" --help >"$workdir/help.txt" 2>"$workdir/help.err" ||
     { cat "$workdir/help.err"; fail "tarnix.exe --help failed under Wine"; }
 "$program" --help | cmp -s - "$workdir/help.txt" || fail "tarnix.exe --help does not print the normal build's help"
-step_time "--help (Wine's prefix made when missing)"
+step_time "--help (Wine's prefix made meanwhile when missing)"
 
+# The captures, from an empty directory, against the normal build's.
 mkdir -p "$workdir/empty" "$workdir/reference"
-(cd "$workdir/empty" && wine "$folder/tarnix.exe" --capture frames --until 2000 --quiet) >"$workdir/capture.log" 2>&1 ||
-    { cat "$workdir/capture.log"; fail "the 2-second capture failed under Wine"; }
-(cd "$(dirname "$program")" && "$program" --capture "$workdir/reference" --until 2000 --quiet) ||
-    fail "the normal build's capture failed"
-count=0 lowest=inf
-for frame in "$workdir"/reference/frame_*.png; do
-    psnr=$(compare -metric PSNR "$frame" "$workdir/empty/frames/$(basename "$frame")" null: 2>&1)
-    [[ $psnr =~ ^([0-9]+(\.[0-9]+)?|inf)$ ]] || fail "compare failed on $(basename "$frame"): $psnr"
-    if [ "$psnr" != inf ]; then
-        awk -v p="$psnr" 'BEGIN { exit !(p >= 40) }' || fail "$(basename "$frame"): $psnr dB against the normal build's"
-        if [ "$lowest" = inf ] || awk -v p="$psnr" -v l="$lowest" 'BEGIN { exit !(p < l) }'; then
-            lowest=$psnr
-        fi
-    fi
-    count=$((count + 1))
-done
-[ "$count" -eq 121 ] || fail "the normal build captured $count frames in 2 s, not 121"
-[ "$(ls "$workdir"/empty/frames/frame_*.png | wc -l)" -eq 121 ] || fail "the capture under Wine has not 121 frames"
-[ "$(stat -c %s "$workdir/empty/frames/sound.wav")" = "$(stat -c %s "$workdir/reference/sound.wav")" ] ||
-    fail "the sound under Wine is not as long as the normal build's"
-echo "the 121 frames against the normal build's: lowest PSNR $lowest dB; the sound as long"
+(cd "$workdir/empty" && capture_plan | capture_all wine "$folder/tarnix.exe")
+(cd "$workdir/reference" && capture_plan | capture_all "$program")
+while read -r capture _; do
+    [ "$(cat "$workdir/reference/$capture.status")" = 0 ] || { cat "$workdir/reference/$capture.log"; fail "the normal build's capture $capture failed"; }
+done < <(capture_plan)
+capture_plan | compare_captures "under Wine" "$workdir/reference" "$workdir/empty" ||
+    fail "the captures under Wine are not the normal build's"
+[ "$(ls "$workdir"/empty/opening/frame_*.png | wc -l)" -eq 21 ] || fail "the capture of the first 2 s under Wine has not 21 frames"
 
 # The program's folder without SDL_mixer.dll, and a working one with the data
 # and a working SDL_mixer.dll (ours): the program must not load it.
@@ -138,7 +163,7 @@ missing="$missing $(winepath -w "$planted/program" 2>/dev/null)"
 [ "$(tr -d '\r' <"$workdir/planted.log")" = "$missing" ] ||
     { cat "$workdir/planted.log"; fail "without SDL_mixer.dll in its folder, the program did not say only: $missing"; }
 echo "SDL_mixer.dll planted in the working folder: not loaded"
-step_time "a 2-second capture"
+step_time "the captures"
 
 # A damaged pack: the same line naming it, and the same status, as the normal build.
 mkdir -p "$workdir/damaged/data"
@@ -182,25 +207,39 @@ wine "$folder/tarnix.exe" --capture "$workdir/demo.mp4" >"$workdir/video.log" 2>
 [ "$(grep -c . "$workdir/video.log")" -eq 1 ] && grep -q 'not available in the Windows build' "$workdir/video.log" ||
     { cat "$workdir/video.log"; fail "a capture to a video did not say in one line that there is none"; }
 
-wine "$folder/tarnix.exe" --window >"$workdir/play.log" 2>&1 &
+# Its sound through the disk audio driver, named by its full path: the
+# program moves to its own folder.
+mkdir -p "$workdir/live"
+env $(disk_audio_environment "$(winepath -w "$workdir/live/live.raw" 2>/dev/null)") wine "$folder/tarnix.exe" --window \
+    >"$workdir/play.log" 2>&1 &
 play_pid=$!
 window=$(find_window_named '^Kelbo vs\. Vistral$' "$play_pid") ||
     { cat "$workdir/play.log"; fail "the demo: $window"; }
-sleep 3
-kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/play.log"; fail "the demo ended by itself while playing"; }
+wait_for_sound "under Wine" "$workdir/live/live.raw" 3 "$play_pid" "$workdir/play.log" || { cat "$workdir/play.log"; fail "the demo did not play its music"; }
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
 wait_for_end "$play_pid" || fail "the demo still plays 10 s after Escape"
 status=$ended_status
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/play.log"; fail "Escape ended the demo with status $status, not 0"; }
+check_log "under Wine, playing" "$workdir/play.log" "$disk_audio_lines" || fail "the demo logged while playing"
 step_time "a capture to a video, and playing"
 
 # The development mode, in the content tool's folder: loose data, no pack.
-(cd "$tools/windows" && exec wine "$folder/tarnix.exe" --dev) >"$workdir/dev.log" 2>&1 &
+(cd "$tools/windows" && exec env $(disk_audio_environment "$(winepath -w "$workdir/live/dev.raw" 2>/dev/null)") \
+    wine "$folder/tarnix.exe" --dev) >"$workdir/dev.log" 2>&1 &
 play_pid=$!
 window=$(find_window_named '^Kelbo vs\. Vistral' "$play_pid") ||
     { cat "$workdir/dev.log"; fail "the development mode: $window"; }
-sleep 2
+# The mode watches data/ from before its first frame, whose caption tells the
+# time: a change made from then on must be seen (30 s at most).
+caption=""
+for _ in $(seq 300); do
+    caption=$(xdotool getwindowname "$window" 2>/dev/null)
+    [[ $caption =~ \ -\ [0-9]+\.[0-9]{3}\ s\ - ]] && break
+    kill -0 "$play_pid" 2>/dev/null || { cat "$workdir/dev.log"; fail "the development mode ended before its first frame"; }
+    sleep 0.1
+done
+[[ $caption =~ \ -\ [0-9]+\.[0-9]{3}\ s\ - ]] || fail "the development mode's caption tells no time after 30 s: $caption"
 echo "and a line more" >>"$tools/windows/data/scrolleri.txt"
 for _ in $(seq 100); do
     grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" && break
@@ -213,5 +252,17 @@ wait_for_end "$play_pid" || fail "the development mode still runs 10 s after Esc
 status=$ended_status
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/dev.log"; fail "Escape ended the development mode with status $status, not 0"; }
+check_log "the development mode" "$workdir/dev.log" "tarnix: [^ ]+ loaded again|$disk_audio_lines" || fail "the development mode logged more"
 step_time "the development mode"
+# The second run's zip, from an empty build tree.
+wait "$second_pid" || { cat "$workdir/second.log"; fail "release-windows.sh --clean failed"; }
+second_pid=""
+objects=$(grep -c 'Building CXX object' "$workdir/second.log")
+[ "$objects" -gt 0 ] || { cat "$workdir/second.log"; fail "release-windows.sh --clean compiled nothing"; }
+sed -n 's/^== \(the program: [0-9]* min [0-9]* s\)$/   release-windows.sh --clean, \1/p' "$workdir/second.log"
+cmp -s "$zip" "$workdir/first.zip" ||
+    fail "two runs of release-windows.sh gave different zips (the second compiled $objects objects from an empty tree)"
+echo "the same zip again, the program compiled from an empty tree ($objects objects)"
+step_time "release-windows.sh --clean, waited for"
+figure "time, in all" $((SECONDS - started)) s
 echo "the Windows zip works under Wine"

@@ -26,8 +26,8 @@ const SwitchHelp demoSwitchHelp[] = {
      "plays fullscreen at the display's own resolution, switching no mode: the picture as large as fits, centred "
      "between black bars, drawn at that size; with --capture, the frames are the display's size"},
     {"--start MS",
-     "begins at demo time MS (at most 36000000, ten hours), as if every earlier frame had been drawn at the frame "
-     "rate (music too)"},
+     "begins at demo time MS (at most 36000000, ten hours), as if every earlier frame had been drawn at 60 "
+     "frames a second (music too)"},
     {"--capture DIR",
      "renders offline on a virtual clock: DIR/frame_00000.png … one per frame, and DIR/sound.wav, the music as the "
      "demo plays it, as long as the frames. Two captures give the same bytes"},

@@ -136,11 +136,13 @@ make_system() {
     # belongs to ids of /etc/subuid that this user could not even delete.
     # Device files are left out (in_system binds the host's); apt runs as
     # root in the system, as an ordinary user's namespace has no other user.
-    # Low priority, as every build of the releases (see release.sh).
+    # Low priority, as every build of the releases (see release.sh). Without
+    # the locks' descriptors: mmdebstrap's unshare mode hands apt one past 9
+    # when they are taken, which dash (apt's sh) cannot redirect.
+    local status
     nice -n 19 mmdebstrap --mode="$mode" --variant=minbase --format=tar --include="$(tr ' ' ',' <<<"$*")" \
-        --aptopt='APT::Sandbox::User "root"' --skip=cleanup/apt/lists "$suite" - "${mirrors[@]}" 2>"$log" |
-        tar -x -p -C "$root.new" --exclude='./dev/*' 2>>"$log"
-    local status=("${PIPESTATUS[@]}")
+        --aptopt='APT::Sandbox::User "root"' --skip=cleanup/apt/lists "$suite" - "${mirrors[@]}" 2>"$log" 8<&- 9<&- |
+        tar -x -p -C "$root.new" --exclude='./dev/*' 2>>"$log" && status=("${PIPESTATUS[@]}") || status=("${PIPESTATUS[@]}")
     if [ "${status[0]}" -ne 0 ] || [ "${status[1]}" -ne 0 ]; then
         tail -n 20 "$log" >&2
         echo "$name: mmdebstrap of Debian $suite failed (the whole log: $log)" >&2

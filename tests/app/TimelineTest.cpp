@@ -1,6 +1,7 @@
 // The timeline's arithmetic and the demo's tables, as functions of time.
 
 #include "app/demo/Demo.h"
+#include "app/demo/DemoRandom.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Timeline.h"
 #include "app/demo/Tunnel.h"
@@ -133,9 +134,9 @@ TEST(Tunnel, TablesHoldTheTriangleTextureAndTheCodesAroundTheCentre) {
 // evenly, and the same random sequence gives the same cloud.
 TEST(Cloud, VelocitiesLieOnTheRadiusAndAngleGridAndRepeatWithTheSequence) {
     tarnix::ParticleEngine cloud(2750), again(2750);
-    std::srand(1);  // the generator's state when nothing has seeded it
+    seedDemoRandom(1);  // the sequence's state when nothing has seeded it
     shapeCloud(cloud);
-    std::srand(1);
+    seedDemoRandom(1);
     shapeCloud(again);
     auto onGrid = [](double value, auto map) {
         for (int k = 0; k < 100; ++k)
@@ -160,7 +161,7 @@ TEST(Cloud, VelocitiesLieOnTheRadiusAndAngleGridAndRepeatWithTheSequence) {
     }
     EXPECT_GE(std::count(radiusSeen.begin(), radiusSeen.end(), true), 95);
     EXPECT_NEAR(radiusSum / cloud.getParticleSize(), 2.475, 0.15);  // the mean of the grid
-    std::srand(2);
+    seedDemoRandom(2);
     shapeCloud(again);
     EXPECT_FALSE(cloud.getParticle(0)->velocity == again.getParticle(0)->velocity &&
                  cloud.getParticle(1)->velocity == again.getParticle(1)->velocity);

@@ -74,6 +74,7 @@ step_time() {
 export WINEPREFIX="$repo/build/release/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start_xvfb
 trap clean_up EXIT  # start_xvfb set its own
+mkdir -p "$WINEPREFIX"
 (wineserver -p && wineboot -i) >"$workdir/wineboot.log" 2>&1 &
 wine_ready=$!
 
@@ -119,6 +120,7 @@ LC_ALL=C grep -q -v $'\r$' "$folder/$name.nfo" && fail "the nfo has a line not e
 longest=$(tr -d '\r' <"$folder/$name.nfo" | awk '{ if (length($0) > n) n = length($0) } END { print n }')
 [ "$longest" -le 80 ] || fail "the nfo has a line of $longest columns"
 check_nfo_switches "the nfo" "$folder/$name.nfo" "$repo" || fail "the nfo's switches are not the program's"
+check_nfo_warning "the nfo" "$folder/$name.nfo" "$program" || fail "the nfo does not warn first of the flashes"
 step_time "the zip's content"
 
 # A prefix that is there already is refused before anything is downloaded.

@@ -45,6 +45,9 @@ const SwitchHelp demoSwitchHelp[] = {
     {"--scale N",
      "the capture's frames N times the width and height (1 to 4), drawn off-screen with everything sized in pixels "
      "scaled too: the same picture, finer"},
+    {"--calm",
+     "the closing section without its flashes: its pictures change every 2.4 s instead of every 0.4 s, fading into "
+     "each other, dimmed; every frame before it is the same. Live, captured and in every preset"},
     {"--quiet", "no progress lines on standard error while capturing"},
     {"--dev",
      "development mode, in a window: Space pauses, Left and Right seek 1 s, Page Up and Page Down 10 s, Home goes "
@@ -52,11 +55,16 @@ const SwitchHelp demoSwitchHelp[] = {
 };
 const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
 
+const char* const flashWarning =
+    "Photosensitivity warning: from 53 s on, the closing section swaps whole-screen pictures several times a "
+    "second, which may trigger seizures in people with photosensitive epilepsy. --calm plays it without those "
+    "flashes.";
+
 std::string helpText() {
-    std::string text =
-        "Kelbo vs. Vistral: a real-time demo on the Tarnix engine (" + std::string(banner) +
-        ").\nPlays in a 640 × 480 OpenGL window while its music loops, until Escape; with a tool switch it works on "
-        "its data instead and opens no window.\n\nTool switches:\n";
+    std::string text = std::string(flashWarning) + "\n\nKelbo vs. Vistral: a real-time demo on the Tarnix engine (" +
+                       std::string(banner) +
+                       ").\nPlays in a 640 × 480 OpenGL window while its music loops, until Escape; with a tool switch it "
+                       "works on its data instead and opens no window.\n\nTool switches:\n";
     auto list = [&text](const SwitchHelp* switches, unsigned count) {
         for (unsigned i = 0; i < count; ++i) {
             std::string usage = switches[i].usage;
@@ -101,6 +109,10 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     }
     if (std::strcmp(argument, "--native") == 0) {
         demo.native = true;
+        return true;
+    }
+    if (std::strcmp(argument, "--calm") == 0) {
+        demo.calm = true;
         return true;
     }
     if (std::strcmp(argument, "--quiet") == 0) {

@@ -28,6 +28,7 @@ struct DemoOptions {
     bool dev = false;               // "--dev": the development mode, in a window
     unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
     bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
+    bool calm = false;              // "--calm": the closing's pictures under the photosensitivity threshold
     std::string preset;             // "--preset NAME": how a capture to a video is made ("" for none)
     std::string error;              // a switch without a usable value, "" when none
 };
@@ -40,6 +41,8 @@ struct ScanResult {
 
 // The engine's banner, printed for "--version".
 extern const char* const banner;
+// The photosensitivity warning, first in --help, the nfo and the README.
+extern const char* const flashWarning;
 
 // One switch as --help and the README's tables show it.
 struct SwitchHelp {

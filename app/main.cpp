@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/ContentTool.h"
 #include "app/demo/Demo.h"
+#include "app/demo/Timeline.h"
 #include "app/dev/DevMode.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
@@ -97,6 +98,7 @@ int SDL_main(int argc, char** argv) {
         tarnix::catchStopSignals();
         tarnix::input.setQuitEndsProgram(false);
     }
+    setCalm(options.calm);
     tarnix::window.setFullscreen(!options.windowed && !capturing);
     tarnix::window.setNative(options.native && !options.windowed && !capturing);
     if (!findDemoData())

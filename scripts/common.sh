@@ -25,11 +25,15 @@ say() { printf '== %s\n' "$*"; }
 
 # The releases' info files share their heading, what the demo is, and the
 # credits for the demo itself; each release adds what is its own.
-#   nfo_heading PLATFORM    ("Linux", "Windows")
+# The program's photosensitivity warning comes first, as the first paragraph
+# of its --help (which the section "Switches" then gives from its third line).
+#   nfo_heading PLATFORM PROGRAM    ("Linux", "Windows"; a program to ask)
 nfo_heading() {
     local line="a real-time audiovisual demo on the Tarnix engine, for $1"
     printf '\n                   K E L B O   v s .   V I S T R A L\n\n'
     printf '%*s\n' $(((76 + ${#line}) / 2)) "$line"
+    printf '\n'
+    "$2" --help | sed -n 1p
     cat <<'EOF'
 
 What it is

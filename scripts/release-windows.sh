@@ -113,7 +113,7 @@ cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
 release_cache_lock
 cp "$data_pack" "$folder/data/datafile.dat"
 {
-    nfo_heading Windows
+    nfo_heading Windows "$host_program"
     cat <<'EOF'
 Starting it
 -----------
@@ -146,7 +146,7 @@ In this folder
 Switches
 --------
 EOF
-    "$host_program" --help
+    "$host_program" --help | tail -n +3
     nfo_credits
     cat <<'EOF'
 SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1), libpng, libogg and libvorbis (each

@@ -104,7 +104,7 @@ mkdir -p "$folder/data"
 cp "$data_pack" "$folder/data/datafile.dat"
 
 {
-    nfo_heading Linux
+    nfo_heading Linux "$folder/tarnix"
     cat <<'EOF'
 Starting it
 -----------
@@ -138,7 +138,7 @@ In this folder
 Switches
 --------
 EOF
-    "$folder/tarnix" --help
+    "$folder/tarnix" --help | tail -n +3
     nfo_credits
     cat <<'EOF'
 SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1) are built from Debian's source

@@ -143,8 +143,11 @@ std::vector<std::string> encoderArguments(const VideoSettings& settings, const s
         // keep the default coder.
         append(arguments, {"-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"});
     else
-        append(arguments, {"-c:a", "aac", "-b:a", settings.preset == VideoPreset::youtube ? "384k" : "192k",
-                           "-movflags", "+faststart", "-f", "mp4"});
+        // Video sites and parties take AAC-LC at 48 kHz; the music is
+        // resampled by the encoder.
+        append(arguments, {"-c:a", "aac", "-profile:a", "aac_low", "-ar", "48000", "-b:a",
+                           settings.preset == VideoPreset::youtube ? "384k" : "192k", "-movflags", "+faststart", "-f",
+                           "mp4"});
     // "file:": a name with a colon in it is never taken for a protocol.
     arguments.push_back("file:" + output);
     return arguments;

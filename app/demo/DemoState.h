@@ -44,3 +44,4 @@ extern int pax;                 // first vertex drawn by the head effect (498)
 extern int pox;                 // triangles drawn by the head effect (1)
 extern int headi;               // spin of the head effect, degrees
 extern int kakka;               // shared: the closing section's picture and cubism's turn
+extern int previousPicture;     // the calm closing's picture before kakka, faded from; -1: none (black)

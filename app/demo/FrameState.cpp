@@ -7,7 +7,7 @@ namespace {
 // The live variables a frame state keeps, in the order of its carried().
 auto liveCarried() {
     return std::tie(lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi, pox,
-                    pax);
+                    pax, previousPicture);
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ private:
     template <typename State>
     static auto tieCarried(State& state) {
         return std::tie(state.lensmove, state.scrollermoving, state.scrollermove, state.lrand, state.rrand,
-                        state.trand, state.brand, state.movieTime, state.kakka, state.headi, state.pox, state.pax);
+                        state.trand, state.brand, state.movieTime, state.kakka, state.headi, state.pox, state.pax,
+                        state.previousPicture);
     }
 
 public:
@@ -27,6 +28,7 @@ public:
     float lrand = 0, rrand = 0, trand = 0, brand = 0;
     unsigned movieTime = 0;
     int kakka = 0, headi = 0, pox = 0, pax = 0;
+    int previousPicture = -1;
     RandomSequence random;  // the demo's random sequence, position included
     std::vector<int> cloudOrder;  // the cloud's last depth sort, where the next one starts
 

@@ -9,6 +9,7 @@
 #include "engine/core/Timer.h"
 #include "engine/media/Image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -129,10 +130,21 @@ void jitterIfDue(unsigned t) {
 
 void advanceSphere() { lensmove += 0.05f; }
 
+// ---- The calm closing: its pictures change every 2.4 s instead of every
+// 0.4 s, each fading in over 1.6 s from the one before, at 55 % of their
+// brightness, so that the whole-screen changes stay under the common
+// photosensitivity threshold. The picks are the same draws, made less often.
+bool calm = false;
+const unsigned calmPickMs = 2400;
+const unsigned calmFadeMs = 1600;
+const float calmBrightness = 0.55f;
+
 // The picture index counts from 2 (the first two textures are never shown);
-// the font sheet is replaced by index 5.
+// the font sheet is replaced by index 5. The calm closing keeps the picture
+// it fades from; its first fades in from black.
 void pickPictureIfDue(unsigned t) {
-    if (pickDue(movieTime, t)) {
+    if (calm ? movieTime + calmPickMs < t : pickDue(movieTime, t)) {
+        previousPicture = movieTime >= 53000 ? kakka : -1;
         movieTime = t;
         kakka = static_cast<int>(static_cast<unsigned>(demoRandom()) % (tarnix::image.getImageCount() - 2) + 2);
     }
@@ -213,13 +225,29 @@ void drawMiddle(unsigned t) {
     sphereParticles->renderParticleEngine(0, 2000);
 }
 
+// One of the closing's full-screen pictures over the black of a cleared
+// frame, `brightness` of its own, with `alpha`: blended over what is there,
+// or added to it. Some pictures are transparent in parts; added, each shows
+// as it does over black, so two of them added with alphas summing to 1 are a
+// cross-fade of what each shows alone.
+void closingPicture(int index, float brightness, float alpha, bool added) {
+    woman.setBlendFunc(GL_SRC_ALPHA, added ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+    woman.setTexture(tarnix::image.getTexture(index));
+    woman.setSize(1024, 768);
+    woman.setColor(brightness, brightness, brightness, alpha);
+    woman.drawLayer2D();
+}
+
 void drawClosing(unsigned t) {
     pickPictureIfDue(t);
-    woman.setBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    woman.setTexture(tarnix::image.getTexture(kakka));
-    woman.setSize(1024, 768);
-    woman.setAlpha(1);
-    woman.drawLayer2D();
+    if (calm) {
+        const float fade = std::min(1.0f, static_cast<float>(t - movieTime) / calmFadeMs);
+        if (previousPicture >= 0)
+            closingPicture(previousPicture, calmBrightness, 1 - fade, true);
+        closingPicture(kakka, calmBrightness, fade, true);
+    } else {
+        closingPicture(kakka, 1, 1, false);
+    }
     tunnelTerrorRun();
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
@@ -233,6 +261,10 @@ void drawClosing(unsigned t) {
 }
 
 }  // namespace
+
+void setCalm(bool on) { calm = on; }
+
+bool isCalm() { return calm; }
 
 void skipFrame(unsigned t) {
     const Section section = sectionAt(t);

@@ -41,6 +41,13 @@ int scrollerY(float phase);
 
 // ---- Frames
 
+// The calm closing (--calm): the closing section's pictures change less
+// often, fade into each other and are dimmed, so that its whole-screen
+// changes stay under the common photosensitivity threshold; every frame
+// before the closing section is the same either way.
+void setCalm(bool calm);
+bool isCalm();
+
 // One frame of the demo at the demo clock's time.
 void draw();
 

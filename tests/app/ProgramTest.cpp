@@ -284,6 +284,11 @@ TEST_F(ProgramTest, HelpListsEverySwitchAsTheReadmeDoesAndOpensNoWindow) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, helpText());
     const std::string readme = fileContent(TARNIX_README);
+    // The photosensitivity warning comes first in --help, and in the README
+    // right below the two commands, before anyone plays the demo.
+    EXPECT_EQ(result.out.rfind(std::string(flashWarning) + "\n\n", 0), 0u) << result.out;
+    const std::size_t warning = readme.find(std::string("**") + flashWarning + "**");
+    EXPECT_LT(warning, readme.find("Both commands")) << "the README's warning is missing or comes late";
     auto check = [&](const SwitchHelp& entry, const std::string& prefix) {
         EXPECT_NE(result.out.find(std::string(entry.usage) + " "), std::string::npos) << entry.usage;
         EXPECT_NE(result.out.find(std::string(entry.text) + "\n"), std::string::npos) << entry.usage;
@@ -294,7 +299,7 @@ TEST_F(ProgramTest, HelpListsEverySwitchAsTheReadmeDoesAndOpensNoWindow) {
         check(toolSwitchHelp[i], "tarnix ");
     for (unsigned i = 0; i < demoSwitchCount; ++i)
         check(demoSwitchHelp[i], "");
-    EXPECT_EQ(lineCount(result.out), 4 + toolSwitchCount + 2 + demoSwitchCount);
+    EXPECT_EQ(lineCount(result.out), 6 + toolSwitchCount + 2 + demoSwitchCount);
 }
 
 TEST_F(ProgramTest, ConvertWithNothingToConvertPrintsOnlyItsHeading) {

@@ -160,6 +160,7 @@ nfo_size=$(stat -c %s "$nfo")
 widest=$(awk '{ if (length($0) > widest) widest = length($0) } END { print widest }' "$nfo")
 [ "$widest" -le 80 ] || fail "the nfo has lines of $widest columns, over 80"
 check_nfo_switches "the nfo" "$nfo" "$repo" || fail "the nfo's switches are not the program's"
+check_nfo_warning "the nfo" "$nfo" "$program" || fail "the nfo does not warn first of the flashes"
 step_time "the archive and the kit"
 
 # ---- The cache folder's guards ----

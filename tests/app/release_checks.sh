@@ -156,6 +156,19 @@ check_nfo_switches() {
     echo "$label: the nfo lists the $(grep -c . <<<"$listed") switches the parser accepts:" $listed
 }
 
+# check_nfo_warning LABEL NFO PROGRAM: the nfo's first paragraph after its
+# heading is PROGRAM's photosensitivity warning (the first line of its
+# --help), wrapped as the nfo wraps it.
+check_nfo_warning() {
+    local label=$1 warning first
+    warning=$("$3" --help | sed -n 1p)
+    [[ $warning == *"Photosensitivity warning"* ]] || { echo "$label: the program's --help does not open with its warning"; return 1; }
+    first=$(tr -d '\r' <"$2" | awk 'NF == 0 { if (seen) exit; next } /a real-time audiovisual demo/ { heading = 1; next }
+                                     heading && NF > 0 { seen = 1; printf "%s%s", (n++ ? " " : ""), $0 }' | sed 's/  */ /g')
+    [ "$first" = "$warning" ] || { printf '%s: its first paragraph is not the warning:\n   %s\n' "$label" "$first"; return 1; }
+    echo "$label: opens with the photosensitivity warning"
+}
+
 # ---- Playing live ----
 # The sound of a live run, through SDL's disk audio driver (a real driver,
 # where the tests' dummy one takes nothing): raw 16-bit stereo at 44100 Hz,

@@ -7,18 +7,25 @@ namespace tarnix {
 
 Timer timer;
 
-void Timer::init() { startTicks = getTicks(); }
+void Timer::init() {
+    setTicks = getTicks();
+    setValue = 0;
+}
 
 void Timer::update() {
     delay(1);
-    if (!pause)
-        time = getTicks() - startTicks;
+    if (pause)
+        return;
+    const std::uint32_t elapsed = getTicks() - setTicks;
+    const std::uint32_t latency = sound.latencyMs();
+    time = setValue + (elapsed > latency ? elapsed - latency : 0);
 }
 
 unsigned Timer::getTime() const { return time; }
 
 void Timer::setTime(unsigned ms) {
-    startTicks = getTicks() - ms;
+    setTicks = getTicks();
+    setValue = ms;
     time = ms;
 }
 

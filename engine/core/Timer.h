@@ -6,18 +6,26 @@ namespace tarnix {
 
 // The demo clock: milliseconds since init(), advanced only by update() so that
 // every reader sees one value per frame.
+//
+// Live, the music started with the clock reaches the viewer only once the
+// sound device has played what it already holds: the clock waits that long
+// (the sound's latencyMs(), 0 while no device is open) before it counts, so
+// the picture shows demo time t while the music heard is at t.
 class Timer {
 public:
-    // Starts the clock: the tick count now becomes demo time 0. The current
-    // time is left as it is until the next update().
+    // Starts the clock: the tick count now becomes demo time 0 (counting once
+    // the sound's latency has passed). The current time is left as it is
+    // until the next update().
     void init();
-    // Sleeps 1 ms, then, unless paused, takes time = ticks - startTicks (unsigned,
-    // so it wraps with the tick count after about 49.7 days).
+    // Sleeps 1 ms, then, unless paused, takes time = the time set + the ticks
+    // since it was set, less the sound's latency (0 until that has passed;
+    // unsigned, so it wraps with the tick count after about 49.7 days).
     void update();
     // Demo time as of the last update(), ms.
     unsigned getTime() const;
     // Moves the clock so that the demo time is `ms` now (and stays counting
-    // from there): the start of a demo played from a later point.
+    // from there, once the sound's latency has passed): the start of a demo
+    // played from a later point, with its music started from there.
     void setTime(unsigned ms);
     // (time - start) / (end - start): both differences unsigned 32-bit, the
     // division in floating point. A time before start gives a huge positive
@@ -29,8 +37,9 @@ public:
     bool isPause() const;
 
 private:
-    std::uint32_t startTicks = 0;  // tick count at init(), ms
-    std::uint32_t time = 0;        // demo time as of the last update(), ms
+    std::uint32_t setTicks = 0;  // tick count at the last init() or setTime(), ms
+    std::uint32_t setValue = 0;  // demo time set then, ms
+    std::uint32_t time = 0;      // demo time as of the last update(), ms
     bool pause = false;
 };
 

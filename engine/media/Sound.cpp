@@ -64,6 +64,13 @@ void Sound::close() {
 
 bool Sound::isOpen() const { return deviceOpen; }
 
+// A sound started now is mixed into the next buffer the device asks for (half
+// a buffer away on average), which it plays after the one it is playing:
+// one and a half buffers.
+unsigned Sound::latencyMs() const {
+    return deviceOpen ? static_cast<unsigned>((chunkSize * 1500 + frequency / 2) / frequency) : 0;
+}
+
 // ---- Loading ----
 
 namespace {

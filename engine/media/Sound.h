@@ -31,10 +31,15 @@ struct DecodedSound {
 // The audio device and every loaded sound file.
 class Sound {
 public:
-    // Opens the device: 44100 Hz, signed 16-bit little-endian, stereo, 4096-frame
+    // Opens the device: 44100 Hz, signed 16-bit little-endian, stereo, 512-frame
     // buffer. A device that does not open leaves the engine silent; one line on
     // standard error says so, and nothing is loaded or played afterwards.
     void init();
+    // How long a sound started now takes to be heard, on average: the wait
+    // for the buffer it is mixed into and the buffer the device plays before
+    // it, one and a half buffers of 512 frames (17 ms); 0 while no device is
+    // open. The demo clock waits this long when it starts.
+    unsigned latencyMs() const;
     // Halts all playback, frees every sample, empties both lists and closes the device.
     void close();
     // True between a successful init() and close().
@@ -109,7 +114,11 @@ private:
     float musicVolume = 1.0f;
     std::int32_t frequency = 44100;      // Hz
     std::int32_t channels = 2;           // stereo
-    std::int32_t chunkSize = 4096;       // sample frames per mixer buffer
+    // Sample frames per mixer buffer: small, so that the music is heard soon
+    // after it is mixed (within a frame of the picture, with the clock's
+    // wait), large enough that the mixer, woken every 11.6 ms, keeps up while
+    // a software renderer takes both cores.
+    std::int32_t chunkSize = 512;
     std::int32_t musicLoops = 0;         // -1 loops forever, 0 plays once
     std::uint16_t format = 0x8010;       // AUDIO_S16LSB
     bool deviceOpen = false;

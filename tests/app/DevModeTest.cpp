@@ -141,6 +141,7 @@ public:
         // What the music plays goes to a file, to be told apart.
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", (dataHome + "/played.raw").c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "5", 1);  // a buffer each 5 ms, not the driver's 150
         tarnix::window.setFullscreen(false);
         dev = new DevMode;
         dev->prepare();
@@ -282,8 +283,8 @@ TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
     ASSERT_TRUE(waitForPlayed(track, beforeSeek, 0.5));
     EXPECT_TRUE(playsFrom(track, 40000, beforeSeek));
     EXPECT_FALSE(playsFrom(track, 41000, beforeSeek));  // the search tells times apart
-    // Paused until what was mixed before the pause (a 4096-frame buffer,
-    // 93 ms) has been played out: what follows the resume is then all new.
+    // Paused until what was mixed before the pause (a 512-frame buffer,
+    // 12 ms) has been played out: what follows the resume is then all new.
     const std::size_t atPause = playedBytes();
     dev->togglePause();
     ASSERT_TRUE(waitForPlayed(track, atPause, 0.2));

@@ -172,10 +172,10 @@ check_nfo_warning() {
 # ---- Playing live ----
 # The sound of a live run, through SDL's disk audio driver (a real driver,
 # where the tests' dummy one takes nothing): raw 16-bit stereo at 44100 Hz,
-# one mixer buffer (4096 sample frames, 93 ms) written each 93 ms, close to
+# one mixer buffer (512 sample frames, 11.6 ms) written each 12 ms, close to
 # the pace of a sound card.
 disk_audio_environment() {
-    echo "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$1 SDL_DISKAUDIODELAY=93"
+    echo "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$1 SDL_DISKAUDIODELAY=12"
 }
 # What the disk driver itself says when it opens, for check_log.
 disk_audio_lines='WARNING: You are using the SDL disk writer audio driver!| Writing to file \[.*\]\.'

@@ -4,6 +4,8 @@
 #include "engine/media/Sound.h"
 
 #include "engine/core/Init.h"
+#include "engine/core/Timer.h"
+#include "support/Figures.h"
 #include "support/MediaFiles.h"
 #include "support/TemporaryDirectory.h"
 
@@ -11,7 +13,11 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 using namespace testsupport;
 
@@ -176,4 +182,101 @@ TEST(SoundWithoutDevice, SaysSoOnceAndLoadsNothing) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(silent.getSoundCount(), 0u);
     SDL_Quit();
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the mixer hands over, timed where it leaves the mixer: the time the
+// first sample at or above `level` was mixed at, given from SDL_mixer's
+// post-mix effects; and the buffer's length in ms.
+struct MixedStep {
+    std::int16_t level = 0;
+    std::atomic<bool> seen{false};
+    Clock::time_point mixedAt;
+    double bufferMs = 0;
+};
+
+void noteStep(int, void* stream, int length, void* step) {
+    MixedStep& mixed = *static_cast<MixedStep*>(step);
+    const Clock::time_point now = Clock::now();
+    const auto* samples = static_cast<const std::int16_t*>(stream);
+    const int frames = length / 4;
+    for (int i = 0; i < frames && !mixed.seen; ++i)
+        if (samples[2 * i] >= mixed.level) {
+            mixed.bufferMs = frames * 1000.0 / 44100;
+            mixed.mixedAt = now + std::chrono::microseconds(static_cast<long long>(i) * 1000000 / 44100);
+            mixed.seen = true;
+        }
+}
+
+// When the music's step at `stepMs` is heard, less when the demo clock shows
+// that time, in ms (positive: the sound is late), the music played and the
+// clock started as the demo starts them. The device is SDL's disk driver,
+// paced like a sound card at a buffer each 12 ms; a buffer is heard once the
+// device has played the one before it, as SDL's drivers hand them over
+// (two periods, as its ALSA driver asks).
+double heardLessShownMs(unsigned stepMs) {
+    WorkingDirectory directory;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    setenv("SDL_DISKAUDIODELAY", "12", 1);
+
+    // 16-bit stereo at 44100 Hz: silence, then a step to a constant level.
+    std::string track = wavBytes(0.3, 440);
+    const std::size_t header = 44, stepFrame = stepMs * 44100 / 1000;
+    for (std::size_t at = header, frame = 0; at + 4 <= track.size(); at += 4, ++frame) {
+        const std::int16_t level = frame < stepFrame ? 0 : 8000;
+        std::memcpy(&track[at], &level, 2);
+        std::memcpy(&track[at + 2], &level, 2);
+    }
+    writeFile("data/step.mus", track);
+
+    tarnix::sound.init();
+    tarnix::sound.load("step.mus");
+    MixedStep step;
+    step.level = 4000;
+    if (!Mix_RegisterEffect(MIX_CHANNEL_POST, noteStep, nullptr, &step))
+        return 1e9;
+    tarnix::sound.setMusicLooping(false);
+    tarnix::sound.play(0);
+    tarnix::timer.init();
+    Clock::time_point shownAt;
+    bool shown = false;
+    for (const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(3);
+         (!shown || !step.seen) && Clock::now() < giveUp;) {
+        tarnix::timer.update();
+        if (!shown && tarnix::timer.getTime() >= stepMs) {
+            shownAt = Clock::now();
+            shown = true;
+        }
+    }
+    tarnix::sound.close();
+    SDL_Quit();
+    tarnix::init.forgetDataFiles();
+    if (!shown || !step.seen)
+        return 1e9;
+    const Clock::time_point heardAt = step.mixedAt + std::chrono::microseconds(static_cast<long long>(step.bufferMs * 1000));
+    return std::chrono::duration<double, std::milli>(heardAt - shownAt).count();
+}
+
+}  // namespace
+
+// Live, the picture shows demo time t while the music heard is at t, within a
+// frame at 60 Hz, wherever in the device's pace the music starts: the clock
+// waits for the buffer the music is mixed into and the one the device plays
+// before it. Measured eight times, each start falling elsewhere in the pace.
+TEST(SoundAndClock, ThePictureShowsTheTimeOfTheMusicHeard) {
+    double earliest = 1e9, latest = -1e9;
+    for (int run = 0; run < 8; ++run) {
+        const double offset = heardLessShownMs(80);
+        ASSERT_LT(offset, 1e8) << "the step was not mixed or not shown within 3 s";
+        earliest = std::min(earliest, offset);
+        latest = std::max(latest, offset);
+    }
+    reportFigure("sound_heard_less_shown_earliest", earliest, "ms");
+    reportFigure("sound_heard_less_shown_latest", latest, "ms");
+    EXPECT_LE(latest, 1000.0 / 60) << "the sound trails the picture";
+    EXPECT_GE(earliest, -1000.0 / 60) << "the sound runs ahead of the picture";
 }

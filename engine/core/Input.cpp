@@ -1,8 +1,10 @@
 #include "engine/core/Input.h"
 
+#include "engine/core/Graphics.h"
 #include "engine/core/Ticks.h"
 #include "engine/core/Window.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tarnix {
@@ -29,15 +31,50 @@ bool InputMouse::isButtonPressed(int button) { return buttons[button]; }
 
 void InputMouse::setButton(int button, bool down) { buttons[button] = down; }
 
-void InputMouse::getPosition() {
-    SDL_GetMouseState(&posX, &posY);
-    posY = window.getHeight() - posY;
+namespace {
+
+// The window's picture on the screen: where its top-left corner is, in screen
+// pixels from the screen's top left, and its size there. The screen is the
+// window itself unless the picture is laid out on a larger one (--native).
+struct ScreenPicture {
+    long long left, top, width, height;
+};
+
+ScreenPicture screenPicture() {
+    const PictureArea area = getPictureArea();
+    const SDL_Surface* surface = window.getSurface();
+    const long long screenHeight = surface ? surface->h : window.getHeight();
+    return {area.x, screenHeight - area.y - area.height, area.width, area.height};
 }
 
+// a / b rounded down, for a of either sign and b > 0.
+long long floorDivide(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+}  // namespace
+
+// The screen pixel under the pointer, as the window pixel of the picture it
+// lies in (outside the picture, on the bars, past its edges).
+void InputMouse::getPosition() {
+    int screenX = 0, screenY = 0;
+    SDL_GetMouseState(&screenX, &screenY);
+    const ScreenPicture picture = screenPicture();
+    posX = static_cast<int>(floorDivide((screenX - picture.left) * window.getWidth(), picture.width));
+    posY = window.getHeight() -
+           static_cast<int>(floorDivide((screenY - picture.top) * window.getHeight(), picture.height));
+}
+
+// The first screen pixel of window pixel (x, y), so that getPosition() reads
+// (x, height - y) back at any scale.
 void InputMouse::setPosition(int x, int y) {
     posX = x;
     posY = window.getHeight() - y;
-    SDL_WarpMouse(static_cast<Uint16>(x), static_cast<Uint16>(y));
+    const ScreenPicture picture = screenPicture();
+    auto firstScreenPixel = [](long long start, long long pixel, long long screenSize, long long windowSize) {
+        return static_cast<Uint16>(std::clamp<long long>(
+            start - floorDivide(-pixel * screenSize, windowSize), 0, 65535));
+    };
+    SDL_WarpMouse(firstScreenPixel(picture.left, x, picture.width, window.getWidth()),
+                  firstScreenPixel(picture.top, y, picture.height, window.getHeight()));
 }
 
 int InputMouse::getX() const { return posX; }

@@ -31,10 +31,12 @@ public:
     // An unknown button is entered as not pressed and reported false.
     bool isButtonPressed(int button);
     void setButton(int button, bool down);
-    // Reads the pointer; posY counts from the bottom edge of the window.
+    // Reads the pointer, in window pixels of the picture (640 × 480) however
+    // large it is drawn on the screen (--native); posY counts from the bottom
+    // edge of the window.
     void getPosition();
-    // Moves the system pointer to window pixel (x, y) counted from the top left;
-    // the stored posY counts from the bottom.
+    // Moves the system pointer to window pixel (x, y) of the picture counted
+    // from the top left; the stored posY counts from the bottom.
     void setPosition(int x, int y);
     int getX() const;
     int getY() const;

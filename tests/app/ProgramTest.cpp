@@ -251,6 +251,21 @@ TEST_F(ProgramTest, AnUnusableDemoSwitchEndsWithOneLineBeforeAnyWindow) {
         EXPECT_EQ(lineCount(result.err), 1) << result.err;
         EXPECT_EQ(result.err.rfind("tarnix: ", 0), 0u) << result.err;
     }
+    // Switches that do not go together, each named in its line.
+    const std::pair<std::vector<std::string>, std::string> conflicts[] = {
+        {{"--capture", "x", "--scale", "2", "--native"}, "--scale and --native are two sizes for one capture"},
+        {{"--capture", "x.mp4", "--preset", "party", "--fps", "30"}, "--preset party sets the size and the frame rate"},
+        {{"--capture", "x.mp4", "--preset", "youtube", "--native"}, "--preset youtube sets the size and the frame rate"},
+        {{"--capture", "x.mp4", "--preset", "master"}, "--preset master is lossless FFV1 and FLAC, which go in Matroska"},
+        {{"--capture", "x.mp4", "--preset", "nope"}, "--preset takes youtube, party or master, not \"nope\""},
+        {{"--capture", "x", "--preset", "party"}, "--preset party makes a video"}};
+    for (const auto& [arguments, message] : conflicts) {
+        const ProcessResult result = runHeadless(arguments);
+        EXPECT_EQ(result.exitStatus, 2) << message;
+        EXPECT_EQ(result.err.rfind("tarnix: " + message, 0), 0u) << result.err;
+        EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists("x")) << "nothing is made before the switches are checked";
 }
 
 // Without a display (and no SDL_VIDEODRIVER chosen), or with one that does not

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The program in demo mode on the X display: its window appears captioned
-# "Kelbo vs. Vistral" at 640 x 480, and Escape ends it with status 0.
+# The program in demo mode on the X display, asked for --native and --window
+# at once: --window wins, so its window appears captioned "Kelbo vs. Vistral"
+# at 640 x 480 (not the screen's 1024 x 768), and Escape ends it with status 0.
 set -u
 program=$1
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
@@ -13,7 +14,7 @@ workdir=$(mktemp -d)
 pid=""
 trap 'kill "$pid" "$xvfb_pid" 2>/dev/null; rm -rf "$workdir"' EXIT
 cd "$workdir"
-"$program" &
+"$program" --native --window &
 pid=$!
 
 window=$(find_window "$pid") || { echo "$window"; exit 1; }

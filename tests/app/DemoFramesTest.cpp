@@ -13,9 +13,9 @@
 #include "engine/core/Input.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
-#include "engine/media/Sound.h"
 #include "engine/core/Window.h"
 #include "engine/media/Image.h"
+#include "engine/media/Sound.h"
 #include "support/FakeClock.h"
 #include "support/Process.h"
 
@@ -319,8 +319,8 @@ namespace {
 
 // In a process of its own (a death test's): the window's close button
 // pressed while a capture runs, then the capture of 20 to 25 s at 10 frames a
-// second into `directory`; ends with the capture's status.
-[[noreturn]] void captureUntilTheWindowCloses(const std::string& directory) {
+// second into `target` (a folder or a video); ends with the capture's status.
+[[noreturn]] void captureUntilTheWindowCloses(const std::string& target) {
     VirtualClock clock;
     tarnix::setTickSource(&clock);
     tarnix::input.setQuitEndsProgram(false);
@@ -328,7 +328,7 @@ namespace {
     close.type = SDL_QUIT;
     SDL_PushEvent(&close);
     DemoOptions options;
-    options.captureTarget = directory;
+    options.captureTarget = target;
     options.startMs = 20000;
     options.untilMs = 25000;
     options.framesPerSecond = 10;
@@ -339,7 +339,8 @@ namespace {
 }  // namespace
 
 // Closing the window ends a capture as Escape does, the frames drawn whole
-// and the sound as long, but with status 1 and a line that says so.
+// and the sound as long, but with status 1 and a line that says so; a video
+// is ended whole with the frames drawn, its sound as long.
 TEST_F(DemoFramesTest, ClosingTheWindowEndsACaptureWholeWithStatusOne) {
     // The death test's child runs this body again from its start: it finds
     // the folder its parent made in the environment it was given.
@@ -356,6 +357,15 @@ TEST_F(DemoFramesTest, ClosingTheWindowEndsACaptureWholeWithStatusOne) {
     EXPECT_FALSE(std::ifstream(directory + "/frame_00001.png").good());
     std::ifstream wav(directory + "/sound.wav", std::ios::binary | std::ios::ate);
     EXPECT_EQ(static_cast<long>(wav.tellg()), 44 + 4410 * 4);
+
+    const std::string video = folder + "/closed.mp4";
+    EXPECT_EXIT(captureUntilTheWindowCloses(video), testing::ExitedWithCode(1),
+                "tarnix: the window was closed: the capture stopped after 1 of 51 frames");
+    const testsupport::ProcessResult probe = testsupport::runProcess("/usr/bin/ffprobe", {"-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames,duration",
+                                        "-of", "csv=p=0", video});
+    // duration,frames of the picture, then of the sound (AAC frames, any count)
+    EXPECT_EQ(probe.out.rfind("0.100000,1\n0.100000,", 0), 0u) << probe.out << probe.err;
+    EXPECT_FALSE(std::filesystem::exists(video + ".part"));
     unsetenv(folderVariable);
     std::filesystem::remove_all(folder);
 }

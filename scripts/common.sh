@@ -11,7 +11,7 @@ build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libp
 # small by ImageMagick.
 release_packages="mmdebstrap uidmap xvfb xauth imagemagick"
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip"
+    libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip ccache"
 
 fuzz_packages="clang libclang-rt-14-dev"
 
@@ -110,11 +110,22 @@ demo_build_options() {
     [ -f "$repo/build/CMakeCache.txt" ] || echo "-DTARNIX_TESTS=OFF"
 }
 
+# The compiler cache (ccache, a test package), kept in the cache folder: a
+# clean clone compiles from it what an earlier clone compiled, its paths taken
+# relative to the clone. Prints the options that put it in front of the
+# compilers, nothing where ccache is missing.
+compiler_cache_options() {
+    command -v ccache >/dev/null || return 0
+    echo "-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+}
+export CCACHE_DIR="$tarnix_cache/ccache" CCACHE_BASEDIR="$repo" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE=3G
+
 # configure_and_build DIR TARGET [cmake options...]
 configure_and_build() {
     local dir=$1 target=$2
     shift 2
-    cmake -S "$repo" -B "$repo/$dir" "$@" >/dev/null
+    # shellcheck disable=SC2046 # the options are words of their own
+    cmake -S "$repo" -B "$repo/$dir" $(compiler_cache_options) "$@" >/dev/null
     cmake --build "$repo/$dir" --target "$target" -j "$jobs"
 }
 

@@ -23,7 +23,9 @@ targets=("$@")
 install_missing $build_packages $fuzz_packages
 say "fuzz build (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)"
 fuzz_build="$repo/build-fuzz"
-CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz_build" -DTARNIX_FUZZ=ON -DTARNIX_TESTS=OFF -DTARNIX_WERROR=ON >/dev/null
+# shellcheck disable=SC2046 # the options are words of their own
+CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz_build" $(compiler_cache_options) -DTARNIX_FUZZ=ON -DTARNIX_TESTS=OFF \
+    -DTARNIX_WERROR=ON >/dev/null
 cmake --build "$fuzz_build" -j "$jobs" --target make_large_fuzz_inputs $(printf 'fuzz_%s ' "${targets[@]}")
 "$fuzz_build/fuzz/make_large_fuzz_inputs" "$fuzz_build/large-inputs"
 

@@ -4,7 +4,7 @@
 # compatibility layer over SDL 2 (the tests that reach SDL), and in a build
 # with AddressSanitizer and UndefinedBehaviorSanitizer.
 # The drawing tests run on Mesa's software renderer under Xvfb. Then every fuzz
-# target runs for FUZZ_SECONDS (default 60) on its seed corpus, as many at a
+# target runs for FUZZ_SECONDS (default 30) on its seed corpus, as many at a
 # time as there are processors. Each step says how long it took.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -50,7 +50,7 @@ sanitizer_figures="$repo/build-sanitize/figures.txt"
 say_time "tests in the sanitizer build"
 
 scripts_dir=$(dirname "$0")
-"$scripts_dir/fuzz.sh" "${FUZZ_SECONDS:-60}"
+"$scripts_dir/fuzz.sh" "${FUZZ_SECONDS:-30}"
 say_time "fuzzing"
 
 say "figures of the normal build's tests"

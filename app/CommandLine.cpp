@@ -46,8 +46,9 @@ const SwitchHelp demoSwitchHelp[] = {
      "the capture's frames N times the width and height (1 to 4), drawn off-screen with everything sized in pixels "
      "scaled too: the same picture, finer"},
     {"--calm",
-     "the closing section without its flashes: its pictures change every 2.4 s instead of every 0.4 s, fading into "
-     "each other, dimmed; every frame before it is the same. Live, captured and in every preset"},
+     "the demo without its flashes: the title's frame jumps every 1.2 s instead of every 0.4 s, the opening fades "
+     "to black before its cut, and the closing's pictures change every 2.4 s instead of every 0.4 s, fading into "
+     "each other, dimmed. Live, captured and in every preset"},
     {"--quiet", "no progress lines on standard error while capturing"},
     {"--dev",
      "development mode, in a window: Space pauses, Left and Right seek 1 s, Page Up and Page Down 10 s, Home goes "

@@ -114,12 +114,29 @@ void titleQuad() {
     glEnd();
 }
 
+// ---- The calm demo (--calm): every whole-screen change under the common
+// photosensitivity threshold, which weighs how much of the picture changes
+// brightness within any second (a fade counts as much as a cut unless it is
+// slower than that). The closing's pictures change every 2.4 s instead of
+// every 0.4 s, each fading in over 1.6 s from the one before, at 55 % of
+// their brightness (the picks are the same draws, made less often); the
+// title's frustum jumps every 1.2 s instead of every 0.4 s; and the opening
+// fades to black over its last 2 s before the cut to the middle section's
+// dark sky.
+bool calm = false;
+const unsigned calmPickMs = 2400;
+const unsigned calmFadeMs = 1600;
+const float calmBrightness = 0.55f;
+const unsigned calmJitterMs = 1200;
+const unsigned calmVeilMs = 2000;
+const unsigned openingEndMs = 18700;  // the first time of the middle section
+
 // ---- What a frame changes besides its picture, shared with skipFrame ----
 
 float randomTenth() { return static_cast<float>(demoRandom() % 10) / 10.0f; }
 
 void jitterIfDue(unsigned t) {
-    if (t > 6700 && pickDue(movieTime, t)) {
+    if (t > 6700 && (calm ? movieTime + calmJitterMs < t : pickDue(movieTime, t))) {
         movieTime = t;
         lrand = randomTenth();
         rrand = randomTenth();
@@ -130,14 +147,21 @@ void jitterIfDue(unsigned t) {
 
 void advanceSphere() { lensmove += 0.05f; }
 
-// ---- The calm closing: its pictures change every 2.4 s instead of every
-// 0.4 s, each fading in over 1.6 s from the one before, at 55 % of their
-// brightness, so that the whole-screen changes stay under the common
-// photosensitivity threshold. The picks are the same draws, made less often.
-bool calm = false;
-const unsigned calmPickMs = 2400;
-const unsigned calmFadeMs = 1600;
-const float calmBrightness = 0.55f;
+// Black over the whole picture, `opacity` of it.
+void veil(float opacity) {
+    tarnix::perspective2D(1, 1);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, opacity);
+    glBegin(GL_QUADS);
+    glVertex2f(0, 0);
+    glVertex2f(1, 0);
+    glVertex2f(1, 1);
+    glVertex2f(0, 1);
+    glEnd();
+    tarnix::perspective3D();
+}
 
 // The picture index counts from 2 (the first two textures are never shown);
 // the font sheet is replaced by index 5. The calm closing keeps the picture
@@ -196,6 +220,8 @@ void drawOpening(unsigned t, Section section) {
         sphere(sphereNear(t));
     if (section == Section::openingC || section == Section::openingD)
         headEffect(headNear(t));
+    if (calm && t + calmVeilMs >= openingEndMs)
+        veil(static_cast<float>(t + calmVeilMs - openingEndMs) / calmVeilMs);
     glPopMatrix();
     glPopAttrib();
 }

@@ -41,10 +41,10 @@ int scrollerY(float phase);
 
 // ---- Frames
 
-// The calm closing (--calm): the closing section's pictures change less
-// often, fade into each other and are dimmed, so that its whole-screen
-// changes stay under the common photosensitivity threshold; every frame
-// before the closing section is the same either way.
+// The calm demo (--calm): the title's frustum jumps less often, the opening
+// fades to black before its cut, and the closing section's pictures change
+// less often, fade into each other and are dimmed, so that every whole-screen
+// change stays under the common photosensitivity threshold.
 void setCalm(bool calm);
 bool isCalm();
 

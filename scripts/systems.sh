@@ -213,6 +213,8 @@ system_command() {
 # shellcheck disable=SC2016
 in_system_script='
 set -eu
+# chroot is in /usr/sbin, which an ordinary user'"'"'s PATH leaves out.
+PATH=/usr/sbin:/sbin:$PATH
 root=$1 count=$2
 shift 2
 mounted=()

@@ -53,7 +53,7 @@ long long floorDivide(long long a, long long b) { return a >= 0 ? a / b : -((-a 
 }  // namespace
 
 // The screen pixel under the pointer, as the window pixel of the picture it
-// lies in (outside the picture, on the bars, past its edges).
+// lies in; a pointer on the bars beside the picture reads past its edges.
 void InputMouse::getPosition() {
     int screenX = 0, screenY = 0;
     SDL_GetMouseState(&screenX, &screenY);

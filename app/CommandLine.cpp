@@ -81,12 +81,6 @@ std::string helpText() {
 
 namespace {
 
-// The latest demo time --start and --until take: ten hours, ms. Starting late
-// passes over every earlier frame (about 9 ns each), so even at 1000 frames a
-// second this start is reached in about a third of a second; and demo times
-// stay far from the 32-bit wrap of the millisecond clock.
-const unsigned long latestDemoTimeMs = 10ul * 60 * 60 * 1000;
-
 bool takesArgument(int argc, char** argv, int index) { return index + 1 < argc && argv[index + 1][0] != '-'; }
 
 // A whole decimal number from first to last, or false.

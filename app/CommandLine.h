@@ -39,6 +39,12 @@ struct ScanResult {
     DemoOptions demo;
 };
 
+// The latest demo time --start, --until and a development-mode seek take: ten
+// hours, ms. Starting late passes over every earlier frame (about 9 ns each),
+// so even at 1000 frames a second this start is reached in about a third of a
+// second; and demo times stay far from the 32-bit wrap of the millisecond clock.
+constexpr unsigned long latestDemoTimeMs = 10ul * 60 * 60 * 1000;
+
 // The engine's banner, printed for "--version".
 extern const char* const banner;
 // The photosensitivity warning, first in --help, the nfo and the README.

@@ -29,7 +29,6 @@
 
 namespace {
 
-const int escapeKey = 27;
 const char* const soundFileName = "sound.wav";
 // Frames read and waiting to be written besides those being written: enough
 // for the writers to keep up through a run of cheap frames, few enough to keep
@@ -80,7 +79,7 @@ Stop requestedStop() {
 // stop signal does.
 bool stopAskedWhileWaiting() {
     tarnix::input.pollEvent();
-    return tarnix::input.getKeyboard().getLastKey() == escapeKey || !requestedStop().why.empty();
+    return tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape || !requestedStop().why.empty();
 }
 
 // Whether the environment variable is set to "1".
@@ -188,7 +187,7 @@ Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long 
         }
         progress.frameDone(drawn.count, t);
         tarnix::input.pollEvent();
-        if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
+        if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
             break;
         drawn.stop = requestedStop();
         if (!drawn.stop.why.empty())

@@ -51,7 +51,6 @@ float lrand = 0.5f, rrand = 0.5f, trand = 0.5f, brand = 0.5f;
 
 namespace {
 
-const int escapeKey = 27;
 const unsigned framePauseMs = 15;
 const unsigned cloudParticles = 2750;
 const unsigned smallestTextureCount = 6;  // the closing section picks from index 2 and falls back to 5
@@ -173,7 +172,7 @@ void runMainLoop() {
         tarnix::delay(framePauseMs);
         tarnix::timer.update();
         tarnix::input.pollEvent();
-        if (tarnix::input.getKeyboard().getLastKey() == escapeKey)
+        if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
             quit = true;
     }
 }

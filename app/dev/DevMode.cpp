@@ -144,7 +144,7 @@ void DevMode::togglePause() {
 // the frames a live run drew fell at whatever times its frame rate gave, and
 // only a replay on the motion grid gives the frame --start gives.
 void DevMode::seek(long long ms) {
-    const auto target = static_cast<unsigned>(std::clamp<long long>(ms, 0, 36000000));
+    const auto target = static_cast<unsigned>(std::clamp<long long>(ms, 0, latestDemoTimeMs));
     restoreFrameState(afterSetUp);
     skipStepsBefore(target);
     clock.set(target);

@@ -28,8 +28,6 @@ namespace tarnix {
 
 namespace {
 
-const int escapeKey = 27;
-
 enum class Kind { picture, mesh, sound, other };
 
 // By extension, in lower or upper case; anything else loads nothing.
@@ -166,7 +164,7 @@ bool Init::loadDataFiles() {
         case Kind::other: break;
         }
         input.pollEvent();
-        const bool escape = input.getKeyboard().getLastKey() == escapeKey;
+        const bool escape = input.getKeyboard().getLastKey() == keyEscape;
         if (escape || input.quitRequested() || caughtStopSignal() != 0) {
             decoders.stop();
             input.setQuitEndsProgram(quitEndsProgram);

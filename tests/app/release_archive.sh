@@ -222,13 +222,8 @@ step_time "the normal build's captures"
 # The second run's archive and screenshot, from an empty build tree.
 wait "$second_pid" || { cat "$workdir/second.log"; fail "release.sh --clean failed"; }
 second_pid=""
-objects=$(grep -c 'Building CXX object' "$workdir/second.log")
-[ "$objects" -gt 0 ] || { cat "$workdir/second.log"; fail "release.sh --clean compiled nothing"; }
-sed -n 's/^== \(the program: [0-9]* min [0-9]* s\)$/   release.sh --clean, \1/p' "$workdir/second.log"
-cmp -s "$archive" "$workdir/first.tar.gz" ||
-    fail "two runs of release.sh gave different archives (the second compiled $objects objects from an empty tree)"
-cmp -s "$screenshot" "$workdir/first.png" || fail "two runs of release.sh gave different screenshots"
-echo "the same archive and screenshot again, the program compiled from an empty tree ($objects objects)"
+check_clean_rebuild release.sh "$workdir/second.log" "$workdir/first.tar.gz" "$archive" "$workdir/first.png" "$screenshot" ||
+    fail "release.sh --clean did not give the first run's archive and screenshot"
 step_time "release.sh --clean, waited for"
 
 # ---- The Debian systems ----

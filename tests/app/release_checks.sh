@@ -169,6 +169,27 @@ check_nfo_warning() {
     echo "$label: opens with the photosensitivity warning"
 }
 
+# ---- Two runs, the same bytes ----
+# check_clean_rebuild SCRIPT LOG FIRST SECOND [FIRST SECOND]...: SCRIPT
+# --clean, whose output is LOG and which has ended, compiled the program from
+# an empty build tree, and each file it made (SECOND) holds the bytes of the
+# first run's (a copy, FIRST).
+check_clean_rebuild() {
+    local script=$1 log=$2 objects
+    shift 2
+    objects=$(grep -c 'Building CXX object' "$log")
+    [ "$objects" -gt 0 ] || { cat "$log"; echo "$script --clean compiled nothing"; return 1; }
+    sed -n "s/^== \(the program: [0-9]* min [0-9]* s\)$/   $script --clean, \1/p" "$log"
+    while [ $# -ge 2 ]; do
+        cmp -s "$1" "$2" || {
+            echo "two runs of $script gave different $(basename "$2") (the second compiled $objects objects from an empty tree)"
+            return 1
+        }
+        shift 2
+    done
+    echo "the same bytes again, the program compiled from an empty tree ($objects objects)"
+}
+
 # ---- Playing live ----
 # The sound of a live run, through SDL's disk audio driver (a real driver,
 # where the tests' dummy one takes nothing): raw 16-bit stereo at 44100 Hz,

@@ -259,12 +259,8 @@ step_time "the development mode"
 # The second run's zip, from an empty build tree.
 wait "$second_pid" || { cat "$workdir/second.log"; fail "release-windows.sh --clean failed"; }
 second_pid=""
-objects=$(grep -c 'Building CXX object' "$workdir/second.log")
-[ "$objects" -gt 0 ] || { cat "$workdir/second.log"; fail "release-windows.sh --clean compiled nothing"; }
-sed -n 's/^== \(the program: [0-9]* min [0-9]* s\)$/   release-windows.sh --clean, \1/p' "$workdir/second.log"
-cmp -s "$zip" "$workdir/first.zip" ||
-    fail "two runs of release-windows.sh gave different zips (the second compiled $objects objects from an empty tree)"
-echo "the same zip again, the program compiled from an empty tree ($objects objects)"
+check_clean_rebuild release-windows.sh "$workdir/second.log" "$workdir/first.zip" "$zip" ||
+    fail "release-windows.sh --clean did not give the first run's zip"
 step_time "release-windows.sh --clean, waited for"
 figure "time, in all" $((SECONDS - started)) s
 echo "the Windows zip works under Wine"

@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "app/capture/VideoFile.h"
+#include "engine/core/Window.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -62,8 +65,8 @@ const char* const flashWarning =
     "flashes.";
 
 std::string helpText() {
-    std::string text = std::string(flashWarning) + "\n\nKelbo vs. Vistral: a real-time demo on the Tarnix engine (" +
-                       std::string(banner) +
+    std::string text = std::string(flashWarning) + "\n\n" + tarnix::windowCaption +
+                       ": a real-time demo on the Tarnix engine (" + std::string(banner) +
                        ").\nPlays in a 640 × 480 OpenGL window while its music loops, until Escape; with a tool switch it "
                        "works on its data instead and opens no window.\n\nTool switches:\n";
     auto list = [&text](const SwitchHelp* switches, unsigned count) {
@@ -154,6 +157,37 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     return true;
 }
 
+// The demo's switches against each other, once each has its value: the
+// first clash, "" when none. A preset's frame rate becomes the capture's.
+std::string settleDemoSwitches(DemoOptions& demo) {
+    const bool capturing = !demo.captureTarget.empty();
+    if (demo.scale > 1 && !capturing)
+        return "--scale draws a capture finer; it needs --capture DIR";
+    if (demo.scale > 1 && demo.native)
+        return "--scale and --native are two sizes for one capture; give one of them";
+    if (!demo.preset.empty()) {
+        VideoPreset preset;
+        if (!parsePreset(demo.preset, preset))
+            return "--preset takes youtube, party or master, not \"" + demo.preset + "\"";
+        if (!isVideoPath(demo.captureTarget))
+            return "--preset " + demo.preset + " makes a video: it needs --capture FILE.mp4 or FILE.mkv";
+        if (preset == VideoPreset::master && !isMatroskaPath(demo.captureTarget))
+            return "--preset master is lossless FFV1 and FLAC, which go in Matroska: give a .mkv file";
+        int width = 0, height = 0;
+        unsigned rate = 0;
+        if (presetFrames(preset, width, height, rate)) {
+            if (demo.rateGiven || demo.scale > 1 || demo.native)
+                return "--preset " + demo.preset + " sets the size and the frame rate; leave out --fps, --scale and "
+                                                   "--native";
+            demo.framesPerSecond = rate;
+        }
+    }
+    if (capturing && demo.untilMs < demo.startMs)
+        return "--until " + std::to_string(demo.untilMs) + " comes before --start " + std::to_string(demo.startMs) +
+               ": nothing to capture";
+    return "";
+}
+
 }  // namespace
 
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions) {
@@ -184,6 +218,8 @@ ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions) {
         }
         std::fflush(stdout);
     }
+    if (!result.toolMode && result.demo.error.empty())
+        result.demo.error = settleDemoSwitches(result.demo);
     return result;
 }
 

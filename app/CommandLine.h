@@ -30,7 +30,7 @@ struct DemoOptions {
     bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
     bool calm = false;              // "--calm": the closing's pictures under the photosensitivity threshold
     std::string preset;             // "--preset NAME": how a capture to a video is made ("" for none)
-    std::string error;              // a switch without a usable value, "" when none
+    std::string error;              // a switch without a usable value, or switches that clash, "" when none
 };
 
 struct ScanResult {
@@ -78,7 +78,10 @@ std::string helpText();
 //   "--scale" N  "--preset" NAME
 // Each takes the argument that follows it unless that begins with '-' (N from
 // 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
-// out-of-range value is reported in demo.error.
+// out-of-range value is reported in demo.error, and so are switches that do
+// not fit together (--scale without --capture or with --native, a preset that
+// is unknown, without a video, or beside --fps; --until before --start). A
+// preset's frame rate is put into demo.framesPerSecond.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")

@@ -18,11 +18,18 @@ bool ContentTool::hexdumpPack() { return pack.hexdumpPack(); }
 // converted file also carries the models of the files converted before it in
 // the same run.
 bool ContentTool::convertModel(const char* modelName) {
-    std::unique_ptr<MeshObject> model(obj.loadModel(modelName));
+    return convertModelToMesh(obj, modelName, [modelName] {
+        std::printf("\tExporting %s\n", modelName);
+        std::fflush(stdout);
+    });
+}
+
+bool convertModelToMesh(CObject& importer, const std::string& modelName, const std::function<void()>& loaded) {
+    std::unique_ptr<MeshObject> model(importer.loadModel(modelName));
     if (!model)
         return false;
     model->calculateNormals();
-    std::printf("\tExporting %s\n", modelName);
-    std::fflush(stdout);
+    if (loaded)
+        loaded();
     return model->writeFile(meshFileNameFor(modelName).c_str());
 }

@@ -8,18 +8,11 @@
 #include "app/dev/DevMode.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
-#include "engine/core/StopSignals.h"
 #include "engine/core/Window.h"
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
 
 int SDL_main(int argc, char** argv);
 
@@ -32,19 +25,7 @@ void exitProgram() { tarnix::init.close(); }
 }  // namespace
 
 int SDL_main(int argc, char** argv) {
-#ifdef _WIN32
-    // The same bytes on standard output as on POSIX (a hex dump, the help):
-    // no \n turned into \r\n. The text is UTF-8, and a console is told so.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    SetConsoleOutputCP(CP_UTF8);
-    // Started from Explorer, the program got a console window of its own that
-    // nobody reads and that would stand beside the demo: it goes. Started from
-    // a console, the program shares it with the shell and keeps it.
-    DWORD consoleUsers[2];
-    if (GetConsoleProcessList(consoleUsers, 2) == 1)
-        FreeConsole();
-#endif
+    tarnix::prepareConsole();
     tarnix::init.setProgramDirectory(argv[0]);
     DemoOptions options;
     {
@@ -59,24 +40,6 @@ int SDL_main(int argc, char** argv) {
         return 2;
     }
     const bool capturing = !options.captureTarget.empty();
-    if (options.scale > 1 && !capturing) {
-        std::fprintf(stderr, "tarnix: --scale draws a capture finer; it needs --capture DIR\n");
-        return 2;
-    }
-    if (options.scale > 1 && options.native) {
-        std::fprintf(stderr, "tarnix: --scale and --native are two sizes for one capture; give one of them\n");
-        return 2;
-    }
-    const std::string clash = settleCaptureOptions(options);
-    if (!clash.empty()) {
-        std::fprintf(stderr, "tarnix: %s\n", clash.c_str());
-        return 2;
-    }
-    if (capturing && options.untilMs < options.startMs) {
-        std::fprintf(stderr, "tarnix: --until %u comes before --start %u: nothing to capture\n", options.untilMs,
-                     options.startMs);
-        return 2;
-    }
     if (capturing) {
         // The program may move to the data beside it: the directory is the
         // one the user meant, seen from where the program was started.
@@ -87,11 +50,7 @@ int SDL_main(int argc, char** argv) {
             return EXIT_FAILURE;
         }
         // Offline: nothing is heard and time follows the frames.
-#ifdef _WIN32
-        _putenv_s("SDL_AUDIODRIVER", "dummy");
-#else
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-#endif
+        tarnix::setEnvironment("SDL_AUDIODRIVER", "dummy");
         tarnix::setTickSource(&virtualClock);
         // Closing the window or a signal ends a capture as Escape does, its
         // files whole, but with a status that says it did not finish.

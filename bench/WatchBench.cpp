@@ -2,7 +2,7 @@
 // mode: the look at the change notification when nothing changed (every
 // frame), and when one file did. A frame of the demo takes 16 ms and more.
 
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,13 +8,11 @@
 #include "engine/core/Input.h"
 #include "engine/core/OffscreenTarget.h"
 #include "engine/core/OpenGL.h"
-#include "engine/core/StopSignals.h"
-#include "engine/core/Threads.h"
 #include "engine/core/Timer.h"
 #include "engine/core/Window.h"
-#include "engine/core/YCbCrFrameReader.h"
-#include "engine/io/FileSystem.h"
+#include "app/capture/YCbCrFrameReader.h"
 #include "engine/media/Sound.h"
+#include "engine/platform/Platform.h"
 
 
 #include <algorithm>
@@ -350,27 +348,6 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
 
 int runCapture(const DemoOptions& options, VirtualClock& clock) {
     return isVideoPath(options.captureTarget) ? captureVideo(options, clock) : captureFrames(options, clock);
-}
-
-std::string settleCaptureOptions(DemoOptions& options) {
-    if (options.preset.empty())
-        return "";
-    VideoPreset preset;
-    if (!parsePreset(options.preset, preset))
-        return "--preset takes youtube, party or master, not \"" + options.preset + "\"";
-    if (!isVideoPath(options.captureTarget))
-        return "--preset " + options.preset + " makes a video: it needs --capture FILE.mp4 or FILE.mkv";
-    if (preset == VideoPreset::master && !isMatroskaPath(options.captureTarget))
-        return "--preset master is lossless FFV1 and FLAC, which go in Matroska: give a .mkv file";
-    int width = 0, height = 0;
-    unsigned rate = 0;
-    if (presetFrames(preset, width, height, rate)) {
-        if (options.rateGiven || options.scale > 1 || options.native)
-            return "--preset " + options.preset + " sets the size and the frame rate; leave out --fps, --scale and "
-                                                  "--native";
-        options.framesPerSecond = rate;
-    }
-    return "";
 }
 
 std::string videoCaptureProblem(const DemoOptions& options) {

@@ -29,11 +29,6 @@ public:
 // directory that cannot be written; a line on standard error says which.
 int runCapture(const DemoOptions& options, VirtualClock& clock);
 
-// Checks a capture's switches against each other and gives a preset's frame
-// rate to options.framesPerSecond. "" when they fit, else the line that says
-// why not (the program then ends with status 2).
-std::string settleCaptureOptions(DemoOptions& options);
-
 // For a capture to a video: whether it can be made here, by ffmpeg, at its
 // target. "" when it can, else the line that says what is missing or wrong
 // (status 1, before anything is drawn).

@@ -1,9 +1,8 @@
 #include "app/capture/CaptureFiles.h"
 
 #include "engine/core/OpenGL.h"
-#include "engine/core/Threads.h"
-#include "engine/io/FileSystem.h"
 #include "engine/media/PngWriter.h"
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
 #include <cerrno>

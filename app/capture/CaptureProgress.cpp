@@ -1,6 +1,6 @@
 #include "app/capture/CaptureProgress.h"
 
-#include <unistd.h>
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +21,11 @@ std::string duration(double seconds) {
 }  // namespace
 
 CaptureProgress::CaptureProgress(unsigned long frames, bool silent)
-    : total(frames), quiet(silent), terminal(isatty(STDERR_FILENO) == 1), started(Clock::now()), reported(started) {}
+    : total(frames),
+      quiet(silent),
+      terminal(tarnix::standardErrorIsTerminal()),
+      started(Clock::now()),
+      reported(started) {}
 
 void CaptureProgress::frameDone(unsigned long done, unsigned demoTimeMs) {
     const Clock::time_point now = Clock::now();

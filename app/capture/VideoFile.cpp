@@ -1,8 +1,9 @@
 #include "app/capture/VideoFile.h"
 
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -151,4 +152,329 @@ std::vector<std::string> encoderArguments(const VideoSettings& settings, const s
     // "file:": a name with a colon in it is never taken for a protocol.
     arguments.push_back("file:" + output);
     return arguments;
+}
+
+bool checkVideoEncoder(const VideoSettings& settings, std::string& error) {
+    if (!tarnix::childProcessesAvailable) {
+        error = settings.path + ": captures to video are not available in the Windows build yet; "
+                                "capture to a folder of frames instead (--capture DIR)";
+        return false;
+    }
+    const std::string program = tarnix::findProgram(encoderProgram);
+    if (program.empty()) {
+        error = settings.path + ": a capture to a video needs the ffmpeg program, and there is none on the PATH "
+                                "(Debian: apt-get install ffmpeg)";
+        return false;
+    }
+    std::string listed;
+    tarnix::programOutput(program, {encoderProgram, "-hide_banner", "-encoders"}, listed);
+    for (const std::string& name : encodersFor(settings.preset, settings.path))
+        if (listed.find(" " + name + " ") == std::string::npos) {
+            error = settings.path + ": " + program + " has no " + name + " encoder, which this video needs";
+            return false;
+        }
+    return true;
+}
+
+// ---- VideoEncoder ----
+
+namespace {
+
+// The encoder's pipes, in the order start() makes them.
+const int framePipe = encoderFrameDescriptor - tarnix::ChildProcess::firstPipeDescriptor;
+const int soundPipe = encoderSoundDescriptor - tarnix::ChildProcess::firstPipeDescriptor;
+
+// How long a writer waits in one go for its pipe to take more, and the
+// drawing thread for the writers, before each looks again at why it waits.
+const int sliceMs = 50;
+// How often the encoder's threads are looked at while the drawing thread waits.
+const std::chrono::milliseconds lookInterval(250);
+// How long an encoder whose threads cannot be looked at may take no bytes:
+// it may be busy ending the file.
+const int blindLimitMs = 30000;
+
+}  // namespace
+
+// The encoder's signs of life over the drawing thread's current wait.
+struct VideoEncoder::Watch {
+    std::chrono::steady_clock::time_point quietSince = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastLook = quietSince;
+    std::uint64_t bytes = 0;
+    unsigned long long ticks = 0;
+};
+
+VideoEncoder::~VideoEncoder() {
+    if (encoder.running() || frameWriter.joinable() || soundWriter.joinable()) {
+        abandoned = true;
+        stopWriters();
+        closeStreams();
+        encoder.kill();
+    }
+    if (!partPath.empty())
+        std::remove(partPath.c_str());
+}
+
+bool VideoEncoder::start(const VideoSettings& wanted, std::function<bool()> askStop) {
+    settings = wanted;
+    stopRequested = std::move(askStop);
+    partPath = settings.path + ".part";
+    const std::string program = tarnix::findProgram(encoderProgram);
+    if (program.empty()) {
+        fail("the ffmpeg program is not on the PATH");
+        partPath.clear();
+        return false;
+    }
+    // The temporary file is made here, fresh, so that ffmpeg opens no link or
+    // pipe planted under its name.
+    std::FILE* part = tarnix::createFreshFile(partPath);
+    if (!part) {
+        fail(partPath + ": cannot be written: " + std::strerror(errno));
+        partPath.clear();
+        return false;
+    }
+    std::fclose(part);
+    const std::size_t bytes = frameBytes(settings.layout, settings.width, settings.height);
+    std::string error;
+    if (!encoder.start(program, encoderArguments(settings, partPath), {bytes, 0}, error)) {
+        fail(error);
+        std::remove(partPath.c_str());
+        partPath.clear();
+        return false;
+    }
+    frames.assign(framesWaiting, std::vector<unsigned char>(bytes));
+    for (std::size_t i = 0; i < framesWaiting; ++i)
+        idle.push_back(i);
+    frameWriter = std::thread(&VideoEncoder::writeFrames, this);
+    soundWriter = std::thread(&VideoEncoder::writeSound, this);
+    return true;
+}
+
+unsigned char* VideoEncoder::frameBuffer() {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (filling == framesWaiting) {
+        if (!waitWatching(lock, [this] { return broken || !idle.empty(); }, true) || broken)
+            return nullptr;
+        filling = idle.front();
+        idle.pop_front();
+    }
+    return frames[filling].data();
+}
+
+bool VideoEncoder::addFrame() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (broken || filling == framesWaiting)
+        return false;
+    queued.push_back(filling);
+    filling = framesWaiting;
+    ++added;
+    changed.notify_all();
+    return true;
+}
+
+bool VideoEncoder::addSound(const std::int16_t* samples, std::size_t count) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (broken)
+        return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(samples);
+    sound.insert(sound.end(), bytes, bytes + count * sizeof(std::int16_t));
+    changed.notify_all();
+    return true;
+}
+
+unsigned long VideoEncoder::framesAdded() const { return added; }
+
+void VideoEncoder::writeFrames() {
+    const std::size_t bytes = frames.empty() ? 0 : frames[0].size();
+    for (;;) {
+        std::size_t buffer;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return broken || closing || !queued.empty(); });
+            if (broken || queued.empty())
+                break;
+            buffer = queued.front();
+        }
+        const bool sent = send(framePipe, frames[buffer].data(), bytes);
+        std::lock_guard<std::mutex> lock(mutex);
+        queued.pop_front();
+        idle.push_back(buffer);
+        changed.notify_all();
+        if (!sent)
+            break;
+    }
+    encoder.closePipe(framePipe);  // the end of the picture for ffmpeg
+    std::lock_guard<std::mutex> lock(mutex);
+    ++writersDone;
+    changed.notify_all();
+}
+
+void VideoEncoder::writeSound() {
+    std::vector<unsigned char> writing;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return broken || closing || !sound.empty(); });
+            if (broken || sound.empty())
+                break;
+            writing.swap(sound);
+            sound.clear();
+        }
+        if (!send(soundPipe, writing.data(), writing.size()))
+            break;
+    }
+    encoder.closePipe(soundPipe);
+    std::lock_guard<std::mutex> lock(mutex);
+    ++writersDone;
+    changed.notify_all();
+}
+
+// Writes all of `count` bytes; false, the writers stopping, when ffmpeg
+// takes no more or is given up.
+bool VideoEncoder::send(int pipe, const unsigned char* bytes, std::size_t count) {
+    while (count > 0 && !abandoned) {
+        const long written = encoder.write(pipe, bytes, count, sliceMs);
+        if (written < 0)
+            break;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+        bytesTaken += static_cast<std::uint64_t>(written);
+    }
+    if (count == 0)
+        return true;
+    std::lock_guard<std::mutex> lock(mutex);
+    broken = true;
+    changed.notify_all();
+    return false;
+}
+
+// Waits, a slice at a time, until `ready` holds. False when the wait ended
+// otherwise: the encoder was given up (the reason in failure()), or, with
+// `endOnStop`, a stop was asked for. The stop question is asked without the
+// lock held: it may take its time (it reads the window's events).
+bool VideoEncoder::waitWatching(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready,
+                                bool endOnStop) {
+    Watch watch;
+    watch.bytes = bytesTaken;
+    while (!ready()) {
+        if (abandoned)
+            return false;
+        changed.wait_for(lock, std::chrono::milliseconds(sliceMs));
+        if (ready())
+            return true;
+        lock.unlock();
+        if (!stopping && stopRequested && stopRequested())
+            stopping = true;
+        const bool quiet = encoderQuiet(watch);
+        lock.lock();
+        if (stopping && endOnStop)
+            return false;
+        if (quiet) {
+            lock.unlock();
+            const bool spoke = encoder.spoke();
+            const tarnix::ProcessActivity activity = encoder.activity();
+            giveUp(spoke                ? encoderMessage()
+                   : activity.stopped   ? "ffmpeg is stopped and takes nothing"
+                                        : "ffmpeg has taken nothing for " + std::to_string(quietLimitMs / 1000) +
+                                            " s and does no work");
+            lock.lock();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the encoder has been quiet for longer than it may be: it took no
+// bytes and none of its threads worked (or waited to) since the wait began
+// or since it last did. An encoder that cannot be looked at is judged by the
+// bytes alone, over the longer limit.
+bool VideoEncoder::encoderQuiet(Watch& watch) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - watch.lastLook < lookInterval || !encoder.running())
+        return false;
+    watch.lastLook = now;
+    const std::uint64_t bytes = bytesTaken;
+    const tarnix::ProcessActivity activity = encoder.activity();
+    if (bytes != watch.bytes || (activity.known && (activity.working || activity.ticks != watch.ticks)))
+        watch.quietSince = now;
+    watch.bytes = bytes;
+    watch.ticks = activity.ticks;
+    const int limitMs = !activity.known                ? blindLimitMs
+                        : stopping || encoder.spoke() ? quietAfterWordMs
+                                                     : quietLimitMs;
+    return now - watch.quietSince >= std::chrono::milliseconds(limitMs);
+}
+
+// The encoder will not finish: it is killed, the writers leave, and the
+// capture fails with `reason`.
+void VideoEncoder::giveUp(const std::string& reason) {
+    fail(reason);
+    abandoned = true;
+    encoder.kill();
+    std::lock_guard<std::mutex> lock(mutex);
+    broken = true;
+    changed.notify_all();
+}
+
+void VideoEncoder::stopWriters() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closing = true;
+        changed.notify_all();
+    }
+    if (frameWriter.joinable())
+        frameWriter.join();
+    if (soundWriter.joinable())
+        soundWriter.join();
+}
+
+bool VideoEncoder::finish() {
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        closing = true;
+        changed.notify_all();
+        waitWatching(lock, [this] { return writersDone == 2; }, false);
+    }
+    stopWriters();
+    closeStreams();
+    // ffmpeg ends the file: watched as the writes were.
+    int status = -1;
+    if (!abandoned) {
+        std::unique_lock<std::mutex> lock(mutex);
+        waitWatching(lock, [this, &status] { return (status = encoder.exitStatus()) != -2; }, false);
+    }
+    encoder.kill();
+    if (failed.empty() && (status != 0 || broken)) {
+        // ffmpeg stopped reading or failed at the end: it says why.
+        const std::string said = encoderMessage();
+        fail(said.empty() ? "ffmpeg ended with status " + std::to_string(status) : said);
+    }
+    if (failed.empty() && !tarnix::replaceFile(partPath, settings.path)) {
+        // ffmpeg finished the video: it stays, under the name it has.
+        fail(partPath + ": cannot be renamed to " + settings.path + ": " + std::strerror(errno));
+        kept = partPath;
+    } else if (!failed.empty()) {
+        std::remove(partPath.c_str());
+    }
+    partPath.clear();
+    return failed.empty();
+}
+
+const std::string& VideoEncoder::failure() const { return failed; }
+
+const std::string& VideoEncoder::leftover() const { return kept; }
+
+void VideoEncoder::fail(const std::string& reason) {
+    if (failed.empty())
+        failed = reason;
+}
+
+void VideoEncoder::closeStreams() {
+    encoder.closePipe(framePipe);
+    encoder.closePipe(soundPipe);
+}
+
+// ffmpeg's last line on its standard error, "" when it said nothing.
+std::string VideoEncoder::encoderMessage() {
+    const std::string last = encoder.lastMessage();
+    return last.empty() ? "" : "ffmpeg: " + last;
 }

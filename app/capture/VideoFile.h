@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include "engine/platform/Platform.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -62,8 +62,8 @@ struct VideoSettings {
 // The encoder program, and the descriptors it reads the frames and the sound
 // from ("pipe:3", "pipe:4").
 inline constexpr char encoderProgram[] = "ffmpeg";
-inline constexpr int encoderFrameDescriptor = 3;
-inline constexpr int encoderSoundDescriptor = 4;
+inline constexpr int encoderFrameDescriptor = tarnix::ChildProcess::firstPipeDescriptor;
+inline constexpr int encoderSoundDescriptor = encoderFrameDescriptor + 1;
 
 // ffmpeg's arguments (its name first) for frames read from descriptor 3 in
 // the settings' layout and the sound from descriptor 4, into `output`.
@@ -143,25 +143,19 @@ private:
 
     void writeFrames();
     void writeSound();
-    bool send(int descriptor, const unsigned char* bytes, std::size_t count);
+    bool send(int pipe, const unsigned char* bytes, std::size_t count);
     void fail(const std::string& reason);
     bool waitWatching(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready, bool endOnStop);
     bool encoderQuiet(Watch& watch);
     void giveUp(const std::string& reason);
     void stopWriters();
     void closeStreams();
-    int waitForEncoder();
-    void killEncoder();
     std::string encoderMessage();
-    bool encoderSpoke();
 
     VideoSettings settings;
     std::string partPath;           // the file while ffmpeg writes it
     std::string kept;               // a finished video left under partPath
-    pid_t encoder = -1;             // ffmpeg, -1 when none runs
-    int frameStream = -1;           // our ends of the pipes, -1 when closed
-    int soundStream = -1;
-    std::FILE* messages = nullptr;  // what ffmpeg said on its standard error
+    tarnix::ChildProcess encoder;   // ffmpeg, with the pipes of the frames and the sound
     std::function<bool()> stopRequested;
     bool stopping = false;          // a stop was asked for: the encoder gets less time to answer
 

@@ -2,6 +2,7 @@
 
 #include "app/demo/DemoRandom.h"
 #include "app/demo/DemoState.h"
+#include "app/demo/FrameState.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Timeline.h"
 #include "app/demo/Tunnel.h"
@@ -10,12 +11,10 @@
 #include "engine/core/Ticks.h"
 #include "engine/core/Timer.h"
 #include "engine/io/FileIO.h"
-#include "engine/io/FileSystem.h"
 #include "engine/media/Image.h"
 #include "engine/media/Sound.h"
 #include "engine/mesh/MeshObject.h"
-
-#include <unistd.h>
+#include "engine/platform/Platform.h"
 
 #include <cmath>
 #include <cstdio>
@@ -43,11 +42,13 @@ tarnix::Vector inanimateCoord[200];
 tarnix::ParticleEngine* sphereParticles = nullptr;
 tarnix::ParticleEngine* ttsphereParticles = nullptr;
 const char* scroller = nullptr;
-unsigned movieTime = 0;
-float lensmove = 0;
-float scrollermoving = 0;
-float scrollermove = 0;
-float lrand = 0.5f, rrand = 0.5f, trand = 0.5f, brand = 0.5f;
+unsigned& movieTime = frameValues.movieTime;
+float& lensmove = frameValues.lensmove;
+float& scrollermoving = frameValues.scrollermoving;
+float& scrollermove = frameValues.scrollermove;
+float &lrand = frameValues.lrand, &rrand = frameValues.rrand, &trand = frameValues.trand, &brand = frameValues.brand;
+int &pax = frameValues.pax, &pox = frameValues.pox, &headi = frameValues.headi, &kakka = frameValues.kakka,
+    &previousPicture = frameValues.previousPicture;
 
 namespace {
 
@@ -87,11 +88,6 @@ std::string missingData() {
     return missing;
 }
 
-std::string workingDirectory() {
-    const std::string here = tarnix::absolutePath(".");
-    return here.size() > 2 ? here.substr(0, here.size() - 2) : here;  // without the "/."
-}
-
 }  // namespace
 
 // ---- Set-up ----
@@ -101,12 +97,12 @@ bool findDemoData() {
         return true;
     const std::string programDirectory = tarnix::executableDirectory();
     if (!programDirectory.empty() && tarnix::pathKind(programDirectory + "/data") == tarnix::PathKind::directory &&
-        chdir(programDirectory.c_str()) == 0)
+        tarnix::changeDirectory(programDirectory))
         return true;
     std::fprintf(stderr,
                  "tarnix: no demo data: there is no data/ in %s nor beside the program in %s (the play command "
                  "generates it)\n",
-                 workingDirectory().c_str(), programDirectory.c_str());
+                 tarnix::workingDirectory().c_str(), programDirectory.c_str());
     return false;
 }
 
@@ -128,7 +124,7 @@ bool setUpDemo() {
     const std::string missing = missingData();
     if (!missing.empty()) {
         std::fprintf(stderr, "tarnix: the demo's data in %s/data is incomplete: missing %s\n",
-                     workingDirectory().c_str(), missing.c_str());
+                     tarnix::workingDirectory().c_str(), missing.c_str());
         return false;
     }
 

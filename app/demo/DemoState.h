@@ -32,16 +32,16 @@ extern tarnix::Vector inanimateCoord[200]; // constructed only
 extern tarnix::ParticleEngine* sphereParticles;    // the middle section's cloud
 extern tarnix::ParticleEngine* ttsphereParticles;  // w × h particles, created, never drawn
 extern const char* scroller;                       // the scroller text
-extern unsigned movieTime;                         // demo time of the last random pick, ms
-extern float lensmove;                             // phase of the sphere's wobble
-extern float scrollermoving;                       // distance the scroller has travelled, 2D units
-extern float scrollermove;                         // phase of the scroller's wobble
-extern float lrand, rrand, trand, brand;           // jitter of the title's frustum, 0 .. 0.9
 
-// ---- The head effect's and the closing section's
+// ---- The per-frame values, each a name for its field of frameValues
+// (app/demo/FrameState.h), where they are described
+extern unsigned& movieTime;
+extern float& lensmove;
+extern float& scrollermoving;
+extern float& scrollermove;
+extern float &lrand, &rrand, &trand, &brand;
+
+extern int &pax, &pox, &headi, &kakka, &previousPicture;
+
+// ---- The head effect's
 extern MeshObject* meshObject;  // "greeble.dvm", built at start-up
-extern int pax;                 // first vertex drawn by the head effect (498)
-extern int pox;                 // triangles drawn by the head effect (1)
-extern int headi;               // spin of the head effect, degrees
-extern int kakka;               // shared: the closing section's picture and cubism's turn
-extern int previousPicture;     // the calm closing's picture before kakka, faded from; -1: none (black)

@@ -2,25 +2,17 @@
 
 #include "app/demo/DemoState.h"
 
-namespace {
-
-// The live variables a frame state keeps, in the order of its carried().
-auto liveCarried() {
-    return std::tie(lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi, pox,
-                    pax, previousPicture);
-}
-
-}  // namespace
+FrameValues frameValues;
 
 bool FrameState::operator==(const FrameState& other) const {
-    return carried() == other.carried() && random == other.random && cloudOrder == other.cloudOrder;
+    return tied() == other.tied() && random == other.random && cloudOrder == other.cloudOrder;
 }
 
 void takeOverRandomSequence() { seedDemoRandom(1); }
 
 FrameState saveFrameState() {
     FrameState state;
-    state.carried() = liveCarried();
+    static_cast<FrameValues&>(state) = frameValues;
     state.random = demoRandomSequence();
     if (sphereParticles && sphereParticles->getRanks())
         state.cloudOrder.assign(sphereParticles->getRanks(),
@@ -29,7 +21,7 @@ FrameState saveFrameState() {
 }
 
 void restoreFrameState(const FrameState& state) {
-    liveCarried() = state.carried();
+    frameValues = state;  // the values alone
     demoRandomSequence() = state.random;
     if (sphereParticles && state.cloudOrder.size() == sphereParticles->getParticleSize())
         sphereParticles->setRanks(state.cloudOrder.data());

@@ -14,31 +14,38 @@
 // state the set-up left, exactly as --start does. It is also the only way
 // from outside the demo to its state.
 
-struct FrameState {
-private:
-    template <typename State>
-    static auto tieCarried(State& state) {
-        return std::tie(state.lensmove, state.scrollermoving, state.scrollermove, state.lrand, state.rrand,
-                        state.trand, state.brand, state.movieTime, state.kakka, state.headi, state.pox, state.pax,
-                        state.previousPicture);
-    }
+// The per-frame values, live in `frameValues`: the timeline reads and
+// changes them by the names the demo has always used (lensmove, kakka, ...:
+// app/demo/DemoState.h), which refer into it. A value added here is saved,
+// restored and compared with the rest once it is in tied() too.
+struct FrameValues {
+    float lensmove = 0;         // phase of the sphere's wobble
+    float scrollermoving = 0;   // distance the scroller has travelled, 2D units
+    float scrollermove = 0;     // phase of the scroller's wobble
+    float lrand = 0.5f, rrand = 0.5f, trand = 0.5f, brand = 0.5f;  // jitter of the title's frustum, 0 .. 0.9
+    unsigned movieTime = 0;     // demo time of the last random pick, ms
+    int kakka = 0;              // the closing section's picture and cubism's turn
+    int headi = 0;              // spin of the head effect, degrees
+    int pox = 1;                // triangles drawn by the head effect
+    int pax = 498;              // first vertex drawn by the head effect
+    int previousPicture = -1;   // the calm closing's picture before kakka, faded from; -1: none (black)
 
-public:
-    float lensmove = 0, scrollermoving = 0, scrollermove = 0;
-    float lrand = 0, rrand = 0, trand = 0, brand = 0;
-    unsigned movieTime = 0;
-    int kakka = 0, headi = 0, pox = 0, pax = 0;
-    int previousPicture = -1;
-    RandomSequence random;  // the demo's random sequence, position included
+    auto tied() const {
+        return std::tie(lensmove, scrollermoving, scrollermove, lrand, rrand, trand, brand, movieTime, kakka, headi,
+                        pox, pax, previousPicture);
+    }
+};
+
+extern FrameValues frameValues;
+
+// A frame state: the per-frame values, copied whole, and what lives
+// elsewhere (the random sequence's place, the cloud's order).
+struct FrameState : FrameValues {
+    RandomSequence random;        // the demo's random sequence, position included
     std::vector<int> cloudOrder;  // the cloud's last depth sort, where the next one starts
 
-    // Every field equal, the random sequence at the same place.
+    // Every value equal, the random sequence at the same place.
     bool operator==(const FrameState& other) const;
-
-    // The fields besides the random sequence, in the order of the live
-    // variables they keep (FrameState.cpp).
-    auto carried() { return tieCarried(*this); }
-    auto carried() const { return tieCarried(*this); }
 };
 
 // Starts the demo's random sequence afresh, as the program starts it, so

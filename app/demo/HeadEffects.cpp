@@ -10,11 +10,6 @@
 #include <algorithm>
 
 MeshObject* meshObject = nullptr;
-int pax = 498;
-int pox = 1;
-int headi = 0;
-int kakka = 0;
-int previousPicture = -1;
 const char* cubemap = "242342342234234213412432123413244325532523412323242342342234234213412432123413244325532523412323";
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/dev/DevMode.h"
 
 #include "app/CommandLine.h"
+#include "app/ContentTool.h"
 #include "app/demo/Demo.h"
 #include "app/demo/Timeline.h"
 #include "engine/core/Init.h"
@@ -188,12 +189,8 @@ void DevMode::reload(const std::string& name) {
     if (tarnix::hasExtension(name, "3ds")) {
         // A fresh importer: the engine's own keeps every model it ever read.
         CObject importer;
-        std::unique_ptr<MeshObject> model(importer.loadModel(name));
-        if (model) {
-            model->calculateNormals();
-            if (model->writeFile(meshFileNameFor(name).c_str()))
-                std::printf("tarnix: %s converted; its mesh follows\n", file);
-        }
+        if (convertModelToMesh(importer, name))
+            std::printf("tarnix: %s converted; its mesh follows\n", file);
         std::fflush(stdout);
         return;  // the written .dvm is a change of its own
     }
@@ -240,7 +237,7 @@ std::string DevMode::caption() const {
         median = durations[durations.size() / 2];
     }
     char text[160];
-    std::snprintf(text, sizeof text, "Kelbo vs. Vistral - %u.%03u s - %s%s - %.1f ms a frame", t / 1000, t % 1000,
-                  sectionName(sectionAt(t)), clock.isRunning() ? "" : " - paused", median);
+    std::snprintf(text, sizeof text, "%s - %u.%03u s - %s%s - %.1f ms a frame", tarnix::windowCaption, t / 1000,
+                  t % 1000, sectionName(sectionAt(t)), clock.isRunning() ? "" : " - paused", median);
     return text;
 }

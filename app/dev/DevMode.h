@@ -2,7 +2,7 @@
 
 #include "app/demo/FrameState.h"
 #include "engine/core/Ticks.h"
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <chrono>
 #include <deque>

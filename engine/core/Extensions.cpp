@@ -105,6 +105,11 @@ void fetchMultitextureEntryPoints() {
 
 }  // namespace
 
+bool driverHasExtension(const char* name) {
+    const char* extensionString = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensionString && mentions(extensionString, name);
+}
+
 bool Init::extensions() { return extensions(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS))); }
 
 bool Init::extensions(const char* extensionString) {

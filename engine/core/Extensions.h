@@ -9,6 +9,10 @@
 
 namespace tarnix {
 
+// Whether the current OpenGL context's driver names the extension `name`
+// (a substring search, as Init::extensions() matches). Needs a context.
+bool driverHasExtension(const char* name);
+
 // Shader objects (fetched while useShaders() holds).
 extern PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObjectARB;
 extern PFNGLDELETEOBJECTARBPROC glDeleteObjectARB;

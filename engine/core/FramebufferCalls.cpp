@@ -1,8 +1,8 @@
 #include "engine/core/FramebufferCalls.h"
 
-#include <SDL.h>
+#include "engine/core/Extensions.h"
 
-#include <cstring>
+#include <SDL.h>
 
 namespace tarnix {
 
@@ -15,8 +15,7 @@ bool fetch(Pointer& pointer, const char* name) {
 }
 
 bool load(FramebufferCalls& calls) {
-    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    if (!extensions || !std::strstr(extensions, "GL_EXT_framebuffer_object"))
+    if (!driverHasExtension("GL_EXT_framebuffer_object"))
         return false;
     return fetch(calls.genFramebuffers, "glGenFramebuffersEXT") &&
            fetch(calls.bindFramebuffer, "glBindFramebufferEXT") &&

@@ -1,6 +1,7 @@
 #include "engine/core/Window.h"
 
 #include "engine/core/Graphics.h"
+#include "engine/platform/Platform.h"
 
 #include <SDL.h>
 
@@ -14,42 +15,13 @@ Window window;
 
 namespace {
 
-const char* const caption = "Kelbo vs. Vistral";
-
-#ifndef _WIN32
 // The compatibility layer that carries the SDL 1.2 interface over SDL 2 calls
-// itself 1.2.50 and later; classic SDL 1.2 ended at 1.2.15.
+// itself 1.2.50 and later; classic SDL 1.2 ended at 1.2.15, and has no
+// Wayland driver.
 bool overSdl2() {
     const SDL_version* linked = SDL_Linked_Version();
     return linked->major == 1 && linked->minor == 2 && linked->patch >= 50;
 }
-
-bool isSet(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value && *value;
-}
-#endif
-
-// Picks the video driver that can give an OpenGL window here, unless the user
-// chose one: x11 with an X display, wayland with only a Wayland one (SDL 2
-// underneath; classic SDL 1.2 has no Wayland driver). False when there is no
-// display at all: left to itself SDL would try a text-mode driver, which takes
-// the terminal over and then has no OpenGL anyway.
-#ifdef _WIN32
-// Windows always has its one display, and SDL its Win32 drivers for it (under
-// Wine too, where DISPLAY is set but SDL has no x11 driver).
-bool chooseDisplayDriver() { return true; }
-#else
-bool chooseDisplayDriver() {
-    if (isSet("SDL_VIDEODRIVER"))
-        return true;
-    if (isSet("DISPLAY"))
-        return setenv("SDL_VIDEODRIVER", "x11", 1) == 0;
-    if (isSet("WAYLAND_DISPLAY") && overSdl2())
-        return setenv("SDL_VIDEODRIVER", "wayland", 1) == 0;
-    return false;
-}
-#endif
 
 }  // namespace
 
@@ -58,7 +30,7 @@ Window::Window() : title(new char[titleCapacity]) { title[0] = '\0'; }
 Window::~Window() { delete[] title; }
 
 bool Window::init() {
-    if (!chooseDisplayDriver()) {
+    if (!chooseDisplayDriver(overSdl2())) {
         std::fprintf(stderr,
                      "tarnix: no display to open the demo's window on (DISPLAY is not set); to render it without one, "
                      "capture it on a virtual X server: xvfb-run -s \"-screen 0 1024x768x24\" tarnix --capture DIR "
@@ -86,7 +58,7 @@ bool Window::init() {
                      (flags & SDL_FULLSCREEN) ? " fullscreen" : "", SDL_GetError());
         return false;
     }
-    SDL_WM_SetCaption(caption, nullptr);
+    SDL_WM_SetCaption(windowCaption, nullptr);
     if (native)
         setFrameLayout(surface->w, surface->h);
     return true;

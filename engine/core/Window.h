@@ -6,7 +6,12 @@ struct SDL_Surface;
 
 namespace tarnix {
 
+// The window's caption, the demo's title, which the development mode's
+// caption and --help begin with.
+inline constexpr char windowCaption[] = "Kelbo vs. Vistral";
+
 // The window settings and the SDL video mode holding the OpenGL context.
+
 class Window {
 public:
     Window();

@@ -1,7 +1,7 @@
 #include "engine/io/DataPack.h"
 
 #include "engine/core/Init.h"
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <zlib.h>
 

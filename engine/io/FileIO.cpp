@@ -1,10 +1,7 @@
 #include "engine/io/FileIO.h"
 
 #include "engine/core/Init.h"
-
-#include "engine/io/FileSystem.h"
-
-#include <unistd.h>
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -113,7 +110,9 @@ bool FileIO::openPath(const std::string& path, std::ios::openmode mode) {
 namespace {
 
 // A temporary file beside `path`, unique to this process.
-std::string temporaryPathFor(const std::string& path) { return path + ".tmp" + std::to_string(static_cast<long>(getpid())); }
+std::string temporaryPathFor(const std::string& path) {
+    return path + ".tmp" + std::to_string(tarnix::processId());
+}
 
 }  // namespace
 

@@ -6,13 +6,12 @@
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
 #include "engine/core/OpenGL.h"
-#include "engine/core/StopSignals.h"
-#include "engine/core/Threads.h"
 #include "engine/io/FileName.h"
 #include "engine/io/LoadingBar.h"
 #include "engine/media/Image.h"
 #include "engine/media/Sound.h"
 #include "engine/mesh/MeshManager.h"
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
 #include <atomic>

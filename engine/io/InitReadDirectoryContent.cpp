@@ -4,7 +4,7 @@
 #include "engine/core/Init.h"
 
 #include "engine/io/DataPack.h"
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <cstdio>
 

@@ -1,14 +1,16 @@
 #include "engine/media/MixerLibrary.h"
 
+#include "engine/platform/Platform.h"
+
 namespace tarnix {
 
 namespace {
 
 template <typename Function>
 bool find(void* library, Function& function, const char* name) {
-    function = reinterpret_cast<Function>(mixerPlatform::entryPoint(library, name));
+    function = reinterpret_cast<Function>(libraryEntryPoint(library, name));
     if (!function)
-        SDL_SetError("%s lacks %s", mixerPlatform::libraryName, name);
+        SDL_SetError("%s lacks %s", mixerLibraryName, name);
     return function != nullptr;
 }
 
@@ -33,7 +35,10 @@ const MixerLibrary* loadMixerLibrary() {
     static bool tried = false;
     if (!tried) {
         tried = true;
-        void* library = mixerPlatform::open();
+        std::string error;
+        void* library = openMixerLibrary(error);
+        if (!library)
+            SDL_SetError("%s", error.c_str());
         loaded = library && resolve(library, mixer);
     }
     return loaded ? &mixer : nullptr;

@@ -32,15 +32,4 @@ struct MixerLibrary {
 // then SDL's error text). Loaded once; valid for the life of the program.
 const MixerLibrary* loadMixerLibrary();
 
-// The platform's part (MixerLibrary_posix.cpp, _windows.cpp), for
-// loadMixerLibrary() alone.
-namespace mixerPlatform {
-// The library's file name, as the loader looks it up.
-extern const char* const libraryName;
-// The loaded library, or null with the reason given to SDL_SetError.
-void* open();
-// The entry point `name` of the library, or null.
-void* entryPoint(void* library, const char* name);
-}  // namespace mixerPlatform
-
 }  // namespace tarnix

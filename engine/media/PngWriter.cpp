@@ -1,6 +1,6 @@
 #include "engine/media/PngWriter.h"
 
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <png.h>
 #include <zlib.h>

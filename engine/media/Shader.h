@@ -35,4 +35,11 @@ private:
     std::string name;
 };
 
+// Compiles and links a program from two sources, checking each step, for code
+// that must know whether it can draw (a capture's converter); the demo's own
+// shaders go through Shader. The program (an ARB handle, the caller's to
+// delete), or 0 with "cannot compile the vertex shader: " (fragment, link)
+// and the driver's first log line in `error`. Needs Init::useShaders().
+unsigned buildCheckedProgram(const char* vertexSource, const char* fragmentSource, std::string& error);
+
 }  // namespace tarnix

@@ -57,14 +57,14 @@ using Calls = std::vector<std::string>;
 
 }  // namespace
 
-TEST(CommandLine, VersionPrintsBannerButStaysInDemoMode) {
+TEST(CommandLineTest, VersionPrintsBannerButStaysInDemoMode) {
     const Scan result = scan({"tarnix", "--version"});
     EXPECT_FALSE(result.toolMode);
     EXPECT_EQ(result.out, "Tarnix Engine v3 - test release\n");
     EXPECT_TRUE(result.calls.empty());
 }
 
-TEST(CommandLine, OnlyFullCaseSensitiveMatchesCount) {
+TEST(CommandLineTest, OnlyFullCaseSensitiveMatchesCount) {
     const Scan result = scan({"tarnix", "--Version", "--versions", "--version ", "-version", "--hexdumpdatapack",
                               "--createDataPackX", "--convert3DtoDVM2", "", "--"});
     EXPECT_FALSE(result.toolMode);
@@ -72,13 +72,13 @@ TEST(CommandLine, OnlyFullCaseSensitiveMatchesCount) {
     EXPECT_TRUE(result.calls.empty());
 }
 
-TEST(CommandLine, ScanStartsAtIndexZero) {
+TEST(CommandLineTest, ScanStartsAtIndexZero) {
     const Scan result = scan({"--hexdumpDataPack"});
     EXPECT_TRUE(result.toolMode);
     EXPECT_EQ(result.calls, Calls({"hexdump"}));
 }
 
-TEST(CommandLine, CreateDataPackTakesADirectoryAndAppendsASlash) {
+TEST(CommandLineTest, CreateDataPackTakesADirectoryAndAppendsASlash) {
     EXPECT_EQ(scan({"tarnix", "--createDataPack"}).calls, Calls({"create"}));
     EXPECT_EQ(scan({"tarnix", "--createDataPack", "art"}).calls, Calls({"directory art/", "create"}));
     EXPECT_EQ(scan({"tarnix", "--createDataPack", "art/"}).calls, Calls({"directory art//", "create"}));
@@ -88,7 +88,7 @@ TEST(CommandLine, CreateDataPackTakesADirectoryAndAppendsASlash) {
     EXPECT_EQ(twice.calls, Calls({"directory a/", "create", "create"}));
 }
 
-TEST(CommandLine, CreateDataPackLeavesADashArgumentToBeExaminedAsASwitch) {
+TEST(CommandLineTest, CreateDataPackLeavesADashArgumentToBeExaminedAsASwitch) {
     const Scan result = scan({"tarnix", "--createDataPack", "--hexdumpDataPack"});
     EXPECT_EQ(result.calls, Calls({"create", "hexdump"}));
 
@@ -96,7 +96,7 @@ TEST(CommandLine, CreateDataPackLeavesADashArgumentToBeExaminedAsASwitch) {
     EXPECT_EQ(unknown.calls, Calls({"create"}));
 }
 
-TEST(CommandLine, ConvertTakesEverythingUpToTheNextDashArgumentWhichActsAsASwitch) {
+TEST(CommandLineTest, ConvertTakesEverythingUpToTheNextDashArgumentWhichActsAsASwitch) {
     const Scan result = scan({"tarnix", "--convert3DtoDVM", "ship.3ds", "rock.3ds", "--version", "more.3ds"});
     EXPECT_TRUE(result.toolMode);
     EXPECT_EQ(result.calls, Calls({"convert ship.3ds", "convert rock.3ds"}));
@@ -108,21 +108,21 @@ TEST(CommandLine, ConvertTakesEverythingUpToTheNextDashArgumentWhichActsAsASwitc
     EXPECT_EQ(alone.out, "Exporting 3D Objects to .DVM\n");
 }
 
-TEST(CommandLine, VersionBeforeAToolSwitchPrintsFirstAndEndsInToolMode) {
+TEST(CommandLineTest, VersionBeforeAToolSwitchPrintsFirstAndEndsInToolMode) {
     const Scan result = scan({"tarnix", "--version", "--hexdumpDataPack", "--hexdumpDataPack"});
     EXPECT_TRUE(result.toolMode);
     EXPECT_EQ(result.out, "Tarnix Engine v3 - test release\n");
     EXPECT_EQ(result.calls, Calls({"hexdump", "hexdump"}));
 }
 
-TEST(CommandLine, AFailedActionIsRecordedAndTheRestStillRun) {
+TEST(CommandLineTest, AFailedActionIsRecordedAndTheRestStillRun) {
     const Scan result = scan({"tarnix", "--convert3DtoDVM", "a.3ds", "b.3ds", "--hexdumpDataPack"}, {"convert a.3ds"});
     EXPECT_TRUE(result.toolFailed);
     EXPECT_EQ(result.calls, Calls({"convert a.3ds", "convert b.3ds", "hexdump"}));
     EXPECT_FALSE(scan({"tarnix", "--hexdumpDataPack"}).toolFailed);
 }
 
-TEST(CommandLine, TheDemosSwitchesTakeTheirValues) {
+TEST(CommandLineTest, TheDemosSwitchesTakeTheirValues) {
     std::vector<std::string> arguments = {"tarnix", "--window", "--capture", "out", "--fps", "25",
                                           "--until", "9000", "--start", "1500"};
     std::vector<char*> argv;
@@ -145,7 +145,7 @@ TEST(CommandLine, TheDemosSwitchesTakeTheirValues) {
     EXPECT_EQ(defaults.startMs, 0u);
 }
 
-TEST(CommandLine, ADemoSwitchWithoutAUsableValueIsReportedAndLeavesSwitchesAlone) {
+TEST(CommandLineTest, ADemoSwitchWithoutAUsableValueIsReportedAndLeavesSwitchesAlone) {
     const auto errorOf = [](std::vector<std::string> arguments) {
         std::vector<char*> argv;
         for (std::string& argument : arguments)
@@ -168,7 +168,7 @@ TEST(CommandLine, ADemoSwitchWithoutAUsableValueIsReportedAndLeavesSwitchesAlone
     EXPECT_EQ(swallowed.second, Calls({"hexdump"}));
 }
 
-TEST(CommandLine, MeshNameReplacesTheLastFourCharacters) {
+TEST(CommandLineTest, MeshNameReplacesTheLastFourCharacters) {
     EXPECT_EQ(meshFileNameFor("ship.3ds"), "ship.dvm");
     EXPECT_EQ(meshFileNameFor("ab"), "ab.dvm");
     EXPECT_EQ(meshFileNameFor("abc"), "abc.dvm");

@@ -32,7 +32,7 @@ bool pointerAt(int x, int y) {
 // window pixel) the pointer is read and set in window pixels of the 640 × 480
 // picture: its corners and centre read as the picture's, and a pixel set is
 // the first screen pixel that reads back as it, at a scale that is not whole.
-TEST(Pointer, UnderNativeItIsInWindowPixelsOfThePicture) {
+TEST(PointerTest, UnderNativeItIsInWindowPixelsOfThePicture) {
     tarnix::window.setNative(true);
     ASSERT_TRUE(tarnix::init.init()) << "needs an X display (DISPLAY)";
     const SDL_Surface* screen = tarnix::window.getSurface();

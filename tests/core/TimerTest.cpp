@@ -8,7 +8,7 @@
 
 using testsupport::FakeClock;
 
-TEST(Timer, TimeChangesOnlyInUpdateAndCountsFromInit) {
+TEST(TimerTest, TimeChangesOnlyInUpdateAndCountsFromInit) {
     FakeClock clock;
     clock.now = 5000;
     tarnix::Timer timer;
@@ -27,7 +27,7 @@ TEST(Timer, TimeChangesOnlyInUpdateAndCountsFromInit) {
     EXPECT_EQ(timer.getTime(), 1u);
 }
 
-TEST(Timer, TimeWrapsWithTheTickCount) {
+TEST(TimerTest, TimeWrapsWithTheTickCount) {
     FakeClock clock;
     clock.now = 0xFFFFFF00u;
     tarnix::Timer timer;
@@ -37,7 +37,7 @@ TEST(Timer, TimeWrapsWithTheTickCount) {
     EXPECT_EQ(timer.getTime(), 0x200u);
 }
 
-TEST(Timer, TimePositionUsesUnsignedDifferences) {
+TEST(TimerTest, TimePositionUsesUnsignedDifferences) {
     FakeClock clock;
     tarnix::Timer timer;
     timer.init();
@@ -52,7 +52,7 @@ TEST(Timer, TimePositionUsesUnsignedDifferences) {
     EXPECT_TRUE(std::isnan(timer.getTimePosition(1500, 1500)));
 }
 
-TEST(Timer, PauseFreezesTimeAndResumeJumpsByThePause) {
+TEST(TimerTest, PauseFreezesTimeAndResumeJumpsByThePause) {
     FakeClock clock;
     tarnix::Timer timer;
     timer.init();

@@ -6,7 +6,7 @@
 
 #include <string>
 
-TEST(Window, FreshWindowIsFullscreen640By480WithAnEmptyTitle) {
+TEST(WindowTest, FreshWindowIsFullscreen640By480WithAnEmptyTitle) {
     tarnix::Window fresh;
     EXPECT_EQ(fresh.getWidth(), 640);
     EXPECT_EQ(fresh.getHeight(), 480);
@@ -16,7 +16,7 @@ TEST(Window, FreshWindowIsFullscreen640By480WithAnEmptyTitle) {
     EXPECT_EQ(fresh.getSurface(), nullptr);
 }
 
-TEST(Window, TitleKeepsAtMost255Characters) {
+TEST(WindowTest, TitleKeepsAtMost255Characters) {
     tarnix::Window fresh;
     const std::string longTitle(300, 'x');
     fresh.setTitle(longTitle.c_str());
@@ -27,7 +27,7 @@ TEST(Window, TitleKeepsAtMost255Characters) {
 
 // One test for the whole bring-up, since setting a video mode again replaces
 // the OpenGL context.
-TEST(Window, BringUpOpensTheCaptionedFullscreenModeAndHidesTheCursor) {
+TEST(WindowTest, BringUpOpensTheCaptionedFullscreenModeAndHidesTheCursor) {
     ASSERT_TRUE(tarnix::init.init()) << "needs an X display (DISPLAY)";
     SDL_Surface* surface = tarnix::window.getSurface();
     ASSERT_NE(surface, nullptr);

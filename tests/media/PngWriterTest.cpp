@@ -53,7 +53,7 @@ std::vector<unsigned char> asBytes(const std::vector<std::uint16_t>& samples) {
 
 // The writer chooses filters and cuts chunks itself; whatever the shape and
 // level, its file must be the one libpng writes.
-TEST(PngWriter, WritesLibpngsBytesForEveryShapeAndLevel) {
+TEST(PngWriterTest, WritesLibpngsBytesForEveryShapeAndLevel) {
     struct Shape {
         int width, height, channels, level;
         bool alternatingOnly;
@@ -84,7 +84,7 @@ TEST(PngWriter, WritesLibpngsBytesForEveryShapeAndLevel) {
     }
 }
 
-TEST(PngWriter, WritesRowsHeldBottomFirstAndReportsAFailedWrite) {
+TEST(PngWriterTest, WritesRowsHeldBottomFirstAndReportsAFailedWrite) {
     testsupport::WorkingDirectory directory;
     const int width = 160, height = 120;
     const std::vector<unsigned char> topFirst = asBytes(mixedPicture(width, height, 3, false));

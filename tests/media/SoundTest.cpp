@@ -167,7 +167,7 @@ TEST_F(SoundTest, EveryCallAfterCloseIsHarmless) {
     EXPECT_EQ(device.getSoundVolume(), 0.5f);
 }
 
-TEST(SoundWithoutDevice, SaysSoOnceAndLoadsNothing) {
+TEST(SoundWithoutDeviceTest, SaysSoOnceAndLoadsNothing) {
     WorkingDirectory directory;
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     writeFile("data/b.wav", wavBytes(0.1, 440));
@@ -271,7 +271,7 @@ double heardLessShownMs(unsigned stepMs) {
 // A busy machine (the suite runs two tests at a time) delays the audio thread
 // here, which a sound card's own clock would not: the run it delayed least is
 // held to a frame, the median to two.
-TEST(SoundAndClock, ThePictureShowsTheTimeOfTheMusicHeard) {
+TEST(SoundAndClockTest, ThePictureShowsTheTimeOfTheMusicHeard) {
     std::vector<double> offsets;
     for (int run = 0; run < 8; ++run) {
         const double offset = heardLessShownMs(80);

@@ -75,7 +75,7 @@ private:
 
 }  // namespace
 
-TEST(MeshDraw, BufferPathDrawsCountTrianglesFromAVertexAndNeverPastTheBuffer) {
+TEST(MeshDrawTest, BufferPathDrawsCountTrianglesFromAVertexAndNeverPastTheBuffer) {
     MeshObject mesh;
     buildStrip(mesh, 4, true);
     mesh.buildObject();
@@ -95,7 +95,7 @@ TEST(MeshDraw, BufferPathDrawsCountTrianglesFromAVertexAndNeverPastTheBuffer) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST(MeshDraw, AnUntexturedSubObjectHasOnlyAVertexBuffer) {
+TEST(MeshDrawTest, AnUntexturedSubObjectHasOnlyAVertexBuffer) {
     MeshObject mesh;
     buildStrip(mesh, 2, false);
     mesh.buildObject();
@@ -104,7 +104,7 @@ TEST(MeshDraw, AnUntexturedSubObjectHasOnlyAVertexBuffer) {
     EXPECT_EQ(drawnTriangles(mesh, 2, 6, 2), only(4, {2, 3}));
 }
 
-TEST(MeshDraw, ImmediatePathsDifferInWhatFirstAndCountMean) {
+TEST(MeshDrawTest, ImmediatePathsDifferInWhatFirstAndCountMean) {
     ImmediatePath immediate;
     MeshObject textured;
     buildStrip(textured, 4, true);
@@ -120,7 +120,7 @@ TEST(MeshDraw, ImmediatePathsDifferInWhatFirstAndCountMean) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST(MeshDraw, TrianglesMissingACornerAndEmptySubObjectsDrawNothing) {
+TEST(MeshDrawTest, TrianglesMissingACornerAndEmptySubObjectsDrawNothing) {
     ImmediatePath immediate;
     MeshObject mesh;
     buildStrip(mesh, 2, false);

@@ -255,7 +255,7 @@ TEST_F(MeshObjectTest, OrdersOfForeignOrMissingElementsAreZero) {
     EXPECT_EQ(mesh.getTexCoordOrder(1, &mesh.getObject(1).getTexCoords()[2]), 2u);
 }
 
-TEST(MeshNormals, AreFlatRightHandedAndZeroForDegenerateTriangles) {
+TEST(MeshNormalsTest, AreFlatRightHandedAndZeroForDegenerateTriangles) {
     EXPECT_TRUE(MeshObject::getNormal(Vector(0, 0, 0), Vector(1, 0, 0), Vector(1, 1, 0)) == Vector(0, 0, 1));
     EXPECT_TRUE(MeshObject::getNormal(Vector(0, 0, 0), Vector(1, 1, 1), Vector(2, 2, 2)) == Vector(0, 0, 0));
     MeshObject mesh;

@@ -18,7 +18,7 @@ Matrix44 counting44() {
 
 }  // namespace
 
-TEST(Matrix, IsPlainPackedFloatsInOpenGlOrder) {
+TEST(MatrixTest, IsPlainPackedFloatsInOpenGlOrder) {
     static_assert(std::is_trivially_copyable<Matrix44>::value, "copied around as plain data");
     const Matrix44 fromArguments(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
     EXPECT_TRUE(fromArguments == counting44());
@@ -33,7 +33,7 @@ TEST(Matrix, IsPlainPackedFloatsInOpenGlOrder) {
         EXPECT_EQ(element, 0.0f);
 }
 
-TEST(Matrix, ConversionBetweenOrdersKeepsUpperLeftBlockAndZerosTheRest) {
+TEST(MatrixTest, ConversionBetweenOrdersKeepsUpperLeftBlockAndZerosTheRest) {
     const Matrix33 ones(1.0f);
     const Matrix44 widened(ones);
     for (int i = 0; i < 16; ++i) {
@@ -47,7 +47,7 @@ TEST(Matrix, ConversionBetweenOrdersKeepsUpperLeftBlockAndZerosTheRest) {
     EXPECT_TRUE(narrowed == expected);
 }
 
-TEST(Matrix, StarIsElementByElementNotMatrixProduct) {
+TEST(MatrixTest, StarIsElementByElementNotMatrixProduct) {
     const Matrix44 a = counting44();
     const Matrix44 b = counting44() + 1.0f;
     const Matrix44 product = a * b;
@@ -60,7 +60,7 @@ TEST(Matrix, StarIsElementByElementNotMatrixProduct) {
     EXPECT_TRUE(diagonalOnly == expected);
 }
 
-TEST(Matrix, IdentityAndTransposeReturnNewMatricesLeavingObjectAlone) {
+TEST(MatrixTest, IdentityAndTransposeReturnNewMatricesLeavingObjectAlone) {
     const Matrix44 original = counting44();
     Matrix44 probe = original;
     const Matrix44 identity = probe.identity();
@@ -77,7 +77,7 @@ TEST(Matrix, IdentityAndTransposeReturnNewMatricesLeavingObjectAlone) {
     EXPECT_TRUE(Matrix33(1, 2, 3, 4, 5, 6, 7, 8, 9).transpose() == Matrix33(1, 4, 7, 2, 5, 8, 3, 6, 9));
 }
 
-TEST(Matrix, ArithmeticIsElementWiseAndCompoundOperatorsReturnCopies) {
+TEST(MatrixTest, ArithmeticIsElementWiseAndCompoundOperatorsReturnCopies) {
     Matrix33 m(2.0f);
     EXPECT_TRUE(m - 0.5f == Matrix33(1.5f));
     EXPECT_TRUE(m - Matrix33(3.0f) == Matrix33(-1.0f));

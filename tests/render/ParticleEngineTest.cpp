@@ -158,7 +158,7 @@ TEST_F(ParticleEngineTest, PlainPointSpritesTakeTheRangeLiterallyAndStopAtTheEnd
     EXPECT_EQ(redAt(35, 5), 255);
 }
 
-TEST(ParticleEngineSettings, ResizingKeepsTheSettingsAndGivesDefaultParticles) {
+TEST(ParticleEngineSettingsTest, ResizingKeepsTheSettingsAndGivesDefaultParticles) {
     ParticleEngine engine(3);
     tarnix::Texture texture;
     engine.setTexture(&texture);

@@ -60,7 +60,7 @@ std::vector<int> referenceOrder(const std::vector<Particle>& particles, const st
 
 }  // namespace
 
-TEST(RadixSort, OrdersByValueNegativesFirst) {
+TEST(RadixSortTest, OrdersByValueNegativesFirst) {
     std::vector<Particle> particles = particlesAt({1.0f, -2.0f, 0.5f, -0.5f});
     Radix radix(particles.data(), 4);
     EXPECT_EQ(ranksOf(radix), std::vector<int>({0, 1, 2, 3}));  // identity before the first sort
@@ -76,7 +76,7 @@ TEST(RadixSort, OrdersByValueNegativesFirst) {
     }
 }
 
-TEST(RadixSort, NegativeZeroComesBeforePositiveZero) {
+TEST(RadixSortTest, NegativeZeroComesBeforePositiveZero) {
     for (const std::vector<float>& depths : {std::vector<float>{0.0f, -0.0f}, std::vector<float>{-0.0f, 0.0f}}) {
         std::vector<Particle> particles = particlesAt(depths);
         Radix radix(particles.data(), 2);
@@ -85,7 +85,7 @@ TEST(RadixSort, NegativeZeroComesBeforePositiveZero) {
     }
 }
 
-TEST(RadixSort, EqualKeysKeepOrderWhenNonNegativeAndReverseWhenNegative) {
+TEST(RadixSortTest, EqualKeysKeepOrderWhenNonNegativeAndReverseWhenNegative) {
     std::vector<Particle> particles = particlesAt({5, 5, 5, -5, -5, -5});
     Radix radix(particles.data(), 6);
     radix.sort();
@@ -94,7 +94,7 @@ TEST(RadixSort, EqualKeysKeepOrderWhenNonNegativeAndReverseWhenNegative) {
     EXPECT_EQ(ranksOf(radix), std::vector<int>({3, 4, 5, 0, 1, 2}));
 }
 
-TEST(RadixSort, ExtremeExponentsAndSpecialValuesSortByValue) {
+TEST(RadixSortTest, ExtremeExponentsAndSpecialValuesSortByValue) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<float> depths = {3.0e38f,  1.0e38f, inf,      2.0e38f, -inf,    -9.0e-38f, -1.0e-38f,
                                        -5.0e-38f, -2.4e-38f, floatOf(0x7FC00000), floatOf(0xFFC00000), 0.0f};
@@ -118,7 +118,7 @@ TEST(RadixSort, ExtremeExponentsAndSpecialValuesSortByValue) {
     EXPECT_EQ(bitsOf(sorted.back()), 0x7FC00000u);  // positive NaN last
 }
 
-TEST(RadixSort, RandomDepthsFollowTheReferenceOrderFrameAfterFrame) {
+TEST(RadixSortTest, RandomDepthsFollowTheReferenceOrderFrameAfterFrame) {
     std::mt19937 random(1234);
     std::uniform_real_distribution<float> depth(-100.0f, 100.0f);
     std::uniform_int_distribution<int> coin(0, 9);

@@ -8,7 +8,7 @@ using tarnix::Bezier;
 using tarnix::Hermite;
 using tarnix::Vector;
 
-TEST(Spline, AStraightHermiteIsLinearInsideAndOutside) {
+TEST(SplineTest, AStraightHermiteIsLinearInsideAndOutside) {
     Hermite line;
     line.endPoint = Vector(1, 0, 0);
     line.startTangent = Vector(1, 0, 0);
@@ -17,7 +17,7 @@ TEST(Spline, AStraightHermiteIsLinearInsideAndOutside) {
         EXPECT_TRUE(line.getVector(t) == Vector(t, 0, 0)) << t;
 }
 
-TEST(Spline, HermiteStartTangentAloneBulgesAnEighth) {
+TEST(SplineTest, HermiteStartTangentAloneBulgesAnEighth) {
     Hermite bulge;
     bulge.startTangent = Vector(1, 0, 0);
     EXPECT_FLOAT_EQ(bulge.getVector(0.5f).x, 0.125f);
@@ -25,7 +25,7 @@ TEST(Spline, HermiteStartTangentAloneBulgesAnEighth) {
     EXPECT_TRUE(bulge.getVector(1.0f) == Vector(0, 0, 0));
 }
 
-TEST(Spline, BezierMeetsItsEndsAndMidpoint) {
+TEST(SplineTest, BezierMeetsItsEndsAndMidpoint) {
     std::unique_ptr<tarnix::Spline> curve = std::make_unique<Bezier>();
     Bezier& bezier = static_cast<Bezier&>(*curve);
     bezier.point0 = Vector(1, 2, 3);

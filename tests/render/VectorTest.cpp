@@ -17,14 +17,14 @@ void expectVector(const Vector& v, float x, float y, float z) {
 
 }  // namespace
 
-TEST(Vector, IsThreePackedFloatsSoArraysUploadAsIs) {
+TEST(VectorTest, IsThreePackedFloatsSoArraysUploadAsIs) {
     Vector points[2] = {Vector(1, 2, 3), Vector(4, 5, 6)};
     const float* raw = &points[0].x;
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(raw[i], float(i + 1));
 }
 
-TEST(Vector, NormalizeReturnsNewVectorAndLeavesObjectAlone) {
+TEST(VectorTest, NormalizeReturnsNewVectorAndLeavesObjectAlone) {
     const Vector alongX(5, 0, 0);
     expectVector(alongX.normalize(), 1, 0, 0);
     expectVector(alongX, 5, 0, 0);
@@ -36,14 +36,14 @@ TEST(Vector, NormalizeReturnsNewVectorAndLeavesObjectAlone) {
     EXPECT_FLOAT_EQ(diagonal.normalize().length(), 1.0f);
 }
 
-TEST(Vector, CrossProductIsRightHandedWithObjectOnTheLeft) {
+TEST(VectorTest, CrossProductIsRightHandedWithObjectOnTheLeft) {
     const Vector x(1, 0, 0), y(0, 1, 0);
     expectVector(x.crossProduct(y), 0, 0, 1);
     expectVector(y.crossProduct(x), 0, 0, -1);
     expectVector(Vector(1, 2, 3).crossProduct(Vector(4, 5, 6)), -3, 6, -3);
 }
 
-TEST(Vector, SubtractionIsObjectMinusArgument) {
+TEST(VectorTest, SubtractionIsObjectMinusArgument) {
     expectVector(Vector(1, 2, 3) - Vector(1, 1, 1), 0, 1, 2);
     expectVector(Vector(1, 2, 3) - 1.0f, 0, 1, 2);
     expectVector(Vector(1, 2, 3) + 1.0f, 2, 3, 4);
@@ -51,7 +51,7 @@ TEST(Vector, SubtractionIsObjectMinusArgument) {
     expectVector(Vector(2, 4, 6) * 0.5f, 1, 2, 3);
 }
 
-TEST(Vector, CompoundOperatorsUpdateObjectButReturnCopies) {
+TEST(VectorTest, CompoundOperatorsUpdateObjectButReturnCopies) {
     Vector v(1, 1, 1);
     Vector returned = (v += Vector(1, 2, 3));
     expectVector(v, 2, 3, 4);
@@ -71,7 +71,7 @@ TEST(Vector, CompoundOperatorsUpdateObjectButReturnCopies) {
     expectVector(v, 1, 2, 3);
 }
 
-TEST(Vector, EqualityIsExactIeeeComparison) {
+TEST(VectorTest, EqualityIsExactIeeeComparison) {
     EXPECT_TRUE(Vector(0, 0, 0) == Vector(-0.0f, 0, 0));
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Vector withNaN(nan, 0, 0);
@@ -83,13 +83,13 @@ TEST(Vector, EqualityIsExactIeeeComparison) {
     expectVector(assigned, 7, 7, 7);
 }
 
-TEST(Vector, AngleInRadiansAndNaNForZeroVector) {
+TEST(VectorTest, AngleInRadiansAndNaNForZeroVector) {
     Vector x(1, 0, 0), y(0, 1, 0), zero;
     EXPECT_EQ(x.angle(y), 1.5707964f);
     EXPECT_TRUE(std::isnan(x.angle(zero)));
 }
 
-TEST(Vector, NormalDistanceIsRayParameterAtPlane) {
+TEST(VectorTest, NormalDistanceIsRayParameterAtPlane) {
     Vector normal(0, 1, 0), origin(0, 5, 0), down(0, -1, 0), planePoint(0, 0, 0);
     EXPECT_FLOAT_EQ(normal.normalDistance(down, origin, planePoint), 5.0f);
 
@@ -100,7 +100,7 @@ TEST(Vector, NormalDistanceIsRayParameterAtPlane) {
     EXPECT_FALSE(std::isfinite(normal.normalDistance(parallel, origin, planePoint)));
 }
 
-TEST(Vector, LengthAndDistanceAreRoundedOnceFromDouble) {
+TEST(VectorTest, LengthAndDistanceAreRoundedOnceFromDouble) {
     EXPECT_EQ(Vector(3, 4, 12).length(), 13.0f);
     EXPECT_EQ(Vector(1, 1, 1).distance(Vector(4, 5, 13)), 13.0f);
     // Squares of 1e20 overflow a float but not the double the sum is formed in.

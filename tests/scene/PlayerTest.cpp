@@ -152,7 +152,7 @@ TEST_F(PlayerTest, OperatorsMayAddOperatorsAndScenesWhileInitialisingOrRendering
     EXPECT_EQ(log[21], "child@600:0.60");  // added after the init walk: its window stays relative
 }
 
-TEST(EffectOperator, PositionsBeforeAndOnAOneInstantWindow) {
+TEST(EffectOperatorTest, PositionsBeforeAndOnAOneInstantWindow) {
     struct Idle : tarnix::EffectOperator {
         using EffectOperator::EffectOperator;
         void init() override {}

@@ -18,7 +18,7 @@
 
 using namespace testsupport;
 
-TEST(DemoData, TwoRunsWriteTheSameBytes) {
+TEST(DemoDataTest, TwoRunsWriteTheSameBytes) {
     WorkingDirectory directory;
     std::filesystem::create_directories("first");
     std::filesystem::create_directories("second");
@@ -47,7 +47,7 @@ TEST(DemoData, TwoRunsWriteTheSameBytes) {
     EXPECT_EQ(files, 24);  // 21 pictures, the mesh, the music and the text
 }
 
-TEST(DemoData, TheMeshImportsWithExactly8592TrianglesInOneObject) {
+TEST(DemoDataTest, TheMeshImportsWithExactly8592TrianglesInOneObject) {
     WorkingDirectory directory;
     writeFile("data/greeble.3ds", datagen::studioFile(datagen::greebleHead()));
     CObject importer;
@@ -62,7 +62,7 @@ TEST(DemoData, TheMeshImportsWithExactly8592TrianglesInOneObject) {
             ASSERT_NE(corner.vertex, nullptr) << t;
 }
 
-TEST(DemoData, TheFontSheetHasAGlyphInEveryPrintableCell) {
+TEST(DemoDataTest, TheFontSheetHasAGlyphInEveryPrintableCell) {
     std::string error;
     const datagen::Picture sheet = datagen::fontSheet(512, error);
     ASSERT_EQ(sheet.width, 512) << error;
@@ -80,7 +80,7 @@ TEST(DemoData, TheFontSheetHasAGlyphInEveryPrintableCell) {
     EXPECT_EQ(cellsWithInk, 94);
 }
 
-TEST(DemoData, TheMusicIsOverAMinuteLongAndNotSilent) {
+TEST(DemoDataTest, TheMusicIsOverAMinuteLongAndNotSilent) {
     const std::string ogg = datagen::encodeOgg(datagen::composeDemoMusic(), 0.4f);
     WorkingDirectory directory;
     writeFile("music.ogg", ogg);
@@ -105,7 +105,7 @@ TEST(DemoData, TheMusicIsOverAMinuteLongAndNotSilent) {
     EXPECT_GT(std::sqrt(energy / samples), 1000.0);  // a loud enough mix, 16-bit scale
 }
 
-TEST(DemoData, TheScrollerTextUsesTheFontsCharactersOnly) {
+TEST(DemoDataTest, TheScrollerTextUsesTheFontsCharactersOnly) {
     for (char c : datagen::scrollerText()) {
         const int code = static_cast<unsigned char>(c);
         EXPECT_TRUE(code >= 32 && code <= 131) << code;

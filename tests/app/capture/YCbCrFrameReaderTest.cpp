@@ -1,4 +1,4 @@
-#include "engine/core/YCbCrFrameReader.h"
+#include "app/capture/YCbCrFrameReader.h"
 
 #include "engine/core/Extensions.h"
 #include "engine/core/FramebufferCalls.h"

@@ -10,7 +10,7 @@
 
 using namespace testsupport;
 
-TEST(DemoProgram, IncompleteDataEndsWithOneLineNamingWhatIsMissing) {
+TEST(DemoProgramTest, IncompleteDataEndsWithOneLineNamingWhatIsMissing) {
     WorkingDirectory directory;
     std::filesystem::create_directory("data");
     writeFile("data/scrolleri.txt", "hello");

@@ -1,4 +1,4 @@
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 // Paths are handed to the ANSI ("A") functions, as the C library's fopen and
 // the streams take them: a name listed here opens with fopen there.

@@ -1,4 +1,4 @@
-#include "engine/io/FileSystem.h"
+#include "engine/platform/Platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
-TEST(Timeline, SectionsChangeAtTheirBounds) {
+TEST(TimelineTest, SectionsChangeAtTheirBounds) {
     const std::pair<unsigned, Section> bounds[] = {
         {0, Section::openingA},     {699, Section::openingA},  {700, Section::openingB},
         {5999, Section::openingB},  {6000, Section::openingC}, {6700, Section::openingC},
@@ -25,7 +25,7 @@ TEST(Timeline, SectionsChangeAtTheirBounds) {
         EXPECT_EQ(sectionAt(t), section) << t;
 }
 
-TEST(Timeline, NearPlanesZoomThroughTheOpening) {
+TEST(TimelineTest, NearPlanesZoomThroughTheOpening) {
     EXPECT_FLOAT_EQ(sphereNear(0), 1.0f);
     EXPECT_FLOAT_EQ(sphereNear(699), 0.8002857f);
     EXPECT_FLOAT_EQ(sphereNear(700), 0.8f);
@@ -36,7 +36,7 @@ TEST(Timeline, NearPlanesZoomThroughTheOpening) {
     EXPECT_FLOAT_EQ(headNear(12000), 0.8f);
 }
 
-TEST(Timeline, TheBackgroundFadesInAndOut) {
+TEST(TimelineTest, TheBackgroundFadesInAndOut) {
     EXPECT_EQ(backgroundAlpha(18700), 0.0f);
     EXPECT_EQ(backgroundAlpha(20699), 0.0f);
     EXPECT_FLOAT_EQ(backgroundAlpha(22200), 0.5f);
@@ -47,7 +47,7 @@ TEST(Timeline, TheBackgroundFadesInAndOut) {
     EXPECT_LT(backgroundAlpha(49999), 0.0f);
 }
 
-TEST(Timeline, TheCloudGrowsFromAPointAndFadesAtTheEnd) {
+TEST(TimelineTest, TheCloudGrowsFromAPointAndFadesAtTheEnd) {
     EXPECT_EQ(cloudScale(24700), 0.0f);
     EXPECT_FLOAT_EQ(cloudScale(29700), 1.0f);
     EXPECT_NEAR(cloudScale(49999), 5.06f, 0.001f);
@@ -57,13 +57,13 @@ TEST(Timeline, TheCloudGrowsFromAPointAndFadesAtTheEnd) {
     EXPECT_NEAR(cloudAlpha(49999), 0.0002f, 1e-6f);
 }
 
-TEST(Timeline, PicksComeEveryFourHundredMilliseconds) {
+TEST(TimelineTest, PicksComeEveryFourHundredMilliseconds) {
     EXPECT_FALSE(pickDue(1000, 1400));
     EXPECT_TRUE(pickDue(1000, 1401));
     EXPECT_TRUE(pickDue(18699, 53000));
 }
 
-TEST(Timeline, TheScrollerWrapsOnceItsLastCharacterHasPassed) {
+TEST(TimelineTest, TheScrollerWrapsOnceItsLastCharacterHasPassed) {
     const unsigned length = 30;
     float moved = 0;
     int frames = 0;
@@ -79,19 +79,19 @@ TEST(Timeline, TheScrollerWrapsOnceItsLastCharacterHasPassed) {
     EXPECT_EQ(scrollerY(-0.4f), 89);   // 89.43: towards zero, not down
 }
 
-TEST(HeadEffect, TheRevealGrowsFromOneToTheWholeMesh) {
+TEST(HeadEffectTest, TheRevealGrowsFromOneToTheWholeMesh) {
     EXPECT_EQ(revealedTriangles(6000), 1);
     EXPECT_EQ(revealedTriangles(11000), 4297);
     EXPECT_EQ(revealedTriangles(15999), 8592);
 }
 
-TEST(HeadEffect, CubeWallsJoinEqualNeighbours) {
+TEST(HeadEffectTest, CubeWallsJoinEqualNeighbours) {
     const WallBars wall0 = barsOfWall(cubemap);
     EXPECT_EQ(wall0.horizontal, std::vector<int>({8}));
     EXPECT_EQ(wall0.vertical, std::vector<int>({9, 10, 11, 12}));
 }
 
-TEST(HeadEffect, TheBezierSamplerMeetsItsEnds) {
+TEST(HeadEffectTest, TheBezierSamplerMeetsItsEnds) {
     const tarnix::Vector p0(1, 2, 3), p1(4, 4, 4), p2(-2, 0, 8), p3(5, -1, 2);
     tarnix::Vector two[2];
     CompBez(p0, p1, p2, p3, 2, two);
@@ -112,7 +112,7 @@ TEST(HeadEffect, TheBezierSamplerMeetsItsEnds) {
     EXPECT_TRUE(one[0] == p3);
 }
 
-TEST(Tunnel, TablesHoldTheTriangleTextureAndTheCodesAroundTheCentre) {
+TEST(TunnelTest, TablesHoldTheTriangleTextureAndTheCodesAroundTheCentre) {
     buildTunnelTables();
     EXPECT_EQ(texture[0][127], 0xFFFFFF);
     EXPECT_EQ(texture[127][0], 0xFFFFFF);
@@ -132,7 +132,7 @@ TEST(Tunnel, TablesHoldTheTriangleTextureAndTheCodesAroundTheCentre) {
 // and b drawn from 0, 0.05 .. 4.95: its length is on the radius grid, its z
 // over its length the sine of an angle on the grid, the radii fill the grid
 // evenly, and the same random sequence gives the same cloud.
-TEST(Cloud, VelocitiesLieOnTheRadiusAndAngleGridAndRepeatWithTheSequence) {
+TEST(CloudTest, VelocitiesLieOnTheRadiusAndAngleGridAndRepeatWithTheSequence) {
     tarnix::ParticleEngine cloud(2750), again(2750);
     seedDemoRandom(1);  // the sequence's state when nothing has seeded it
     shapeCloud(cloud);

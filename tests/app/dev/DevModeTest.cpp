@@ -174,7 +174,7 @@ public:
 // Space holds the picture and the clock (frames drawn while paused are the
 // same), the arrows and Home jump, comma and period step along the 60 Hz frame
 // grid, the caption tells it all, and Escape ends.
-TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
+TEST(DevModeTest, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
     if (dev->isPaused())
         dev->togglePause();
     press(SDLK_PAGEDOWN);
@@ -228,7 +228,7 @@ TEST(DevMode, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
 // for pixel, whatever was drawn before the seek: from a time in every section
 // to a time in every other one, backwards and forwards, across the cloud's
 // fade at 45 s and through the tunnel, which turns with the clock.
-TEST(DevMode, EverySeekDrawsTheFrameStartDraws) {
+TEST(DevModeTest, EverySeekDrawsTheFrameStartDraws) {
     if (!dev->isPaused())
         dev->togglePause();
     const unsigned times[] = {300, 3000, 6400, 12345, 32187, 47000, 51000, 61234};
@@ -270,7 +270,7 @@ TEST(DevMode, EverySeekDrawsTheFrameStartDraws) {
 // The music follows the demo time: a capture's sound from --start is the
 // track from that time, sample for sample, and the music played after a seek
 // and after a pause goes on from the demo time it reached.
-TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
+TEST(DevModeTest, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
     Track track;
     ASSERT_TRUE(tarnix::sound.musicSamples(0, track.samples, track.rate, track.channels));
     ASSERT_GT(track.samples.size(), 0u);
@@ -306,7 +306,7 @@ TEST(DevMode, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
 
 // A picture rewritten on disk is loaded into its texture (the same object);
 // a damaged one keeps the picture there with one line naming it.
-TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
+TEST(DevModeTest, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
     const tarnix::Texture* heart = tarnix::image.getTexture("heArt.png");
     const unsigned id = heart->id;
     std::vector<std::uint16_t> green(64 * 64 * 4);
@@ -340,7 +340,7 @@ TEST(DevMode, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
 // converted and its mesh follows into the head effect, a music file replaces
 // the track, and a file saved the careful way (written beside, renamed into
 // place) counts as written.
-TEST(DevMode, AModelItsMeshTheMusicAndARenamedFileAreLoadedAgain) {
+TEST(DevModeTest, AModelItsMeshTheMusicAndARenamedFileAreLoadedAgain) {
     if (!dev->isPaused())
         dev->togglePause();
     dev->seek(17000);

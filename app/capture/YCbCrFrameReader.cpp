@@ -1,10 +1,10 @@
-#include "engine/core/YCbCrFrameReader.h"
+#include "app/capture/YCbCrFrameReader.h"
 
 #include "engine/core/Extensions.h"
 #include "engine/core/FramebufferCalls.h"
 #include "engine/core/Init.h"
+#include "engine/media/Shader.h"
 
-#include <cstring>
 #include <string>
 
 namespace tarnix {
@@ -51,33 +51,6 @@ const char* const chromaSource =
     "                                         dot(right, toRed))) / 255.0;\n"
     "}\n";
 
-bool hasExtension(const char* name) {
-    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    return extensions && std::strstr(extensions, name);
-}
-
-// The first line of a shader object's log, for an error message.
-std::string firstLogLine(GLhandleARB object) {
-    char log[512] = "";
-    glGetInfoLogARB(object, sizeof log, nullptr, log);
-    const std::string text = log;
-    return text.substr(0, text.find('\n'));
-}
-
-GLhandleARB compile(GLenum kind, const char* source, std::string& error) {
-    const GLhandleARB shader = glCreateShaderObjectARB(kind);
-    glShaderSourceARB(shader, 1, &source, nullptr);
-    glCompileShaderARB(shader);
-    GLint compiled = 0;
-    glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &compiled);
-    if (!compiled) {
-        error = "the driver cannot compile the Y'CbCr shaders: " + firstLogLine(shader);
-        glDeleteObjectARB(shader);
-        return 0;
-    }
-    return shader;
-}
-
 // The shader program in use, to be put back after the conversion's own. A
 // driver whose shaders are only the ARB extension's does not know
 // GL_CURRENT_PROGRAM: the error is cleared and 0 (none) assumed.
@@ -92,25 +65,9 @@ GLhandleARB currentProgram() {
 // A linked program with its sampler on texture unit 0 and `across` set; 0
 // after an error.
 unsigned link(const char* fragmentSource, int width, std::string& error) {
-    const GLhandleARB vertex = compile(GL_VERTEX_SHADER_ARB, vertexSource, error);
-    const GLhandleARB fragment = vertex ? compile(GL_FRAGMENT_SHADER_ARB, fragmentSource, error) : 0;
-    if (!fragment) {
-        if (vertex)
-            glDeleteObjectARB(vertex);
-        return 0;
-    }
-    const GLhandleARB program = glCreateProgramObjectARB();
-    glAttachObjectARB(program, vertex);
-    glAttachObjectARB(program, fragment);
-    glLinkProgramARB(program);
-    // Attached objects live on with the program and go with it.
-    glDeleteObjectARB(vertex);
-    glDeleteObjectARB(fragment);
-    GLint linked = 0;
-    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
-    if (!linked) {
-        error = "the driver cannot link the Y'CbCr shaders: " + firstLogLine(program);
-        glDeleteObjectARB(program);
+    const GLhandleARB program = buildCheckedProgram(vertexSource, fragmentSource, error);
+    if (!program) {
+        error = "the driver cannot build the Y'CbCr shaders: " + error;
         return 0;
     }
     const GLhandleARB previous = currentProgram();
@@ -183,7 +140,7 @@ bool YCbCrFrameReader::create(int frameWidth, int frameHeight, std::string& erro
         return false;
     }
     const FramebufferCalls* calls = framebufferCalls();
-    if (!calls || !init.useShaders() || !hasExtension("GL_ARB_texture_non_power_of_two")) {
+    if (!calls || !init.useShaders() || !driverHasExtension("GL_ARB_texture_non_power_of_two")) {
         error = "this OpenGL driver lacks framebuffer objects, GLSL shaders or textures of any size";
         return false;
     }

@@ -1,4 +1,4 @@
-#include "engine/core/StopSignals.h"
+#include "engine/platform/Platform.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "engine/core/Threads.h"
+#include "engine/platform/Platform.h"
 
 #include <windows.h>
 

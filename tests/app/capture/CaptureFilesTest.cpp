@@ -27,7 +27,7 @@ std::uint64_t littleEndianAt(const std::string& bytes, std::size_t at, int lengt
 
 // Five digits while they suffice, so that captures are named as they always
 // were; more once the last frame's number needs them, so names sort in order.
-TEST(CaptureFiles, FrameNamesHaveTheDigitsTheLastFrameNeeds) {
+TEST(CaptureFilesTest, FrameNamesHaveTheDigitsTheLastFrameNeeds) {
     EXPECT_EQ(frameFileName(7, frameNameDigits(1)), "frame_00007.png");
     EXPECT_EQ(frameFileName(99999, frameNameDigits(100000)), "frame_99999.png");
     EXPECT_EQ(frameFileName(5, frameNameDigits(100001)), "frame_000005.png");
@@ -36,7 +36,7 @@ TEST(CaptureFiles, FrameNamesHaveTheDigitsTheLastFrameNeeds) {
 
 // Only frame files (and frames half written) from the number given on go;
 // other files, and names that only look alike, stay.
-TEST(CaptureFiles, RemovingFramesTouchesNothingElse) {
+TEST(CaptureFilesTest, RemovingFramesTouchesNothingElse) {
     WorkingDirectory directory;
     for (const char* name : {"frame_00000.png", "frame_00004.png", "frame_00005.png", "frame_000123.png",
                              "frame_00007.png.part", "frame_0009.png", "frame_00008.png.txt", "frame_0000x.png",
@@ -56,7 +56,7 @@ TEST(CaptureFiles, RemovingFramesTouchesNothingElse) {
 // start: the same format chunk and samples, its sizes in a "ds64" chunk.
 // Shorter ones stay the plain WAV they always were. Closing keeps what is
 // asked and cuts the rest off the file.
-TEST(CaptureFiles, ASoundPastFourGibibytesIsRf64AndClosingKeepsWhatItSays) {
+TEST(CaptureFilesTest, ASoundPastFourGibibytesIsRf64AndClosingKeepsWhatItSays) {
     WorkingDirectory directory;
     const std::vector<std::int16_t> samples = {1, -1, 2, -2, 3, -3, 4, -4};
     SoundFile plain;
@@ -95,7 +95,7 @@ TEST(CaptureFiles, ASoundPastFourGibibytesIsRf64AndClosingKeepsWhatItSays) {
 // size, the RIFF size and the sample frames past what 32 bits hold, and the
 // samples written after the boundary where they belong. Four gibibytes and a
 // little more are written for real (most of them zeros).
-TEST(CaptureFiles, AnRf64SoundAcrossFourGibibytesSaysItsLengthInFull) {
+TEST(CaptureFilesTest, AnRf64SoundAcrossFourGibibytesSaysItsLengthInFull) {
     WorkingDirectory directory;
     SoundFile sound;
     const std::uint64_t boundary = 1ull << 32;  // bytes of samples

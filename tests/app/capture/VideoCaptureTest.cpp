@@ -4,7 +4,7 @@
 
 #include "app/capture/VideoFile.h"
 #include "engine/core/OpenGL.h"
-#include "engine/core/YCbCrFrameReader.h"
+#include "app/capture/YCbCrFrameReader.h"
 #include "support/Figures.h"
 #include "support/Process.h"
 #include "support/TemporaryDirectory.h"

@@ -1,0 +1,234 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The one door to the operating system: everything the engine and the demo ask
+// of it beyond standard C++ and SDL. Each section is carried out once per
+// platform, by the file of this folder named after it with the platform's
+// suffix (FileSystem_posix.cpp, FileSystem_windows.cpp); CMake picks the
+// suffix. No code outside this folder includes a system header for these
+// things or asks which platform it is built for.
+
+namespace tarnix {
+
+// ---- Start-up (Environment_*) ----
+
+// Makes the standard streams carry the program's bytes as they are (no "\n"
+// turned into "\r\n") and its text as UTF-8, and lets go of a console window
+// the program got without asking for one (started from a file manager), which
+// nobody would read and which would stand beside the demo.
+void prepareConsole();
+
+// Sets the environment variable `name` for this process and the libraries it
+// loads afterwards (SDL reads its drivers there). False when it cannot.
+bool setEnvironment(const char* name, const char* value);
+
+// Picks the display driver that can give an OpenGL window here, unless the
+// user chose one (SDL_VIDEODRIVER): x11 with an X display, wayland with only
+// a Wayland one when `waylandPossible` (SDL 2 underneath; classic SDL 1.2 has
+// no Wayland driver). False when there is no display at all: left to itself
+// SDL would try a text-mode driver, which takes the terminal over and then has
+// no OpenGL anyway.
+bool chooseDisplayDriver(bool waylandPossible);
+
+// The directory relative paths start from, "" when it cannot be told.
+std::string workingDirectory();
+// Makes `path` the directory relative paths start from. False with errno set.
+bool changeDirectory(const std::string& path);
+
+// This process's id, for names unique to it.
+unsigned long processId();
+
+// Whether the standard error stream is a terminal, where a line can be
+// rewritten in place, rather than a file or a pipe.
+bool standardErrorIsTerminal();
+
+// ---- Stop signals (StopSignals_*) ----
+
+// The signals that ask a program to stop (SIGINT from Ctrl+C, SIGTERM,
+// SIGHUP when the terminal goes), caught instead of ending the process at
+// once, for work that must leave its files whole first (a capture). A second
+// one of them ends the process as it would have without this.
+void catchStopSignals();
+
+// The number of the first stop signal caught since catchStopSignals(), 0
+// while none. Safe to call from any thread.
+int caughtStopSignal();
+
+// "SIGINT", "SIGTERM", "SIGHUP", or "signal N" for another.
+const char* stopSignalName(int signal);
+
+// ---- Threads (Threads_*) ----
+
+// Gives the calling thread the least priority the system has for ordinary
+// threads, so that it runs on the processor time the others leave idle and
+// slows them as little as it can. Meant for background work that can wait
+// (encoding captured frames while the renderer keeps every core busy). Best
+// effort: where the system refuses, the thread keeps its priority.
+void runInSpareTime();
+
+// The processors this process may run on (its affinity mask, which a
+// container's or a scheduler's CPU set narrows), at least 1. Worker pools
+// size themselves by it, not by the processors the machine has.
+unsigned usableProcessors();
+
+// ---- Files (FileSystem_*) ----
+
+
+enum class PathKind { missing, regularFile, directory, other };
+
+// What is at `path` (symbolic links followed).
+PathKind pathKind(const std::string& path);
+
+// The directory holding the running program, "" when it cannot be told.
+std::string executableDirectory();
+
+// `path` made independent of the working directory (unchanged when absolute).
+std::string absolutePath(const std::string& path);
+
+// The entry names of one directory, "." and ".." left out, not recursing, in
+// byte order of the names, so that the order (which decides the indices of
+// loaded resources) is the same on every file system. Returns false, with the
+// reason in `error`, when the directory cannot be opened or read to its end;
+// `names` then holds the entries read before the failure.
+bool listDirectory(const std::string& directory, std::vector<std::string>& names, std::string& error);
+
+// Opens a regular file only, for reading, writing (made or emptied) or both,
+// in binary: a directory, pipe or device is refused before it can be read as
+// garbage or block the engine. Returns a stdio stream or null.
+std::FILE* openRegularFile(const std::string& path, bool reading, bool writing);
+
+// Makes a new, empty regular file at `path` for writing, in binary, after
+// removing whatever file or link had that name (never a directory): a link
+// planted under the name cannot redirect the write, nor a pipe block it.
+// Meant for temporary names that are moved into place once written. Returns
+// a stdio stream, or null with errno set.
+std::FILE* createFreshFile(const std::string& path);
+
+// The size of an open file, bytes. False when the system cannot tell.
+bool fileSize(std::FILE* file, std::uint64_t& size);
+
+// Moves the file `from` to `to` in one step, replacing a file already there
+// (which std::rename does not do everywhere). False with errno set when it
+// cannot; `to` is then as it was.
+bool replaceFile(const std::string& from, const std::string& to);
+
+// Cuts or extends the open file to `length` bytes. False with errno set.
+bool truncateFile(std::FILE* file, std::uint64_t length);
+
+// Makes one directory (its parent must exist). False with errno set.
+bool makeDirectory(const std::string& path);
+
+// Tells which files of one directory were written or moved in, so that data
+// edited while the demo runs can be loaded again. Asking costs one system call
+// when nothing changed (the system's change notification, not a scan).
+class DirectoryWatcher {
+public:
+    DirectoryWatcher();
+    ~DirectoryWatcher();
+    DirectoryWatcher(const DirectoryWatcher&) = delete;
+    DirectoryWatcher& operator=(const DirectoryWatcher&) = delete;
+
+    // Starts watching; false, with the reason in `error`, when it cannot.
+    bool watch(const std::string& directory, std::string& error);
+    // The names of the files finished writing or moved in since the last
+    // call, each once, in the order first seen; never blocks.
+    std::vector<std::string> changedNames();
+
+private:
+    // The system's side, made by watch(): the kernel's notification stream
+    // (POSIX), or a change notification and the files as last seen (Windows).
+    struct Platform;
+    std::unique_ptr<Platform> platform;
+};
+
+// ---- Libraries (Library_*) ----
+
+// SDL_mixer's file name, as the loader looks it up.
+extern const char* const mixerLibraryName;
+// Loads SDL_mixer: the system's copy on POSIX, only the one in the program's
+// own folder on Windows (a DLL of that name in the working folder is never
+// taken). Null, with the reason in `error`, when it cannot be loaded. Never
+// unloaded.
+void* openMixerLibrary(std::string& error);
+// The entry point `name` of a loaded library, or null.
+void* libraryEntryPoint(void* library, const char* name);
+
+// ---- Child processes (Process_*) ----
+
+// Whether this platform runs programs as child processes on pipes. Where it
+// does not, ChildProcess::start fails and findProgram finds nothing.
+extern const bool childProcessesAvailable;
+
+// The path of `program` in one of PATH's directories, "" when none has it.
+std::string findProgram(const char* program);
+
+// Runs `program` (a path) with `arguments` (its name first), its standard
+// error thrown away, and gives what it wrote on its standard output. False
+// when it cannot be run.
+bool programOutput(const std::string& program, const std::vector<std::string>& arguments, std::string& output);
+
+// What a child's threads are doing, as far as the system tells: whether any
+// runs or waits to run (or waits on a disk), whether its main thread is
+// stopped, and its processor time so far (clock ticks, all threads). `known`
+// is false where the system tells nothing; the rest is then meaningless.
+struct ProcessActivity {
+    bool known = false;
+    bool working = false;
+    bool stopped = false;
+    unsigned long long ticks = 0;
+};
+
+// A program running as a child process that reads pipes this process writes:
+// its pipe `i` (from 0) is its descriptor `firstPipeDescriptor + i`; its
+// standard input and output are empty, and what it says on its standard error
+// is kept in a temporary file. It runs in a process group of its own (a
+// Ctrl+C at the terminal reaches only this program), at the least priority,
+// and is killed when the thread that started it ends, so that it never goes
+// on unattended after this program was killed or crashed.
+class ChildProcess {
+public:
+    ChildProcess();
+    // A child still running is killed.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    static const int firstPipeDescriptor = 3;
+
+    // Starts `program` (a path) with `arguments` (its name first) and one
+    // pipe for each of `pipeBytes`, made to hold that many bytes where the
+    // system lets it (0: as the system makes it). False, with the reason in
+    // `error`, when it cannot. Once per object.
+    bool start(const std::string& program, const std::vector<std::string>& arguments,
+               const std::vector<std::size_t>& pipeBytes, std::string& error);
+    // Writes what the pipe takes of `count` bytes within `waitMs`: the bytes
+    // taken (0 when it took none in that time), or -1 once the child takes no
+    // more (it ended, or closed the pipe). Pipes may be written from several
+    // threads, one thread a pipe.
+    long write(int pipe, const unsigned char* bytes, std::size_t count, int waitMs);
+    // Ends one pipe: the child reads the end of its input there.
+    void closePipe(int pipe);
+    // The child's exit status once it has ended, without waiting: -2 while
+    // it runs, -1 when it ended otherwise than by exiting, 0 when none runs.
+    int exitStatus();
+    // Ends a child still running at once (a stopped one too) and waits for it.
+    void kill();
+    bool running() const;
+    ProcessActivity activity() const;
+    // Whether the child has said anything on its standard error, and its last
+    // line there that is not blank ("" when none).
+    bool spoke() const;
+    std::string lastMessage() const;
+
+private:
+    struct Platform;
+    std::unique_ptr<Platform> platform;
+};
+
+}  // namespace tarnix

@@ -1,9 +1,10 @@
 # Cross-building for Windows on x86-64 with Debian's MinGW-w64 (the compilers
 # with POSIX threads, which std::thread needs):
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+#   cmake --preset windows     (or -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
 # The libraries (SDL 1.2, SDL_mixer 1.2, libpng, zlib) come from the prefix
 # scripts/release-windows.sh builds them into: $TARNIX_MINGW_PREFIX, by
-# default the cache folder's mingw/x86_64 ($TARNIX_CACHE or /var/cache/tarnix).
+# default the cache folder's mingw/x86_64 ($TARNIX_CACHE, or tarnix in the
+# user's cache folder, as scripts/common.sh has it).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(triplet x86_64-w64-mingw32)
@@ -17,8 +18,10 @@ if(DEFINED ENV{TARNIX_MINGW_PREFIX})
     set(TARNIX_MINGW_PREFIX $ENV{TARNIX_MINGW_PREFIX})
 elseif(DEFINED ENV{TARNIX_CACHE})
     set(TARNIX_MINGW_PREFIX $ENV{TARNIX_CACHE}/mingw/x86_64)
+elseif(DEFINED ENV{XDG_CACHE_HOME})
+    set(TARNIX_MINGW_PREFIX $ENV{XDG_CACHE_HOME}/tarnix/mingw/x86_64)
 else()
-    set(TARNIX_MINGW_PREFIX /var/cache/tarnix/mingw/x86_64)
+    set(TARNIX_MINGW_PREFIX $ENV{HOME}/.cache/tarnix/mingw/x86_64)
 endif()
 
 # The prefix first: its static zlib before the system's import library.

@@ -1,18 +1,23 @@
+# shellcheck shell=bash
 # Shared by the play, test and release commands: Debian packages, the build,
 # Xvfb, the cache folder. Sourced, not run.
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# shellcheck disable=SC2034 # for the scripts that build the demo
 build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core libvorbis-dev libogg-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri"
 # The release archive is built in a Debian system made by mmdebstrap (with
 # newuidmap, for an ordinary user); its screenshot is taken on Xvfb and made
 # small by ImageMagick.
+# shellcheck disable=SC2034 # for release.sh
 release_packages="mmdebstrap uidmap xvfb xauth imagemagick"
+# shellcheck disable=SC2034 # for test.sh
 test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
-    libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip ccache"
+    libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip ccache shellcheck"
 
+# shellcheck disable=SC2034 # for fuzz.sh and test.sh
 fuzz_packages="clang libclang-rt-14-dev"
 
 # What the release scripts and their tests keep between runs (see systems.sh):
@@ -23,38 +28,23 @@ tarnix_cache=${TARNIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnix}
 
 say() { printf '== %s\n' "$*"; }
 
-# The releases' info files share their heading, what the demo is, and the
-# credits for the demo itself; each release adds what is its own.
-# The program's photosensitivity warning comes first, as the first paragraph
-# of its --help (which the section "Switches" then gives from its third line).
-#   nfo_heading PLATFORM PROGRAM    ("Linux", "Windows"; a program to ask)
-nfo_heading() {
-    local line="a real-time audiovisual demo on the Tarnix engine, for $1"
+# The releases' info file, in UTF-8 (as_ascii_within_78_columns makes it
+# ASCII): the heading, the program's photosensitivity warning (the first
+# paragraph of its --help), what the demo is (nfo/about.txt), how to start it
+# on the platform (nfo/PLATFORM.txt, lower case, ending with the heading
+# "Switches"), the switches (--help from its third line), the credits
+# (nfo/credits.txt) and the platform's licences (nfo/PLATFORM-licences.txt).
+#   write_nfo PLATFORM PROGRAM    ("Linux", "Windows"; a program to ask)
+write_nfo() {
+    local line="a real-time audiovisual demo on the Tarnix engine, for $1" texts="$repo/scripts/nfo"
+    local platform=${1,,}
     printf '\n                   K E L B O   v s .   V I S T R A L\n\n'
     printf '%*s\n' $(((76 + ${#line}) / 2)) "$line"
     printf '\n'
     "$2" --help | sed -n 1p
-    cat <<'EOF'
-
-What it is
-----------
-A fixed timeline of effects while its music loops: the title projected onto a
-moving sphere and a spinning head, a growing cloud of glowing hearts over a
-city at night, a point-grid tunnel, and a closing loop of flickering pictures
-with a scroller.
-
-EOF
-}
-nfo_credits() {
-    cat <<'EOF'
-
-Credits
--------
-Code, pixels and noise by the Tarnix crew. Every picture, the 3D head and the
-music are made by program when the demo is built; the font is rendered from
-DejaVu Sans Mono (Bitstream Vera licence).
-
-EOF
+    cat "$texts/about.txt" "$texts/$platform.txt"
+    "$2" --help | tail -n +3
+    cat "$texts/credits.txt" "$texts/$platform-licences.txt"
 }
 
 # Prints standard input as ASCII within 78 columns, for the releases' info
@@ -79,6 +69,22 @@ as_ascii_within_78_columns() {
         }'
 }
 
+# What the release scripts keep (a Debian system, libraries, a build tree) is
+# made again when the recipe it was made from changes: its stamp, a file, holds
+# that recipe. stamp_holds STAMP RECIPE succeeds when it does.
+stamp_holds() { [ -f "$1" ] && [ "$(cat "$1")" = "$2" ]; }
+
+# fresh_tree_unless_made_with DIR RECIPE CLEAN: empties the build tree DIR
+# unless it was made with RECIPE (stamp DIR/recipe) and CLEAN is false, and
+# stamps it with RECIPE.
+fresh_tree_unless_made_with() {
+    if $3 || ! stamp_holds "$1/recipe" "$2"; then
+        rm -rf "$1"
+        mkdir -p "$1"
+        printf '%s\n' "$2" >"$1/recipe"
+    fi
+}
+
 # Time since the script started, and since the last say_time, as "3 min 12 s".
 script_started=$SECONDS
 step_started=$SECONDS
@@ -91,23 +97,26 @@ say_time() {
 
 # Installs the packages that are not installed yet (needs root, or sudo).
 install_missing() {
-    local missing=()
+    local to_install=()
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || to_install+=("$package")
     done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    say "installing ${missing[*]}"
+    [ ${#to_install[@]} -eq 0 ] && return 0
+    say "installing ${to_install[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${to_install[@]}"
 }
 
-# The options of a build tree that only needs the demo: a fresh tree leaves
-# the tests out (their packages may not be installed); an existing one keeps
-# its settings, so that playing does not reconfigure a tree the tests use.
-demo_build_options() {
-    [ -f "$repo/build/CMakeCache.txt" ] || echo "-DTARNIX_TESTS=OFF"
+# The demo's tree, build/: configured with the preset "dev" (the demo without
+# the tests, whose packages may not be installed) where it is missing; an
+# existing one keeps its settings, so that playing does not reconfigure a
+# tree the tests use (the preset "test" shares build/).
+configure_demo_tree() {
+    [ -f "$repo/build/CMakeCache.txt" ] && return 0
+    # shellcheck disable=SC2046 # the options are words of their own
+    (cd "$repo" && cmake --preset dev $(compiler_cache_options) >/dev/null)
 }
 
 # The compiler cache (ccache, a test package), kept in the cache folder: a
@@ -120,13 +129,17 @@ compiler_cache_options() {
 }
 export CCACHE_DIR="$tarnix_cache/ccache" CCACHE_BASEDIR="$repo" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE=3G
 
-# configure_and_build DIR TARGET [cmake options...]
+# configure_and_build PRESET: configures and builds with the presets of that
+# name (CMakePresets.json), the compiler cache in front of the compilers.
 configure_and_build() {
-    local dir=$1 target=$2
-    shift 2
     # shellcheck disable=SC2046 # the options are words of their own
-    cmake -S "$repo" -B "$repo/$dir" $(compiler_cache_options) "$@" >/dev/null
-    cmake --build "$repo/$dir" --target "$target" -j "$jobs"
+    (cd "$repo" && cmake --preset "$1" $(compiler_cache_options) >/dev/null && cmake --build --preset "$1" -j "$jobs")
+}
+
+# Builds the program and the demo's data in build/ (the build preset "dev").
+build_demo() {
+    configure_demo_tree
+    (cd "$repo" && cmake --build --preset dev -j "$jobs")
 }
 
 # The releases' data pack, and the program that prints their info files'
@@ -140,11 +153,12 @@ build_data_pack() {
     mkdir -p "$tree"
     exec 8<"$tree"
     flock 8
-    # shellcheck disable=SC2046  # no option, or one
-    [ -f "$tree/CMakeCache.txt" ] || cmake -S "$repo" -B "$tree" $(demo_build_options) >/dev/null
+    configure_demo_tree
     nice -n 19 cmake --build "$tree" --target demo-data -j "$jobs"
     exec 8<&-
+    # shellcheck disable=SC2034 # for release.sh and release-windows.sh
     data_pack="$tree/app/data/datafile.dat"
+    # shellcheck disable=SC2034 # for release-windows.sh
     host_program="$tree/app/tarnix"
 }
 

@@ -9,6 +9,7 @@
 # from --start, which replays the earlier frames' motion exactly as a straight
 # run would have drawn them.
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
 from=0 until=60000 step=1000 fps=60 columns=6 out="$repo/build/contact-sheet.png"
@@ -31,7 +32,7 @@ done
 [ "$step" -gt 0 ] && [ "$columns" -gt 0 ] || { echo "contact-sheet: --step and --columns must be above 0" >&2; exit 2; }
 
 install_missing $build_packages imagemagick
-configure_and_build build demo-data $(demo_build_options)
+build_demo
 program="$repo/build/app/tarnix"
 if [ -z "${DISPLAY:-}" ]; then
     install_missing xvfb xauth

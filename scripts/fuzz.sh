@@ -2,6 +2,7 @@
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for a given time:
 #   scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]
+#   scripts/fuzz.sh --build-only      (builds every target, runs none)
 # (default 60 seconds, every target). With FUZZ_RUNS=N in the environment a
 # target also stops after N executions, whichever comes first. Each target grows its own working corpus
 # in build-fuzz/corpus/<target>, started from the seeds in fuzz/corpus (and, for
@@ -13,8 +14,14 @@
 # target, and exits 1 when a target failed. Targets run side by side, one a
 # processor.
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
+build_only=false
+if [ "${1:-}" = --build-only ]; then
+    build_only=true
+    shift
+fi
 seconds=${1:-60}
 shift || true
 targets=("$@")
@@ -23,10 +30,11 @@ targets=("$@")
 install_missing $build_packages $fuzz_packages
 say "fuzz build (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)"
 fuzz_build="$repo/build-fuzz"
+# The preset "fuzz", only the targets asked for.
 # shellcheck disable=SC2046 # the options are words of their own
-CC=clang CXX=clang++ cmake -S "$repo" -B "$fuzz_build" $(compiler_cache_options) -DTARNIX_FUZZ=ON -DTARNIX_TESTS=OFF \
-    -DTARNIX_WERROR=ON >/dev/null
-cmake --build "$fuzz_build" -j "$jobs" --target make_large_fuzz_inputs $(printf 'fuzz_%s ' "${targets[@]}")
+(cd "$repo" && cmake --preset fuzz $(compiler_cache_options) >/dev/null &&
+    cmake --build --preset fuzz -j "$jobs" --target make_large_fuzz_inputs $(printf 'fuzz_%s ' "${targets[@]}"))
+$build_only && exit 0
 "$fuzz_build/fuzz/make_large_fuzz_inputs" "$fuzz_build/large-inputs"
 
 # Limits: a second per input, 512 MB in all, 128 MB in one allocation, and the

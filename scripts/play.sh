@@ -7,10 +7,11 @@
 # server, straight into the video build/capture/kelbo-vs-vistral.mp4 (ffmpeg is
 # installed for it); the program's options still apply (--preset party, ...).
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
 install_missing $build_packages
-configure_and_build build demo-data $(demo_build_options)
+build_demo
 program="$repo/build/app/tarnix"
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -28,10 +28,9 @@ tree=/build/tree
 bundle=/build/bundle/kelbo-vs-vistral
 arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
-# -ffile-prefix-map: no path of the build system in the program.
-cmake -S /src -B "$tree" -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
-    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=/src/= -ffile-prefix-map=/build/=" \
-    -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -static-libgcc -Wl,--as-needed" \
+# The release's settings (TARNIX_RELEASE, as the preset "release" gives them;
+# this system's CMake predates presets), with the static libraries of this system.
+cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON \
     -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" -DPNG_LIBRARY="/usr/lib/$arch/libpng16.a" \
     -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" >/dev/null
 cmake --build "$tree" --target tarnix -j "$jobs"

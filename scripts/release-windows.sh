@@ -30,7 +30,9 @@
 # Needs no root: only installing what is missing does (as root, or through
 # sudo). Every build runs at the lowest priority (nice 19), as release.sh's.
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
+# shellcheck source=systems.sh
 source "$(dirname "$0")/systems.sh"
 clean=false
 case ${1:-} in
@@ -57,7 +59,7 @@ prefix="$tarnix_cache/mingw/x86_64"
 take_cache_lock mingw
 libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-posix --version) \
     <(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) | sha256sum | cut -d' ' -f1)
-if [ "$(cat "$prefix.stamp" 2>/dev/null)" != "$libraries_recipe" ] || [ ! -d "$prefix" ]; then
+if ! stamp_holds "$prefix.stamp" "$libraries_recipe" || [ ! -d "$prefix" ]; then
     say "cross-building SDL 1.2, SDL_mixer 1.2, Ogg Vorbis and libpng into $prefix"
     rm -f "$prefix.stamp"
     # The libraries go into a new folder: an earlier one, or what a failed
@@ -76,21 +78,10 @@ say_time "the libraries"
 # A tree made with other libraries starts again, and so does every one with
 # --clean.
 program_build="$out/build-windows"
-if $clean || [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
-    rm -rf "$program_build"
-    mkdir -p "$program_build"
-    echo "$libraries_recipe" >"$program_build/libraries"
-fi
-# -static: libstdc++, libgcc and winpthreads in the program, so that it needs
-# no MinGW DLL; SDL still comes from SDL.dll (its import library is named in
-# full, which -static leaves alone). -ffile-prefix-map: no path of this
-# machine in the program. Stripped by the linker (-s), which can leave the
-# time stamp out: strip would write the time of its run into the header.
-TARNIX_MINGW_PREFIX=$prefix cmake -S "$repo" -B "$program_build" \
-    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DTARNIX_TESTS=OFF -DTARNIX_TOOLS=OFF -DTARNIX_WERROR=ON \
-    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$repo/= -ffile-prefix-map=$program_build/=" \
-    -DCMAKE_EXE_LINKER_FLAGS="-static -s -Wl,--no-insert-timestamp" >/dev/null
+fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
+# The preset "windows": MinGW-w64 and the release's settings (TARNIX_RELEASE:
+# no MinGW DLL needed, no path of this machine in the program, no time stamp).
+(cd "$repo" && TARNIX_MINGW_PREFIX=$prefix cmake --preset windows -B "$program_build" >/dev/null)
 TARNIX_MINGW_PREFIX=$prefix nice -n 19 cmake --build "$program_build" --target tarnix -j "$jobs"
 program="$program_build/tarnix.exe"
 cp "$program_build/app/tarnix.exe" "$program"
@@ -112,48 +103,7 @@ cp "$program" "$folder/tarnix.exe"
 cp "$prefix/bin/SDL.dll" "$prefix/bin/SDL_mixer.dll" "$folder/"
 release_cache_lock
 cp "$data_pack" "$folder/data/datafile.dat"
-{
-    nfo_heading Windows "$host_program"
-    cat <<'EOF'
-Starting it
------------
-Run tarnix.exe in this folder (or give its path from anywhere: it finds the
-data folder beside it). It plays fullscreen at 640 x 480 while its music
-loops; Escape ends it. tarnix.exe --window plays in a window instead. On a
-flat panel, which may have no 640 x 480 mode, tarnix.exe --native plays sharp
-at the screen's own resolution, the picture as large as fits between black
-bars. Started from a console (cmd), it prints its messages there.
-
-What it needs
--------------
-64-bit Windows with an OpenGL driver, nothing else: the program carries the
-libraries it needs beside it.
-
-To render it frame by frame instead, capture it to a folder: the frames and
-the sound go to the folder given. Captures straight to a video file are not
-available in the Windows build yet.
-
-    tarnix.exe --capture frames
-
-In this folder
---------------
-    tarnix.exe             the demo, and the engine's content tool
-    SDL.dll                SDL 1.2
-    SDL_mixer.dll          SDL_mixer 1.2 (Ogg Vorbis linked in)
-    data\datafile.dat      every picture, mesh and sound of the demo
-    kelbo-vs-vistral.nfo   this file
-
-Switches
---------
-EOF
-    "$host_program" --help | tail -n +3
-    nfo_credits
-    cat <<'EOF'
-SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1), libpng, libogg and libvorbis (each
-under its own BSD-style licence) are built from Debian's source packages with
-MinGW-w64; zlib is Debian's MinGW-w64 build. OpenGL and GLU are Windows' own.
-EOF
-} | as_ascii_within_78_columns | sed 's/$/\r/' >"$folder/$name.nfo"
+write_nfo Windows "$host_program" | as_ascii_within_78_columns | sed 's/$/\r/' >"$folder/$name.nfo"
 
 # Fixed times (zip keeps local time: UTC here), no owners or extra fields,
 # names in byte order, no entries for the folders themselves.

@@ -30,7 +30,9 @@
 # systems.sh). Every build runs at the lowest priority (nice 19), so that it
 # never takes the processor from a test that waits on the clock.
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
+# shellcheck source=systems.sh
 source "$(dirname "$0")/systems.sh"
 clean=false
 case ${1:-} in
@@ -70,7 +72,7 @@ say_time "the Debian 11 build system"
 # stamp lives in the system's /usr/local with them, and goes with them.
 libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" | sha256sum | cut -d' ' -f1)
 libraries_stamp="$build_root/usr/local/libraries.stamp"
-if [ "$(cat "$libraries_stamp" 2>/dev/null)" != "$libraries_recipe" ]; then
+if ! stamp_holds "$libraries_stamp" "$libraries_recipe"; then
     say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
     remove_tree "${build_root:?}/usr/local"
     # The source packages of this release in a folder of their own: the
@@ -86,11 +88,7 @@ say_time "the libraries"
 # A build tree made with other libraries starts again, and so does every
 # one with --clean.
 program_build="$out/build-bullseye"
-if $clean || [ "$(cat "$program_build/libraries" 2>/dev/null)" != "$libraries_recipe" ]; then
-    rm -rf "$program_build"
-    mkdir -p "$program_build"
-    echo "$libraries_recipe" >"$program_build/libraries"
-fi
+fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
 in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build -- nice -n 19 bash /src/scripts/release-program.sh ||
     { echo "release: building the program in $build_root failed" >&2; exit 1; }
 release_cache_lock
@@ -103,49 +101,7 @@ cp -a "$program_build/bundle/$name" "$folder"
 mkdir -p "$folder/data"
 cp "$data_pack" "$folder/data/datafile.dat"
 
-{
-    nfo_heading Linux "$folder/tarnix"
-    cat <<'EOF'
-Starting it
------------
-Run ./tarnix in this folder (or give its path from anywhere: it finds the
-data/ beside it). It plays fullscreen at 640 x 480 while its music loops;
-Escape ends it. ./tarnix --window plays in a window instead. On a flat panel,
-which has no 640 x 480 mode, ./tarnix --native plays sharp at the screen's own
-resolution, the picture as large as fits between black bars.
-
-What it needs
--------------
-An X display with OpenGL (any Mesa driver will do, software rendering too),
-nothing else: Linux on x86-64 with glibc 2.31 or newer, as on Debian 11,
-Ubuntu 20.04, Linux Mint 20 and every later release. The program carries the
-libraries it needs in lib/ and finds them there by itself; without a sound
-server it plays silent.
-
-Without a display it says so and ends. To render it anyway, capture it on a
-virtual X server (package xvfb): frames and the sound go to the folder given.
-
-    xvfb-run -s "-screen 0 1024x768x24" ./tarnix --capture frames
-
-In this folder
---------------
-    tarnix                 the demo, and the engine's content tool
-    lib/                   SDL 1.2 and SDL_mixer 1.2 (libpng, zlib and Ogg
-                           Vorbis are linked in)
-    data/datafile.dat      every picture, mesh and sound of the demo
-    kelbo-vs-vistral.nfo   this file
-
-Switches
---------
-EOF
-    "$folder/tarnix" --help | tail -n +3
-    nfo_credits
-    cat <<'EOF'
-SDL 1.2 and SDL_mixer 1.2 (GNU LGPL 2.1) are built from Debian's source
-packages; libpng, zlib, libogg and libvorbis (each under its own BSD-style
-licence) are Debian's; GLU (SGI Free Software License B) is linked in.
-EOF
-} | as_ascii_within_78_columns >"$folder/$name.nfo"
+write_nfo Linux "$folder/tarnix" | as_ascii_within_78_columns >"$folder/$name.nfo"
 
 chmod 755 "$stage" "$folder" "$folder/data"
 chmod 644 "$folder/data/datafile.dat" "$folder/$name.nfo"

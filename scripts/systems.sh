@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Debian systems made with mmdebstrap from Debian's packages, kept in the
 # cache folder for the next run, and commands run inside them. Sourced after
 # common.sh by the release script and its test.
@@ -27,8 +28,9 @@
 # included) and the host never sees them. The mounts are undone on the way out
 # all the same.
 
-debian_mirror=http://deb.debian.org/debian
 system_path() { echo "$tarnix_cache/systems/$1"; }
+# shellcheck disable=SC2034 # for release.sh and release_archive.sh
+debian_mirror=http://deb.debian.org/debian
 
 # Succeeds when this user can make Debian systems and run commands in them
 # here; otherwise prints why not, in one line, and fails.
@@ -123,7 +125,7 @@ make_system() {
     root=$(system_path "$name")
     log="$root.log"
     recipe=$(printf '%s\n' "mmdebstrap --variant=minbase $suite" "$sources" "include $*")
-    if [ -d "$root" ] && [ "$(cat "$root.stamp" 2>/dev/null)" = "$recipe" ]; then
+    if [ -d "$root" ] && stamp_holds "$root.stamp" "$recipe"; then
         return 0
     fi
     say "making the Debian $suite system $name in $root"
@@ -139,11 +141,11 @@ make_system() {
     # Low priority, as every build of the releases (see release.sh). Without
     # the locks' descriptors: mmdebstrap's unshare mode hands apt one past 9
     # when they are taken, which dash (apt's sh) cannot redirect.
-    local status
+    local statuses
     nice -n 19 mmdebstrap --mode="$mode" --variant=minbase --format=tar --include="$(tr ' ' ',' <<<"$*")" \
         --aptopt='APT::Sandbox::User "root"' --skip=cleanup/apt/lists "$suite" - "${mirrors[@]}" 2>"$log" 8<&- 9<&- |
-        tar -x -p -C "$root.new" --exclude='./dev/*' 2>>"$log" && status=("${PIPESTATUS[@]}") || status=("${PIPESTATUS[@]}")
-    if [ "${status[0]}" -ne 0 ] || [ "${status[1]}" -ne 0 ]; then
+        tar -x -p -C "$root.new" --exclude='./dev/*' 2>>"$log" && statuses=("${PIPESTATUS[@]}") || statuses=("${PIPESTATUS[@]}")
+    if [ "${statuses[0]}" -ne 0 ] || [ "${statuses[1]}" -ne 0 ]; then
         tail -n 20 "$log" >&2
         echo "$name: mmdebstrap of Debian $suite failed (the whole log: $log)" >&2
         return 1
@@ -174,6 +176,7 @@ in_system() {
 start_in_system() {
     system_command "$@" || return
     "${in_system_command[@]}" &
+    # shellcheck disable=SC2034 # for the caller, which waits for or stops it
     in_system_pid=$!
 }
 

@@ -7,6 +7,7 @@
 # target runs for FUZZ_SECONDS (default 30) on its seed corpus, as many at a
 # time as there are processors. Each step says how long it took.
 set -euo pipefail
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
 install_missing $build_packages $test_packages $fuzz_packages
@@ -14,10 +15,24 @@ start_xvfb
 say_time "packages and Xvfb"
 
 say "normal build"
-# Without link-time optimisation: a third less build time, and nothing the
-# tests look at depends on it (the release archive is built with it).
-configure_and_build build all -DTARNIX_TESTS=ON -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=OFF -DTARNIX_LTO=OFF
+# The preset "test" is without link-time optimisation: a third less build
+# time, and nothing the tests look at depends on it (the releases have it).
+configure_and_build test
 say_time "normal build"
+
+# The sanitizer build and the fuzz targets' are made meanwhile, at the lowest
+# priority: they take only the processor time the tests leave idle (the
+# releases' downloads, Wine starting, the waits on windows and clocks), and
+# no test that times itself waits for them.
+# A process group of their own (setsid), ended whole if this script ends first.
+scripts_dir=$(dirname "$0")
+builds_log="$repo/build/background-builds.log"
+export -f configure_and_build compiler_cache_options
+export repo jobs
+setsid nice -n 19 bash -c 'configure_and_build sanitize && "$0" --build-only' "$scripts_dir/fuzz.sh" \
+    >"$builds_log" 2>&1 &
+builds=$!
+trap 'kill -- -"$builds" 2>/dev/null; kill "$xvfb_pid" 2>/dev/null' EXIT
 # The figures the tests measure (PSNR, times, sizes), printed at the end
 # whether they passed or not.
 figures="$repo/build/figures.txt"
@@ -34,9 +49,9 @@ grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure --no-tests=error -j "$jobs" -L '^sdl$')
 say_time "tests on the compatibility layer"
 
-say "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
-configure_and_build build-sanitize all -DTARNIX_TESTS=ON -DTARNIX_BENCH=OFF -DTARNIX_WERROR=ON -DTARNIX_SANITIZE=ON
-say_time "sanitizer build"
+say "sanitizer and fuzz builds (AddressSanitizer, UndefinedBehaviorSanitizer), made beside the tests"
+wait "$builds" || { tail -n 40 "$builds_log" >&2; echo "test: the sanitizer or the fuzz build failed (the whole log: $builds_log)" >&2; exit 1; }
+say_time "the rest of the sanitizer and fuzz builds"
 # What the sanitizers add nothing to runs once, in the normal build: the walks
 # over gibibytes (the same code as over a few bytes, a hundred times slower
 # here), the resident size a long capture keeps (the sanitizers' own
@@ -52,7 +67,6 @@ sanitizer_figures="$repo/build-sanitize/figures.txt"
     -E 'AChunkOfTwoGibibytesIsSkippedWhole|AcrossFourGibibytes|KeepsItsMemoryFlat|ThePresetsMake|TheCalmDemo|AtEveryRate|EveryFrameOfAWholeCapture|PlayAndContactSheet|TwoRunsWriteTheSameBytes|NativeFillsA1920')
 say_time "tests in the sanitizer build"
 
-scripts_dir=$(dirname "$0")
 "$scripts_dir/fuzz.sh" "${FUZZ_SECONDS:-30}"
 say_time "fuzzing"
 

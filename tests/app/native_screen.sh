@@ -11,14 +11,16 @@ for tool in xdotool convert compare mogrify import; do
     command -v "$tool" >/dev/null || { echo "$tool is missing"; exit 1; }
 done
 here=$(dirname "$0")
+# shellcheck source=../../scripts/common.sh
 source "$here/../../scripts/common.sh"
+# shellcheck source=program_window.sh
 source "$here/program_window.sh"
 start_xvfb 1920x1080
 
 workdir=$(mktemp -d)
 pid=""
 trap 'kill "$pid" "$xvfb_pid" 2>/dev/null; rm -rf "$workdir"' EXIT
-cd "$workdir"
+cd "$workdir" || exit 1
 fail() { echo "$*"; exit 1; }
 
 # The largest channel value in a region of a picture, 0 to 255.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The program's window on an X display, for the test scripts: sourced.
 #
 # Each script runs on an X server of its own: a window shown without a window

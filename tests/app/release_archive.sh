@@ -50,9 +50,13 @@ repo=$1
 program=$2
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: this test needs an X server (Xvfb)"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
+# shellcheck source=../../scripts/common.sh
 source "$repo/scripts/common.sh"
+# shellcheck source=../../scripts/systems.sh
 source "$repo/scripts/systems.sh"
+# shellcheck source=program_window.sh
 source "$repo/tests/app/program_window.sh"
+# shellcheck source=release_checks.sh
 source "$repo/tests/app/release_checks.sh"
 name=kelbo-vs-vistral
 archive="$repo/build/release/$name-linux-x86_64.tar.gz"

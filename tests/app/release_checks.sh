@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the release checks share, sourced by release_archive.sh and
 # release_windows.sh: the captures a release is held to the normal build's
 # with, their comparison (frames by PSNR, the sound sample by sample), the
@@ -58,7 +59,7 @@ compare_frames() {
     [ "$count" -gt 0 ] || { echo "$label: the normal build's capture has no frames"; return 1; }
     [ "$(find "$capture" -name 'frame_*.png' 2>/dev/null | wc -l)" -eq "$count" ] ||
         { echo "$label: $(find "$capture" -name 'frame_*.png' 2>/dev/null | wc -l) frames, the normal build's $count"; return 1; }
-    figures=$(cd "$reference" && ls frame_*.png | xargs -P 2 -I{} sh -c \
+    figures=$(cd "$reference" && find . -maxdepth 1 -name 'frame_*.png' -printf '%f\0' | xargs -0 -P 2 -I{} sh -c \
         'printf "%s %s\n" "$1" "$(compare -metric PSNR "$1" "$2/$1" null: 2>&1)"' psnr {} "$capture" | sort)
     if grep -qvE '^frame_[0-9]+\.png ([0-9]+(\.[0-9]+)?|inf)$' <<<"$figures"; then
         echo "$label: compare failed: $(grep -vE '^frame_[0-9]+\.png ([0-9]+(\.[0-9]+)?|inf)$' <<<"$figures" | head -n 1)"
@@ -199,6 +200,7 @@ disk_audio_environment() {
     echo "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$1 SDL_DISKAUDIODELAY=12"
 }
 # What the disk driver itself says when it opens, for check_log.
+# shellcheck disable=SC2034 # for the callers' check_log
 disk_audio_lines='WARNING: You are using the SDL disk writer audio driver!| Writing to file \[.*\]\.'
 
 # wait_for_sound LABEL FILE SECONDS PID LOG: waits until FILE, the disk audio

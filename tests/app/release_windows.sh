@@ -39,8 +39,11 @@ program=$2
 command -v wine >/dev/null || { echo "wine is missing (apt-get install wine wine64)"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 command -v unzip >/dev/null || { echo "unzip is missing"; exit 1; }
+# shellcheck source=../../scripts/common.sh
 source "$repo/scripts/common.sh"
+# shellcheck source=program_window.sh
 source "$repo/tests/app/program_window.sh"
+# shellcheck source=release_checks.sh
 source "$repo/tests/app/release_checks.sh"
 name=kelbo-vs-vistral
 zip="$repo/build/release/$name-windows-x86_64.zip"
@@ -212,6 +215,7 @@ wine "$folder/tarnix.exe" --capture "$workdir/demo.mp4" >"$workdir/video.log" 2>
 # Its sound through the disk audio driver, named by its full path: the
 # program moves to its own folder.
 mkdir -p "$workdir/live"
+# shellcheck disable=SC2046 # the driver's settings are words of their own
 env $(disk_audio_environment "$(winepath -w "$workdir/live/live.raw" 2>/dev/null)") wine "$folder/tarnix.exe" --window \
     >"$workdir/play.log" 2>&1 &
 play_pid=$!
@@ -227,6 +231,7 @@ check_log "under Wine, playing" "$workdir/play.log" "$disk_audio_lines" || fail 
 step_time "a capture to a video, and playing"
 
 # The development mode, in the content tool's folder: loose data, no pack.
+# shellcheck disable=SC2046 # the driver's settings are words of their own
 (cd "$tools/windows" && exec env $(disk_audio_environment "$(winepath -w "$workdir/live/dev.raw" 2>/dev/null)") \
     wine "$folder/tarnix.exe" --dev) >"$workdir/dev.log" 2>&1 &
 play_pid=$!

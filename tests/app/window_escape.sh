@@ -6,14 +6,16 @@ set -u
 program=$1
 command -v xdotool >/dev/null || { echo "xdotool is missing"; exit 1; }
 here=$(dirname "$0")
+# shellcheck source=../../scripts/common.sh
 source "$here/../../scripts/common.sh"
+# shellcheck source=program_window.sh
 source "$here/program_window.sh"
 start_xvfb
 
 workdir=$(mktemp -d)
 pid=""
 trap 'kill "$pid" "$xvfb_pid" 2>/dev/null; rm -rf "$workdir"' EXIT
-cd "$workdir"
+cd "$workdir" || exit 1
 "$program" --native --window &
 pid=$!
 

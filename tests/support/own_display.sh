@@ -6,6 +6,7 @@
 set -u
 size=1024x768
 [[ ${1-} =~ ^[0-9]+x[0-9]+$ ]] && { size=$1; shift; }
+# shellcheck source=../../scripts/common.sh
 source "$(dirname "$0")/../../scripts/common.sh"
 start_xvfb "$size"
 "$@"

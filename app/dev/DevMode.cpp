@@ -13,6 +13,7 @@
 #include "engine/media/Sound.h"
 #include "engine/mesh/Loader3DS.h"
 #include "engine/mesh/MeshObject.h"
+#include "engine/platform/Platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,6 +59,15 @@ DevMode::~DevMode() {
 }
 
 void DevMode::prepare() {
+    // Loose files beside the pack when the development mode starts win over
+    // its entries of the same name, as those saved while it runs do: a file
+    // copied there to be edited is the one shown from the start.
+    std::vector<std::string> names;
+    std::string error;
+    if (tarnix::listDirectory("data", names, error))
+        for (const std::string& name : names)
+            if (name != "datafile.dat" && tarnix::pathKind("data/" + name) == tarnix::PathKind::regularFile)
+                tarnix::init.preferLooseFile(name.c_str());
     takeOverRandomSequence();
     tarnix::setTickSource(&clock);
     prepared = true;
@@ -71,8 +81,8 @@ void DevMode::start(unsigned startMs) {
         std::fprintf(stderr, "tarnix: data: cannot watch for changed files (%s); nothing is loaded again\n",
                      error.c_str());
     if (tarnix::pathKind("data/datafile.dat") == tarnix::PathKind::regularFile)
-        std::printf("tarnix: data/datafile.dat is here: its entries are used until a loose file of the same name in "
-                    "data/ changes\n");
+        std::printf("tarnix: data/datafile.dat is here: its entries are used but where a loose file of the same name "
+                    "is in data/ or is saved there\n");
     std::fflush(stdout);
     clock.run(true);
     seek(startMs);

@@ -2,7 +2,8 @@
 # packed by the program itself. Run with cmake -P and these variables:
 #   GENERATOR    the make-demo-data program
 #   TARNIX       the tarnix program
-#   STAGE        a scratch directory for the loose files
+#   STAGE        the directory the loose files are made in, under data/;
+#                made anew each time and kept, for editing copies of them
 #   DESTINATION  the directory that receives data/datafile.dat
 file(REMOVE_RECURSE "${STAGE}")
 file(MAKE_DIRECTORY "${STAGE}/data" "${DESTINATION}/data")
@@ -19,4 +20,3 @@ run("generating the files" "${GENERATOR}" "${STAGE}/data")
 run("converting greeble.3ds" ${CMAKE_COMMAND} -E chdir "${STAGE}" "${TARNIX}" --convert3DtoDVM greeble.3ds)
 file(REMOVE "${STAGE}/data/greeble.3ds")
 run("packing" ${CMAKE_COMMAND} -E chdir "${DESTINATION}" "${TARNIX}" --createDataPack "${STAGE}/data")
-file(REMOVE_RECURSE "${STAGE}")

@@ -148,6 +148,10 @@ public:
         std::filesystem::create_directory(dataHome + "/data");
         std::filesystem::create_symlink(std::string(TARNIX_DEMO_DIRECTORY) + "/data/datafile.dat",
                                         dataHome + "/data/datafile.dat");
+        // A loose copy of one of the pack's files, the same bytes, there
+        // before the development mode starts: it is the one loaded.
+        std::filesystem::copy_file(std::string(TARNIX_DEMO_DIRECTORY) + "/../demo-data/data/scrolleri.txt",
+                                   dataHome + "/data/scrolleri.txt");
         ASSERT_EQ(chdir(dataHome.c_str()), 0);
         // What the music plays goes to a file, to be told apart.
         setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -157,6 +161,8 @@ public:
         dev = new DevMode;
         dev->prepare();
         ASSERT_TRUE(setUpDemo()) << "the demo's data is built with the project (target demo-data)";
+        EXPECT_EQ(tarnix::init.getDataPackDataFile("scrolleri.txt"), nullptr) << "the pack's entry, not the loose file";
+        EXPECT_NE(tarnix::init.getDataPackDataFile("kelbo.ogg"), nullptr);
         testing::internal::CaptureStdout();
         dev->start(0);
         EXPECT_NE(testing::internal::GetCapturedStdout().find("datafile.dat is here"), std::string::npos);

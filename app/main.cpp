@@ -40,11 +40,10 @@ int SDL_main(int argc, char** argv) {
         return 2;
     }
     const bool capturing = !options.captureTarget.empty();
+    CapturePlan capture;
     if (capturing) {
-        // The program may move to the data beside it: the directory is the
-        // one the user meant, seen from where the program was started.
-        options.captureTarget = tarnix::absolutePath(options.captureTarget);
-        const std::string problem = videoCaptureProblem(options);
+        capture = planCapture(options);
+        const std::string problem = captureProblem(capture);
         if (!problem.empty()) {
             std::fprintf(stderr, "tarnix: %s\n", problem.c_str());
             return EXIT_FAILURE;
@@ -72,7 +71,7 @@ int SDL_main(int argc, char** argv) {
         return stopped != 0 ? stopped : EXIT_FAILURE;
     }
     if (capturing) {
-        const int status = runCapture(options, virtualClock);
+        const int status = runCapture(capture, virtualClock);
         shutDownDemo();
         return status;
     }

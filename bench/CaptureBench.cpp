@@ -136,7 +136,7 @@ double drawOnly(VirtualClock& clock, unsigned fps, unsigned untilMs, unsigned lo
 double timeCapture(const DemoOptions& options, VirtualClock& clock, const FrameState& afterSetUp) {
     restoreFrameState(afterSetUp);
     const auto start = std::chrono::steady_clock::now();
-    const bool captured = runCapture(options, clock) == 0;
+    const bool captured = runCapture(planCapture(options), clock) == 0;
     tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
     return captured ? secondsSince(start) : -1;
 }

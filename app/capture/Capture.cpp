@@ -3,6 +3,7 @@
 #include "app/capture/CaptureFiles.h"
 #include "app/capture/CaptureProgress.h"
 #include "app/capture/VideoFile.h"
+#include "app/capture/YCbCrFrameReader.h"
 #include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Input.h"
@@ -10,10 +11,8 @@
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
 #include "engine/core/Window.h"
-#include "app/capture/YCbCrFrameReader.h"
 #include "engine/media/Sound.h"
 #include "engine/platform/Platform.h"
-
 
 #include <algorithm>
 #include <cerrno>
@@ -92,25 +91,34 @@ struct FrameSize {
     std::string asked;
 };
 
-FrameSize frameSize(const DemoOptions& options) {
+const char* presetName(VideoPreset preset) {
+    switch (preset) {
+    case VideoPreset::youtube: return "youtube";
+    case VideoPreset::party: return "party";
+    case VideoPreset::master: return "master";
+    default: return "plain";
+    }
+}
+
+// Asked once the window is open: the display's size is known then.
+FrameSize frameSize(const CapturePlan& plan) {
     int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
     unsigned presetRate = 0;
-    VideoPreset preset = VideoPreset::plain;
-    if (parsePreset(options.preset, preset) && presetFrames(preset, width, height, presetRate))
-        return {width, height, "--preset " + options.preset};
-    if (options.native && tarnix::window.getDisplayWidth() > 0 && tarnix::window.getDisplayHeight() > 0)
+    if (presetFrames(plan.preset, width, height, presetRate))
+        return {width, height, std::string("--preset ") + presetName(plan.preset)};
+    if (plan.native && tarnix::window.getDisplayWidth() > 0 && tarnix::window.getDisplayHeight() > 0)
         return {tarnix::window.getDisplayWidth(), tarnix::window.getDisplayHeight(), "--native"};
-    const int scale = static_cast<int>(options.scale);
+    const int scale = static_cast<int>(plan.scale);
     return {width * scale, height * scale, "--scale " + std::to_string(scale)};
 }
 
-VideoSettings videoSettings(const DemoOptions& options, int width, int height, int rate, int channels) {
+VideoSettings videoSettings(const CapturePlan& plan, int width, int height, int rate, int channels) {
     VideoSettings settings;
-    settings.path = options.captureTarget;
-    parsePreset(options.preset, settings.preset);
+    settings.path = plan.target;
+    settings.preset = plan.preset;
     settings.width = width;
     settings.height = height;
-    settings.framesPerSecond = options.framesPerSecond;
+    settings.framesPerSecond = plan.framesPerSecond;
     settings.soundRate = rate;
     settings.soundChannels = channels;
     return settings;
@@ -159,12 +167,12 @@ struct Drawn {
     Stop stop;                // why it ended early, if not by Escape or a failed write
 };
 
-// Draws the frames from options.startMs, each followed by its sound through
-// `afterFrame` (false: a write failed), until the last one, Escape, a stop
-// request or a failed write. The progress is shown as it goes.
-Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long total, CaptureProgress& progress,
+// Draws the plan's frames, each followed by its sound through `afterFrame`
+// (false: a write failed), until the last one, Escape, a stop request or a
+// failed write. The progress is shown as it goes.
+Drawn drawFrames(const CapturePlan& plan, VirtualClock& clock, CaptureProgress& progress,
                  const std::function<bool(unsigned long)>& afterFrame) {
-    const unsigned fps = options.framesPerSecond;
+    const unsigned fps = plan.framesPerSecond;
     // The window shows the capture twice a second: presenting every frame
     // would cost a quarter of what drawing it does on a software renderer, and
     // the encoding needs the processor time (the progress is on stderr).
@@ -173,8 +181,8 @@ Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long 
     // a frame at a demo time is the same picture at any rate.
     MotionGrid grid;
     Drawn drawn;
-    while (drawn.count < total) {
-        const auto t = static_cast<unsigned>(frameTime(options.startMs, fps, drawn.count));
+    while (drawn.count < plan.frames) {
+        const auto t = static_cast<unsigned>(frameTime(plan.startMs, fps, drawn.count));
         clock.now = t;
         tarnix::timer.setTime(t);
         grid.prepare(t);
@@ -196,13 +204,12 @@ Drawn drawFrames(const DemoOptions& options, VirtualClock& clock, unsigned long 
     return drawn;
 }
 
-void reportEnd(const DemoOptions& options, CaptureProgress& progress, const Stop& stop, unsigned long kept) {
-    const auto lastTime =
-        static_cast<unsigned>(frameTime(options.startMs, options.framesPerSecond, kept > 0 ? kept - 1 : 0));
+void reportEnd(const CapturePlan& plan, CaptureProgress& progress, const Stop& stop, unsigned long kept) {
+    const auto lastTime = static_cast<unsigned>(frameTime(plan.startMs, plan.framesPerSecond, kept > 0 ? kept - 1 : 0));
     if (stop.why.empty())
-        progress.finish(kept, options.startMs, lastTime);
+        progress.finish(kept, plan.startMs, lastTime);
     else
-        progress.stopped(stop.why, kept, options.startMs, lastTime);
+        progress.stopped(stop.why, kept, plan.startMs, lastTime);
 }
 
 bool prepareDirectory(const std::string& directory) {
@@ -229,13 +236,13 @@ bool prepareDirectory(const std::string& directory) {
 }
 
 // Frames as PNG files and the sound as a WAV in a directory.
-int captureFrames(const DemoOptions& options, VirtualClock& clock) {
-    const std::string& directory = options.captureTarget;
-    const unsigned fps = options.framesPerSecond;
-    const unsigned long total = frameCount(options.startMs, options.untilMs, fps);
+int captureFrames(const CapturePlan& plan, VirtualClock& clock) {
+    const std::string& directory = plan.target;
+    const unsigned fps = plan.framesPerSecond;
+    const unsigned long total = plan.frames;
     if (!prepareDirectory(directory))
         return EXIT_FAILURE;
-    CaptureSound sound(options.startMs, fps);
+    CaptureSound sound(plan.startMs, fps);
     SoundFile soundFile;
     const std::string soundPath = directory + "/" + soundFileName;
     if (!soundFile.open(soundPath, sound.rate, sound.channels, soundFramesOf(total, sound.rate, fps))) {
@@ -244,7 +251,7 @@ int captureFrames(const DemoOptions& options, VirtualClock& clock) {
         return EXIT_FAILURE;
     }
     tarnix::OffscreenTarget target;
-    const FrameSize size = frameSize(options);
+    const FrameSize size = frameSize(plan);
     if (!prepareFrames(size, target))
         return EXIT_FAILURE;
     // A writer a core: where drawing is cheap (the tunnel, the closing) the
@@ -256,9 +263,9 @@ int captureFrames(const DemoOptions& options, VirtualClock& clock) {
     tarnix::setFrameObserver([&frames, &index, &directory, digits] {
         frames.readAndQueue(index, directory + "/" + frameFileName(index, digits));
     });
-    CaptureProgress progress(total, options.quiet);
+    CaptureProgress progress(total, plan.quiet);
     bool soundFailed = false;
-    Drawn drawn = drawFrames(options, clock, total, progress, [&](unsigned long drawnIndex) {
+    Drawn drawn = drawFrames(plan, clock, progress, [&](unsigned long drawnIndex) {
         index = drawnIndex + 1;
         const std::vector<std::int16_t>& samples = sound.ofFrame(drawnIndex);
         soundFailed = !soundFile.append(samples.data(), samples.size());
@@ -283,20 +290,18 @@ int captureFrames(const DemoOptions& options, VirtualClock& clock) {
         stop = {error, EXIT_FAILURE};
     if (!soundFile.close(soundFramesOf(kept, sound.rate, fps)) && stop.status != EXIT_FAILURE)
         stop = {soundPath + ": " + soundFile.failure(), EXIT_FAILURE};
-    reportEnd(options, progress, stop, kept);
+    reportEnd(plan, progress, stop, kept);
     return stop.status;
 }
 
 // Frames and sound straight into one video file, through ffmpeg.
-int captureVideo(const DemoOptions& options, VirtualClock& clock) {
-    const unsigned fps = options.framesPerSecond;
-    const unsigned long total = frameCount(options.startMs, options.untilMs, fps);
-    CaptureSound sound(options.startMs, fps);
+int captureVideo(const CapturePlan& plan, VirtualClock& clock) {
+    CaptureSound sound(plan.startMs, plan.framesPerSecond);
     tarnix::OffscreenTarget target;
-    const FrameSize size = frameSize(options);
+    const FrameSize size = frameSize(plan);
     if (!prepareFrames(size, target))
         return EXIT_FAILURE;
-    VideoSettings settings = videoSettings(options, size.width, size.height, sound.rate, sound.channels);
+    VideoSettings settings = videoSettings(plan, size.width, size.height, sound.rate, sound.channels);
     // The lossless master keeps the RGB as drawn. The others are converted to
     // Y'CbCr on a graphics processor, where it costs next to nothing and
     // halves what is read back and piped; a software renderer takes longer
@@ -312,7 +317,7 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
         settings.layout = FrameLayout::nv12;
     VideoEncoder video;
     if (!video.start(settings, stopAskedWhileWaiting)) {
-        std::fprintf(stderr, "tarnix: %s: %s\n", options.captureTarget.c_str(), video.failure().c_str());
+        std::fprintf(stderr, "tarnix: %s: %s\n", plan.target.c_str(), video.failure().c_str());
         return EXIT_FAILURE;
     }
     bool written = true;
@@ -330,33 +335,49 @@ int captureVideo(const DemoOptions& options, VirtualClock& clock) {
         }
         written = video.addFrame();
     });
-    CaptureProgress progress(total, options.quiet);
-    Drawn drawn = drawFrames(options, clock, total, progress, [&](unsigned long index) {
+    CaptureProgress progress(plan.frames, plan.quiet);
+    Drawn drawn = drawFrames(plan, clock, progress, [&](unsigned long index) {
         const std::vector<std::int16_t>& samples = sound.ofFrame(index);
         return written && video.addSound(samples.data(), samples.size());
     });
     // Every frame that reached ffmpeg is in the video, with its sound, unless it failed.
     if (!video.finish()) {
-        progress.videoFailed(options.captureTarget + ": " + video.failure(), video.framesAdded(), video.leftover());
+        progress.videoFailed(plan.target + ": " + video.failure(), video.framesAdded(), video.leftover());
         return EXIT_FAILURE;
     }
-    reportEnd(options, progress, drawn.stop, video.framesAdded());
+    reportEnd(plan, progress, drawn.stop, video.framesAdded());
     return drawn.stop.status;
 }
 
 }  // namespace
 
-int runCapture(const DemoOptions& options, VirtualClock& clock) {
-    return isVideoPath(options.captureTarget) ? captureVideo(options, clock) : captureFrames(options, clock);
+CapturePlan planCapture(const DemoOptions& options) {
+    CapturePlan plan;
+    plan.target = tarnix::absolutePath(options.captureTarget);
+    plan.toVideo = isVideoPath(options.captureTarget);
+    if (!options.preset.empty())
+        parsePreset(options.preset, plan.preset);
+    plan.framesPerSecond = options.framesPerSecond;
+    plan.startMs = options.startMs;
+    plan.untilMs = options.untilMs;
+    plan.frames = frameCount(options.startMs, options.untilMs, options.framesPerSecond);
+    plan.quiet = options.quiet;
+    plan.native = options.native;
+    plan.scale = options.scale;
+    return plan;
 }
 
-std::string videoCaptureProblem(const DemoOptions& options) {
-    if (!isVideoPath(options.captureTarget))
+std::string captureProblem(const CapturePlan& plan) {
+    if (!plan.toVideo)
         return "";
-    std::string error = videoTargetProblem(options.captureTarget);
+    std::string error = videoTargetProblem(plan.target);
     if (error.empty())
-        checkVideoEncoder(videoSettings(options, 0, 0, 0, 0), error);
+        checkVideoEncoder(videoSettings(plan, 0, 0, 0, 0), error);
     return error;
+}
+
+int runCapture(const CapturePlan& plan, VirtualClock& clock) {
+    return plan.toVideo ? captureVideo(plan, clock) : captureFrames(plan, clock);
 }
 
 int reportStopBeforeCapture() {

@@ -333,7 +333,7 @@ namespace {
     options.untilMs = 25000;
     options.framesPerSecond = 10;
     options.quiet = true;
-    std::exit(runCapture(options, clock));
+    std::exit(runCapture(planCapture(options), clock));
 }
 
 }  // namespace

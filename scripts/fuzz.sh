@@ -2,7 +2,6 @@
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for a given time:
 #   scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]
-#   scripts/fuzz.sh --build-only      (builds every target, runs none)
 # (default 60 seconds, every target). With FUZZ_RUNS=N in the environment a
 # target also stops after N executions, whichever comes first. Each target grows its own working corpus
 # in build-fuzz/corpus/<target>, started from the seeds in fuzz/corpus (and, for
@@ -17,11 +16,6 @@ set -euo pipefail
 # shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
-build_only=false
-if [ "${1:-}" = --build-only ]; then
-    build_only=true
-    shift
-fi
 seconds=${1:-60}
 shift || true
 targets=("$@")
@@ -34,7 +28,6 @@ fuzz_build="$repo/build-fuzz"
 # shellcheck disable=SC2046 # the options are words of their own
 (cd "$repo" && cmake --preset fuzz $(compiler_cache_options) >/dev/null &&
     cmake --build --preset fuzz -j "$jobs" --target make_large_fuzz_inputs $(printf 'fuzz_%s ' "${targets[@]}"))
-$build_only && exit 0
 "$fuzz_build/fuzz/make_large_fuzz_inputs" "$fuzz_build/large-inputs"
 
 # Limits: a second per input, 512 MB in all, 128 MB in one allocation, and the

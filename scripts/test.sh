@@ -15,23 +15,12 @@ start_xvfb
 say_time "packages and Xvfb"
 
 say "normal build"
-# The preset "test" is without link-time optimisation: a third less build
-# time, and nothing the tests look at depends on it (the releases have it).
+# The preset "test" is without link-time optimisation (a third less build
+# time) and with line tables only (-g1: a third less for the tests' files),
+# and nothing the tests look at depends on either (the releases have the one
+# and need not the other).
 configure_and_build test
 say_time "normal build"
-
-# The sanitizer build and the fuzz targets' are made meanwhile, at the lowest
-# priority: they take only the processor time the tests leave idle (the
-# releases' downloads, Wine starting, the waits on windows and clocks), and
-# no test that times itself waits for them.
-# A process group of their own (setsid), ended whole if this script ends first.
-scripts_dir=$(dirname "$0")
-builds_log="$repo/build/background-builds.log"
-export -f configure_and_build compiler_cache_options
-export repo jobs
-setsid nice -n 19 bash -c 'configure_and_build sanitize && "$0" --build-only' "$scripts_dir/fuzz.sh" \
-    >"$builds_log" 2>&1 &
-builds=$!
 
 # The figures the tests measure (PSNR, times, sizes), printed at the end
 # whether they passed or not.
@@ -47,7 +36,7 @@ release_log="$repo/build/release-tests.log"
 releases=$!
 # Whatever ends this script ends what runs beside it (a killed group that has
 # ended already is no failure).
-trap '{ kill -- -"$builds"; kill -- -"$releases"; kill "$xvfb_pid"; } 2>/dev/null || true' EXIT
+trap '{ kill -- -"$releases"; kill "$xvfb_pid"; } 2>/dev/null || true' EXIT
 (cd "$repo/build" && TARNIX_FIGURES="$figures" ctest --output-on-failure -E '^ReleaseTest\.' -j "$jobs")
 say_time "tests in the normal build but the release tests"
 say "the release tests"
@@ -66,9 +55,9 @@ grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure --no-tests=error -j "$jobs" -L '^sdl$')
 say_time "tests on the compatibility layer"
 
-say "sanitizer and fuzz builds (AddressSanitizer, UndefinedBehaviorSanitizer), made beside the tests"
-wait "$builds" || { tail -n 40 "$builds_log" >&2; echo "test: the sanitizer or the fuzz build failed (the whole log: $builds_log)" >&2; exit 1; }
-say_time "the rest of the sanitizer and fuzz builds"
+say "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
+configure_and_build sanitize
+say_time "sanitizer build"
 # What the sanitizers add nothing to runs once, in the normal build: the walks
 # over gibibytes (the same code as over a few bytes, a hundred times slower
 # here), the resident size a long capture keeps (the sanitizers' own
@@ -84,7 +73,7 @@ sanitizer_figures="$repo/build-sanitize/figures.txt"
     -E 'AChunkOfTwoGibibytesIsSkippedWhole|AcrossFourGibibytes|KeepsItsMemoryFlat|ThePresetsMake|TheCalmDemo|AtEveryRate|EveryFrameOfAWholeCapture|PlayAndContactSheet|TwoRunsWriteTheSameBytes|NativeFillsA1920')
 say_time "tests in the sanitizer build"
 
-"$scripts_dir/fuzz.sh" "${FUZZ_SECONDS:-30}"
+"$(dirname "$0")/fuzz.sh" "${FUZZ_SECONDS:-30}"
 say_time "fuzzing"
 
 say "figures of the normal build's tests"

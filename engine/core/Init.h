@@ -62,9 +62,10 @@ public:
     // in registry order, drawing the loading bar after each. Escape ends the
     // process with status 0 (exit handlers run), and so does a quit request
     // where quit requests end the program (Input::setQuitEndsProgram). A quit
-    // request that does not, or a caught stop signal (StopSignals.h), stops
-    // the pass: false, the files after it not loaded, the request left for
-    // the caller to see. The worker threads are stopped before any of these.
+    // request that does not, or a caught stop signal (catchStopSignals in
+    // engine/platform/Platform.h), stops the pass: false, the files after it
+    // not loaded, the request left for the caller to see. The worker threads
+    // are stopped before any of these.
     bool loadDataFiles();
     // "data/" + name, "data/shaders/" + name, or the name itself: text only,
     // nothing is looked up.

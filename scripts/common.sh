@@ -192,7 +192,7 @@ start_xvfb() {
     # and a server left without clients resets, refusing connections meanwhile.
     Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
     xvfb_pid=$!
-    trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
+    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
     for _ in $(seq 100); do
         [ -s "$number_file" ] && break
         kill -0 "$xvfb_pid" 2>/dev/null || break

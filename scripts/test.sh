@@ -26,25 +26,8 @@ say_time "normal build"
 # whether they passed or not.
 figures="$repo/build/figures.txt"
 : >"$figures"
-# The release tests run beside the rest from the start: they make Debian
-# systems and cross-build libraries at the lowest priority, waiting on
-# downloads much of the time, and ctest (without the timings of an earlier
-# run in this tree) would start them last, with nothing left to run beside.
-release_log="$repo/build/release-tests.log"
-(cd "$repo/build" && TARNIX_FIGURES="$figures" exec setsid ctest --output-on-failure -R '^ReleaseTest\.' -j 2 \
-    >"$release_log" 2>&1) &
-releases=$!
-# Whatever ends this script ends what runs beside it (a killed group that has
-# ended already is no failure).
-trap '{ kill -- -"$releases"; kill "$xvfb_pid"; } 2>/dev/null || true' EXIT
-(cd "$repo/build" && TARNIX_FIGURES="$figures" ctest --output-on-failure -E '^ReleaseTest\.' -j "$jobs")
-say_time "tests in the normal build but the release tests"
-say "the release tests"
-released=0
-wait "$releases" || released=$?
-cat "$release_log"
-[ "$released" -eq 0 ] || { echo "test: a release test failed" >&2; exit 1; }
-say_time "the rest of the release tests"
+(cd "$repo/build" && TARNIX_FIGURES="$figures" ctest --output-on-failure -j "$jobs")
+say_time "tests in the normal build"
 
 say "again on SDL 1.2's compatibility layer over SDL 2: the tests that reach SDL (labelled sdl)"
 compat=$(sdl12_compat_directory)

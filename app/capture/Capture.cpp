@@ -91,15 +91,6 @@ struct FrameSize {
     std::string asked;
 };
 
-const char* presetName(VideoPreset preset) {
-    switch (preset) {
-    case VideoPreset::youtube: return "youtube";
-    case VideoPreset::party: return "party";
-    case VideoPreset::master: return "master";
-    default: return "plain";
-    }
-}
-
 // Asked once the window is open: the display's size is known then.
 FrameSize frameSize(const CapturePlan& plan) {
     int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();

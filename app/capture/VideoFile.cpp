@@ -21,6 +21,16 @@ bool endsWith(const std::string& text, const char* ending) {
     return true;
 }
 
+// The presets by the names --preset takes.
+const struct {
+    const char* name;
+    VideoPreset preset;
+} presetNames[] = {
+    {"youtube", VideoPreset::youtube},
+    {"party", VideoPreset::party},
+    {"master", VideoPreset::master},
+};
+
 void append(std::vector<std::string>& to, std::initializer_list<std::string> more) {
     to.insert(to.end(), more.begin(), more.end());
 }
@@ -83,16 +93,19 @@ bool isVideoPath(const std::string& path) { return endsWith(path, ".mp4") || isM
 bool isMatroskaPath(const std::string& path) { return endsWith(path, ".mkv"); }
 
 bool parsePreset(const std::string& name, VideoPreset& preset) {
-    const struct {
-        const char* name;
-        VideoPreset preset;
-    } presets[] = {{"youtube", VideoPreset::youtube}, {"party", VideoPreset::party}, {"master", VideoPreset::master}};
-    for (const auto& candidate : presets)
+    for (const auto& candidate : presetNames)
         if (name == candidate.name) {
             preset = candidate.preset;
             return true;
         }
     return false;
+}
+
+const char* presetName(VideoPreset preset) {
+    for (const auto& candidate : presetNames)
+        if (preset == candidate.preset)
+            return candidate.name;
+    return "";
 }
 
 bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesPerSecond) {

@@ -32,6 +32,8 @@ bool isVideoPath(const std::string& path);
 bool isMatroskaPath(const std::string& path);
 // The preset of that name; false for an unknown one.
 bool parsePreset(const std::string& name, VideoPreset& preset);
+// The name --preset takes for it, "" for plain (which has none).
+const char* presetName(VideoPreset preset);
 // The frames' size and rate the preset sets, false when it leaves them to
 // the capture (plain, master).
 bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesPerSecond);

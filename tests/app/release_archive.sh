@@ -74,7 +74,7 @@ trap 'for pid in $xvfb_pid $play_pid; do stop_in_system "$pid"; done
     for pid in $second_pid $viewers_pid; do { kill -- -"$pid"; wait "$pid"; } 2>/dev/null; done
     remove_tree "$workdir"' EXIT
 started=$SECONDS step_started=$SECONDS
-figure_test=Release.TheArchivePlaysFromAnEmptyDirectory
+figure_test=ReleaseTest.TheArchivePlaysFromAnEmptyDirectory
 step_time() {
     echo "-- $1: $((SECONDS - step_started)) s"
     figure "time, $1" $((SECONDS - step_started)) s

@@ -64,7 +64,7 @@ clean_up() {
 }
 trap clean_up EXIT
 started=$SECONDS step_started=$SECONDS
-figure_test=Release.TheWindowsZipPlaysUnderWine
+figure_test=ReleaseTest.TheWindowsZipPlaysUnderWine
 step_time() {
     echo "-- $1: $((SECONDS - step_started)) s"
     figure "time, $1" $((SECONDS - step_started)) s

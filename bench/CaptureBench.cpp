@@ -1,25 +1,30 @@
-// The cost of capturing, in one run on the same data: the demo's frames only
-// drawn and presented, against the same frames captured
-//   - as PNG files (read back, encoded and written by the writer threads, the
-//     sound written as it goes),
-//   - straight to a video at the window's size (H.264 and AAC through ffmpeg),
-//   - and, over a shorter range, drawn at the youtube preset's 2880 × 2160
-//     against captured with that preset.
-// Prints the times and their ratios, and for the videos the peak of the
-// capture folder on disk against the finished file, and the memory (resident
-// set) a quarter of the way through against at the end. Needs a display, the
-// demo's generated data and ffmpeg.
-// Each comparison runs ROUNDS times, drawing and capturing in turn, and the
-// median ratio is the figure: a shared machine's slow spells vary single
-// runs by a third. Every round starts warm, after one pass that draws the
-// frames once (a software renderer compiles its shaders on first use).
-// With Mesa's software renderer the drawing takes every core and the encoder
-// has none. LP_NUM_THREADS=0 keeps the renderer on the drawing thread, one
-// core, as a graphics processor would leave the others free: that measures
-// what the capture itself costs.
-//   bench_capture [DATA DIRECTORY [FPS [UNTIL MS [YOUTUBE UNTIL MS [ROUNDS]]]]]
-//   (default 60 frames a second to 60000 ms, the youtube part to 10000 ms,
-//   3 rounds)
+// The cost of capturing, the user's whole job, in one run on the same data:
+//   - png: the whole demo (60 frames a second, 640 x 480) captured as PNG
+//     files (read back, encoded and written by the writer threads, the sound
+//     written as it goes),
+//   - video: the same straight to a video (H.264 and AAC through ffmpeg),
+//   - youtube: 25 to 35 s, the heaviest stretch, with the youtube preset
+//     (drawn at 2880 x 2160),
+// each against the same frames only drawn, as the capture draws them (the
+// motion grid, the window shown twice a second). Each ratio is the median of
+// ROUNDS rounds in which drawing and capturing alternate, so that a slow
+// spell of a shared machine weighs on both alike; every round starts warm,
+// after one pass that draws the demo once (a software renderer compiles its
+// shaders on first use). Each line also gives the processor time spent, the
+// process's own (renderer, writers) and the encoder's, which places the
+// limit: the renderer keeps most of the cores busy, and the capture's work
+// that does not fit in what it leaves adds to the wall time. For the videos
+// the last round also prints the capture folder's peak on disk against the
+// finished file, and the memory a quarter of the way through against its
+// peak. The last line is "ratios: png=R video=R youtube=R".
+// Needs a display, the demo's generated data and ffmpeg.
+// LP_NUM_THREADS=0 keeps Mesa's software renderer on the drawing thread, one
+// core, as a graphics processor would leave the others free.
+//   bench_capture [DATA DIRECTORY [ROUNDS [UNTIL MS [YOUTUBE FROM MS [YOUTUBE UNTIL MS]]]]]
+//   (default 3 rounds, the png and video captures to the demo's end at
+//   60000 ms, the youtube one from 25000 to 35000 ms. A frame of that stretch
+//   takes Mesa's software renderer about 1.5 s at 2880 x 2160, so a round
+//   takes about half an hour there; the arguments shorten it.)
 
 #include "app/capture/Capture.h"
 #include "app/CommandLine.h"
@@ -59,6 +64,33 @@ double processorSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor time of the children that have ended (the encoders), s.
+double childProcessorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall and processor time of one measured run, s.
+struct Spent {
+    double wall = -1;  // -1: the capture failed
+    double own = 0;    // this process's threads
+    double encoder = 0;
+};
+
+// Times `run`, which returns false when it failed.
+template <typename Run>
+Spent measure(Run run) {
+    const double ownBefore = processorSeconds(), childrenBefore = childProcessorSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    const bool done = run();
+    Spent spent;
+    spent.wall = done ? secondsSince(start) : -1;
+    spent.own = processorSeconds() - ownBefore;
+    spent.encoder = childProcessorSeconds() - childrenBefore;
+    return spent;
 }
 
 // The process's resident memory now, bytes.
@@ -117,50 +149,78 @@ private:
     std::thread watcher;
 };
 
-// Draws the frames from 0 to untilMs at fps as a capture would, presenting
-// each; the time it took, s.
-double drawOnly(VirtualClock& clock, unsigned fps, unsigned untilMs, unsigned long& frames) {
-    const auto start = std::chrono::steady_clock::now();
-    for (frames = 0;; ++frames) {
-        const std::uint64_t t = frameTime(0, fps, frames);
+// Draws the frames from startMs to untilMs at fps as a capture draws them
+// (the motion grid, the window shown twice a second), from the state after
+// set-up; the number of frames.
+unsigned long drawOnly(VirtualClock& clock, const FrameState& afterSetUp, unsigned fps, unsigned startMs,
+                       unsigned untilMs) {
+    restoreFrameState(afterSetUp);
+    tarnix::setPresentInterval(500);
+    MotionGrid grid;
+    unsigned long frames = 0;
+    for (;; ++frames) {
+        const std::uint64_t t = frameTime(startMs, fps, frames);
         if (t > untilMs)
             break;
         clock.now = static_cast<unsigned>(t);
         tarnix::timer.setTime(static_cast<unsigned>(t));
+        grid.prepare(static_cast<unsigned>(t));
         draw();
     }
-    return secondsSince(start);
+    tarnix::setPresentInterval(0);
+    return frames;
 }
 
-// One capture from the state after set-up; its time, s, or -1 when it failed.
-double timeCapture(const DemoOptions& options, VirtualClock& clock, const FrameState& afterSetUp) {
+// The same at the youtube preset's size, in a framebuffer of its own.
+bool drawOnlyAtYoutubeSize(VirtualClock& clock, const FrameState& afterSetUp, unsigned startMs, unsigned untilMs,
+                           unsigned long& frames) {
+    tarnix::OffscreenTarget target;
+    std::string error;
+    if (!target.create(2880, 2160, error)) {
+        std::fprintf(stderr, "bench_capture: 2880 x 2160: %s\n", error.c_str());
+        return false;
+    }
+    tarnix::setFrameLayout(2880, 2160);
+    frames = drawOnly(clock, afterSetUp, 60, startMs, untilMs);
+    tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
+    return true;
+}
+
+// One capture from the state after set-up; false when it failed.
+bool capture(const DemoOptions& options, VirtualClock& clock, const FrameState& afterSetUp) {
     restoreFrameState(afterSetUp);
-    const auto start = std::chrono::steady_clock::now();
     const bool captured = runCapture(planCapture(options), clock) == 0;
     tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
-    return captured ? secondsSince(start) : -1;
+    return captured;
 }
 
-// A comparison run `rounds` times, drawing and capturing in turn so that a
-// slow spell of the machine weighs on both alike; the median ratio counts.
-class Rounds {
+// One job's rounds: the ratio of each, and their median.
+class Job {
 public:
-    explicit Rounds(const char* what) : what(what) {}
-    void add(double drawn, double captured, unsigned long frames) {
-        std::printf("%s: drawn only %.2f s (%.1f ms a frame), captured %.2f s (%.1f ms a frame): %.3f\n", what, drawn,
-                    1000 * drawn / frames, captured, 1000 * captured / frames, captured / drawn);
-        ratios.push_back(captured < 0 ? -1 : captured / drawn);
+    Job(const char* name, const char* what, double target) : name(name), what(what), target(target) {}
+    void add(const Spent& drawn, const Spent& captured, unsigned long frames) {
+        std::printf("%s: drawn only %.2f s (%.1f ms a frame, %.1f s of processor time), captured %.2f s (%.1f ms a "
+                    "frame, %.1f s of processor time here and %.1f s in the encoder): %.3f\n",
+                    what, drawn.wall, 1000 * drawn.wall / frames, drawn.own, captured.wall,
+                    1000 * captured.wall / frames, captured.own, captured.encoder, captured.wall / drawn.wall);
+        std::fflush(stdout);
+        ratios.push_back(captured.wall < 0 || drawn.wall <= 0 ? -1 : captured.wall / drawn.wall);
+    }
+    double median() {
+        std::sort(ratios.begin(), ratios.end());
+        return ratios.empty() ? -1 : ratios[ratios.size() / 2];
     }
     // False when a capture failed.
-    bool print(double target) {
-        std::sort(ratios.begin(), ratios.end());
-        const double median = ratios.empty() ? -1 : ratios[ratios.size() / 2];
-        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f)\n", what, ratios.size(), median, target);
+    bool print() {
+        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f)\n", what, ratios.size(), median(),
+                    target);
         return !ratios.empty() && ratios.front() >= 0;
     }
+    const char* name;
 
 private:
     const char* what;
+    double target;
     std::vector<double> ratios;
 };
 
@@ -168,12 +228,11 @@ private:
 
 int main(int argc, char** argv) {
     const char* dataDirectory = argc > 1 ? argv[1] : TARNIX_DEMO_DIRECTORY;
-    DemoOptions options;
-    options.framesPerSecond = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 60;
-    options.untilMs = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 60000;
-    const unsigned youtubeUntil = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 10000;
-    const unsigned rounds = std::max(1, argc > 5 ? std::atoi(argv[5]) : 3);
-    options.quiet = true;
+    const unsigned rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 3);
+    const unsigned demoEndMs = DemoOptions().untilMs;
+    const unsigned untilMs = argc > 3 ? std::min<unsigned>(std::atoi(argv[3]), demoEndMs) : demoEndMs;
+    const unsigned youtubeStartMs = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 25000;
+    const unsigned youtubeUntilMs = argc > 5 ? static_cast<unsigned>(std::atoi(argv[5])) : 35000;
     char scratch[] = "/tmp/tarnix-capture-bench-XXXXXX";
     if (!mkdtemp(scratch) || chdir(dataDirectory) != 0) {
         std::perror(dataDirectory);
@@ -188,77 +247,56 @@ int main(int argc, char** argv) {
         return 1;
     const FrameState afterSetUp = saveFrameState();
     const std::string folder = scratch;
-    bool failed = false;
 
     std::printf("OpenGL renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    const unsigned fps = options.framesPerSecond, untilMs = options.untilMs;
     unsigned long frames = 0;
-    const auto drawFromStart = [&](unsigned drawFps, unsigned drawUntil) {
-        restoreFrameState(afterSetUp);
-        return drawOnly(clock, drawFps, drawUntil, frames);
-    };
-    const double drawProcessorStart = processorSeconds();
-    drawFromStart(fps, untilMs);
-    std::printf("%lu frames at %u a second to %u ms, drawn only: %.2f s of processor time\n", frames, fps, untilMs,
-                processorSeconds() - drawProcessorStart);
+    const Spent warmUp = measure([&] { return (frames = drawOnly(clock, afterSetUp, 60, 0, untilMs)) > 0; });
+    std::printf("%lu frames at 60 a second to %u ms, drawn once to warm up: %.2f s, %.2f s of processor time\n",
+                frames, untilMs, warmUp.wall, warmUp.own);
 
-    Rounds asFiles("as PNG files");
-    for (unsigned round = 0; round < rounds; ++round) {
-        const double drawn = drawFromStart(fps, untilMs);
+    DemoOptions options;
+    options.quiet = true;
+    options.untilMs = untilMs;
+    DemoOptions youtubeOptions = options;
+    youtubeOptions.preset = "youtube";
+    youtubeOptions.startMs = youtubeStartMs;
+    youtubeOptions.untilMs = youtubeUntilMs;
+    youtubeOptions.captureTarget = folder + "/youtube.mp4";
+    Job png("png", "as PNG files", 1.15), video("video", "to a video at 640 x 480", 1.15),
+        youtube("youtube", "with --preset youtube", 1.3);
+    for (unsigned round = 1; round <= rounds; ++round) {
+        std::printf("round %u of %u\n", round, rounds);
+        const Spent drawn = measure([&] { return (frames = drawOnly(clock, afterSetUp, 60, 0, untilMs)) > 0; });
         options.captureTarget = folder + "/frames";
-        asFiles.add(drawn, timeCapture(options, clock, afterSetUp), frames);
+        png.add(drawn, measure([&] { return capture(options, clock, afterSetUp); }), frames);
         std::filesystem::remove_all(options.captureTarget);
-    }
-    failed = !asFiles.print(1.15) || failed;
 
-    Rounds toVideo("to a video at 640 x 480");
-    options.captureTarget = folder + "/demo.mp4";
-    for (unsigned round = 0; round < rounds; ++round) {
-        const double drawn = drawFromStart(fps, untilMs);
-        // The disk and the memory are watched in the last round.
-        std::unique_ptr<CaptureWatch> watch;
-        if (round + 1 == rounds)
-            watch = std::make_unique<CaptureWatch>(folder, 1.2 * drawn);
-        const double captured = timeCapture(options, clock, afterSetUp);
-        toVideo.add(drawn, captured, frames);
-        if (watch && captured >= 0)
-            watch->print(options.captureTarget);
-        std::filesystem::remove(options.captureTarget);
-    }
-    failed = !toVideo.print(1.15) || failed;
+        // The disk and the memory of the videos are watched in the last round.
+        const auto captureVideo = [&](const DemoOptions& videoOptions, const Spent& videoDrawn) {
+            std::unique_ptr<CaptureWatch> watch;
+            if (round == rounds)
+                watch = std::make_unique<CaptureWatch>(folder, 1.3 * videoDrawn.wall);
+            const Spent captured = measure([&] { return capture(videoOptions, clock, afterSetUp); });
+            if (watch && captured.wall >= 0)
+                watch->print(videoOptions.captureTarget);
+            std::filesystem::remove(videoOptions.captureTarget);
+            return captured;
+        };
+        options.captureTarget = folder + "/demo.mp4";
+        video.add(drawn, captureVideo(options, drawn), frames);
 
-    // The youtube preset's size, drawn only, then captured.
-    Rounds youtube("to a video with --preset youtube");
-    options.preset = "youtube";
-    options.framesPerSecond = 60;
-    options.untilMs = youtubeUntil;
-    for (unsigned round = 0; round < rounds; ++round) {
-        double drawn = 0;
-        {
-            tarnix::OffscreenTarget target;
-            std::string error;
-            if (!target.create(2880, 2160, error)) {
-                std::fprintf(stderr, "bench_capture: 2880 x 2160: %s\n", error.c_str());
-                return 1;
-            }
-            tarnix::setFrameLayout(2880, 2160);
-            drawn = drawFromStart(60, youtubeUntil);
-            tarnix::setFrameLayout(tarnix::window.getWidth(), tarnix::window.getHeight());
-        }
-        std::unique_ptr<CaptureWatch> watch;
-        if (round + 1 == rounds)
-            watch = std::make_unique<CaptureWatch>(folder, 1.3 * drawn);
-        const double captured = timeCapture(options, clock, afterSetUp);
-        if (round == 0)
-            std::printf("%lu frames at 60 a second to %u ms at 2880 x 2160\n", frames, youtubeUntil);
-        youtube.add(drawn, captured, frames);
-        if (watch && captured >= 0)
-            watch->print(options.captureTarget);
-        std::filesystem::remove(options.captureTarget);
+        unsigned long youtubeFrames = 0;
+        const Spent youtubeDrawn = measure(
+            [&] { return drawOnlyAtYoutubeSize(clock, afterSetUp, youtubeStartMs, youtubeUntilMs, youtubeFrames); });
+        youtube.add(youtubeDrawn, captureVideo(youtubeOptions, youtubeDrawn), youtubeFrames);
     }
-    failed = !youtube.print(1.3) || failed;
+    bool failed = !png.print();
+    failed = !video.print() || failed;
+    failed = !youtube.print() || failed;
     shutDownDemo();
     tarnix::init.close();
     std::filesystem::remove_all(folder);
+    std::printf("ratios: %s=%.3f %s=%.3f %s=%.3f\n", png.name, png.median(), video.name, video.median(), youtube.name,
+                youtube.median());
     return failed ? 1 : 0;
 }

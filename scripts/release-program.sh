@@ -13,8 +13,9 @@
 # the system's newer one in Mesa's driver or PulseAudio's client.
 #   - libstdc++ and libgcc, linked in (Mesa's driver needs a newer libstdc++).
 #   - GLU, linked in from Debian 11's static libGLU.a (GLU is C++ as well).
-#   - libpng and zlib, linked in from Debian 11's libpng16.a and libz.a (Mesa's
-#     driver links zlib). An executable exports none of them without -rdynamic.
+#   - libpng, zlib and libdeflate, linked in from Debian 11's libpng16.a,
+#     libz.a and libdeflate.a (Mesa's driver links zlib). An executable exports
+#     none of them without -rdynamic.
 #   - SDL and SDL_mixer built by release-libraries.sh, in lib/; SDL_mixer has
 #     Debian 11's libvorbisfile, libvorbis and libogg linked in and hidden
 #     (PulseAudio's client pulls in the system's through libsndfile).
@@ -32,7 +33,7 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # this system's CMake predates presets), with the static libraries of this system.
 cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON \
     -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" -DPNG_LIBRARY="/usr/lib/$arch/libpng16.a" \
-    -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" >/dev/null
+    -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" -DLIBDEFLATE_LIBRARY="/usr/lib/$arch/libdeflate.a" >/dev/null
 cmake --build "$tree" --target tarnix -j "$jobs"
 
 # The file a soname names, in the system's library path or /usr/local/lib.

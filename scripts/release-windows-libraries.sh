@@ -16,8 +16,8 @@
 #     DirectSound.
 #   - SDL_mixer plays only WAV and Ogg Vorbis (the demo's music is Ogg), with
 #     libvorbisfile, libvorbis and libogg linked into it: no more DLLs.
-#   - libpng static, for the program to link in; zlib is Debian's MinGW-w64
-#     build (libz-mingw-w64-dev), static too.
+#   - libpng and libdeflate static, for the program to link in; zlib is
+#     Debian's MinGW-w64 build (libz-mingw-w64-dev), static too.
 # Every DLL carries the C runtime parts of GCC it needs (-static-libgcc) and
 # no time stamp (--no-insert-timestamp), so that two builds give the same
 # bytes.
@@ -51,7 +51,7 @@ EOF
 apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
     -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
 apt-get "${apt_options[@]}" update -qq
-packages=(libogg libvorbis libpng1.6 libsdl1.2 sdl-mixer1.2)
+packages=(libogg libvorbis libpng1.6 libdeflate libsdl1.2 sdl-mixer1.2)
 (cd "$sources" && apt-get "${apt_options[@]}" source --download-only -qq "${packages[@]}" >/dev/null)
 
 # The .dsc of the version apt-get picked: the newest in the archive. Asked
@@ -106,6 +106,12 @@ cp /usr/$host/lib/libz.a "$prefix/lib/"
 configure_and_make libogg --disable-shared --enable-static
 configure_and_make libvorbis --disable-shared --enable-static --disable-docs --disable-examples --disable-oggtest
 configure_and_make libpng1.6 --disable-shared --enable-static
+# libdeflate has a plain Makefile, which names its static library for Windows
+# libdeflatestatic.lib; the linker takes it as libdeflate.a.
+(cd "$work/libdeflate" && make -j "$jobs" libdeflatestatic.lib >make.log 2>&1) ||
+    { tail -n 30 "$work/libdeflate/make.log" >&2; echo "release-windows-libraries: building libdeflate failed" >&2; exit 1; }
+cp "$work/libdeflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
+cp "$work/libdeflate/libdeflate.h" "$prefix/include/"
 configure_and_make libsdl1.2 --enable-shared --disable-static --disable-rpath --disable-stdio-redirect \
     --enable-directx --disable-nasm --disable-assembly
 # Only the library: its example players want SDLmain, which the program does

@@ -65,7 +65,7 @@ make_system "$build_system" bullseye "deb $debian_mirror bullseye main
 deb-src $debian_mirror bullseye main
 deb-src $debian_mirror bookworm main" \
     g++ make cmake pkg-config dpkg-dev patchelf libx11-dev libxext-dev libxrandr-dev libasound2-dev libpulse-dev \
-    libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libvorbis-dev
+    libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libdeflate-dev libvorbis-dev
 say_time "the Debian 11 build system"
 
 # The libraries are made again when their recipe or the system changes; their

@@ -13,7 +13,6 @@
 
 namespace {
 
-const int frameCompression = 1;  // fast: thousands of frames; still the same bytes every time
 const char* const framePrefix = "frame_";
 const char* const frameSuffix = ".png";
 const char* const writingSuffix = ".part";
@@ -141,6 +140,7 @@ void FrameQueue::noteFailure(const Frame& frame, const std::string& reason) {
 
 void FrameQueue::writeFrames() {
     tarnix::runInSpareTime();
+    tarnix::FramePngWriter png;
     const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 3;
     for (;;) {
         std::size_t buffer = 0;
@@ -157,7 +157,7 @@ void FrameQueue::writeFrames() {
         const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
         const std::string temporary = frame.path + writingSuffix;
         std::string error;
-        bool written = tarnix::writePngFile(temporary, width, height, 3, topRow, -stride, frameCompression, error);
+        bool written = png.write(temporary, width, height, 3, topRow, -stride, error);
         if (written && !tarnix::replaceFile(temporary, frame.path)) {
             error = std::strerror(errno);
             written = false;

@@ -2,6 +2,7 @@
 
 #include "engine/platform/Platform.h"
 
+#include <libdeflate.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -10,12 +11,14 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 // Captures write thousands of frames, so the writer does the costly part of
@@ -26,6 +29,7 @@
 // are byte for byte the ones libpng writes; a test holds the two together.
 // Pictures of 16 KiB of filtered data or less go through libpng itself, which
 // shrinks zlib's window and patches the stream header for them.
+// A capture's frames take a cheaper way of their own (writeFramePngFile).
 
 namespace tarnix {
 
@@ -214,11 +218,11 @@ bool writeChunk(std::FILE* file, const char* type, const unsigned char* data, st
     unsigned char header[8];
     putBigEndian(header, static_cast<std::uint32_t>(length));
     std::memcpy(header + 4, type, 4);
-    uLong crc = crc32(0, header + 4, 4);
-    if (length > 0)  // crc32 of a null buffer is its initial value, not the sum so far
-        crc = crc32(crc, data, static_cast<uInt>(length));
+    std::uint32_t crc = libdeflate_crc32(0, header + 4, 4);
+    if (length > 0)
+        crc = libdeflate_crc32(crc, data, length);
     unsigned char trailer[4];
-    putBigEndian(trailer, static_cast<std::uint32_t>(crc));
+    putBigEndian(trailer, crc);
     return std::fwrite(header, 1, 8, file) == 8 && (length == 0 || std::fwrite(data, 1, length, file) == length) &&
            std::fwrite(trailer, 1, 4, file) == 4;
 }
@@ -340,20 +344,43 @@ bool encodeSmall(std::FILE* file, int width, int height, int channels, const uns
     return written;
 }
 
-}  // namespace
+// ---- Frames of a capture ----
 
-bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
-                  std::ptrdiff_t rowStride, int compressionLevel, std::string& error) {
+const int fastestDeflateLevel = 1;
+const std::size_t largestFrameChunk = std::size_t(1) << 30;  // a chunk's length must stay below 2^31
+
+// Each row after its filter type byte: the first as it is (None), every other
+// less the row above it (Up), a loop the compiler turns into vector code.
+void filterRowsUp(const unsigned char* topRow, std::ptrdiff_t rowStride, std::size_t rowBytes, int height,
+                  unsigned char* out) {
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* raw = topRow + y * rowStride;
+        unsigned char* row = out + y * (rowBytes + 1);
+        if (y == 0) {
+            row[0] = filterNone;
+            std::memcpy(row + 1, raw, rowBytes);
+            continue;
+        }
+        const unsigned char* prior = raw - rowStride;
+        row[0] = filterUp;
+        for (std::size_t i = 0; i < rowBytes; ++i)
+            row[1 + i] = static_cast<unsigned char>(raw[i] - prior[i]);
+    }
+}
+
+// ---- The file ----
+
+// Makes the file `path` fresh and has `encode` write it; false with the
+// system's reason of the first failed write (or that of encoding) in `error`.
+template <typename Encode>
+bool writeFreshFile(const std::string& path, std::string& error, Encode encode) {
     std::FILE* file = createFreshFile(path);
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    const std::size_t filteredBytes = (static_cast<std::size_t>(width) * channels + 1) * height;
     errno = 0;
-    bool written = filteredBytes < smallestStreamedImage
-                       ? encodeSmall(file, width, height, channels, topRow, rowStride, compressionLevel)
-                       : encodeStreamed(file, width, height, channels, topRow, rowStride, compressionLevel);
+    bool written = encode(file);
     // The system's reason of the first write that failed, a full disk as
     // much as a file grown past its limit: the buffered rest of the file
     // fails again when it is closed.
@@ -367,10 +394,59 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
     return written;
 }
 
+}  // namespace
+
+bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
+                  std::ptrdiff_t rowStride, int compressionLevel, std::string& error) {
+    const std::size_t filteredBytes = (static_cast<std::size_t>(width) * channels + 1) * height;
+    return writeFreshFile(path, error, [&](std::FILE* file) {
+        return filteredBytes < smallestStreamedImage
+                   ? encodeSmall(file, width, height, channels, topRow, rowStride, compressionLevel)
+                   : encodeStreamed(file, width, height, channels, topRow, rowStride, compressionLevel);
+    });
+}
+
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* rows,
                   int compressionLevel, std::string& error) {
     return writePngFile(path, width, height, channels, rows, static_cast<std::ptrdiff_t>(width) * channels,
                         compressionLevel, error);
+}
+
+// What a writer keeps from one frame to the next: the compressor and the
+// buffers, so that frames of one size allocate nothing after the first.
+struct FramePngWriter::Encoder {
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{
+        libdeflate_alloc_compressor(fastestDeflateLevel), libdeflate_free_compressor};
+    std::vector<unsigned char> filtered;
+    std::vector<unsigned char> compressed;
+
+    bool encode(std::FILE* file, int width, int height, int channels, const unsigned char* topRow,
+                std::ptrdiff_t rowStride) {
+        if (!compressor)
+            return false;
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
+        filtered.resize((rowBytes + 1) * height);
+        filterRowsUp(topRow, rowStride, rowBytes, height, filtered.data());
+        compressed.resize(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
+        const std::size_t length = libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(),
+                                                            compressed.data(), compressed.size());
+        if (length == 0 || !writeHeader(file, width, height, channels))
+            return false;
+        for (std::size_t at = 0; at < length; at += largestFrameChunk)
+            if (!writeChunk(file, "IDAT", compressed.data() + at, std::min(largestFrameChunk, length - at)))
+                return false;
+        return writeChunk(file, "IEND", nullptr, 0);
+    }
+};
+
+FramePngWriter::FramePngWriter() : encoder(std::make_unique<Encoder>()) {}
+FramePngWriter::~FramePngWriter() = default;
+
+bool FramePngWriter::write(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
+                           std::ptrdiff_t rowStride, std::string& error) {
+    return writeFreshFile(path, error, [&](std::FILE* file) {
+        return encoder->encode(file, width, height, channels, topRow, rowStride);
+    });
 }
 
 }  // namespace tarnix

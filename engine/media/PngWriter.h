@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace tarnix {
@@ -20,5 +21,28 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
 // OpenGL reads it back.
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
                   std::ptrdiff_t rowStride, int compressionLevel, std::string& error);
+
+// Writes a capture's frames at the least processor time: every row filtered
+// by the one above it (the first as it is), the whole picture compressed by
+// libdeflate at its fastest level into one IDAT chunk. About half the time of
+// writePngFile at level 1 for a frame of the demo, the files a twentieth
+// smaller; the same pixels give the same bytes with the same libdeflate. One
+// writer per thread: it keeps its compressor and buffers from frame to frame.
+class FramePngWriter {
+public:
+    FramePngWriter();
+    ~FramePngWriter();
+    FramePngWriter(const FramePngWriter&) = delete;
+    FramePngWriter& operator=(const FramePngWriter&) = delete;
+
+    // 8-bit RGB or RGBA, rows as in writePngFile's strided form, the file
+    // made fresh in the same way; false with the reason in `error`.
+    bool write(const std::string& path, int width, int height, int channels, const unsigned char* topRow,
+               std::ptrdiff_t rowStride, std::string& error);
+
+private:
+    struct Encoder;
+    std::unique_ptr<Encoder> encoder;
+};
 
 }  // namespace tarnix

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -26,8 +25,6 @@ namespace tarnix {
 const bool childProcessesAvailable = true;
 
 namespace {
-
-const int childNiceness = 19;  // the least priority
 
 // Lets the pipe hold `bytes`, up to 1 MiB (what Linux grants any process): a
 // 64 KiB pipe takes a 640 x 480 frame in fifteen turns of writer and reader,
@@ -197,7 +194,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         sigprocmask(SIG_SETMASK, &none, nullptr);
         // The child takes the processor time the drawing leaves: a renderer
         // kept waiting for a core would slow a capture more than its encoder.
-        setpriority(PRIO_PROCESS, 0, childNiceness);
+        runInSpareTime();
         // Out of the way of the pipes' numbers first, then onto them (dup2
         // leaves the copies open across exec).
         std::vector<int> copies(readEnds.size());

@@ -10,10 +10,19 @@
 namespace tarnix {
 
 void runInSpareTime() {
-    // Linux keeps a niceness per thread: PRIO_PROCESS with a thread's id sets
-    // that thread's alone. 19 is the least; raising it needs no privilege.
+    // SCHED_IDLE runs the thread only on a core that has nothing else to run:
+    // the renderer's threads never wait for it, where niceness 19 still takes
+    // them a share of each core when it wakes. Lowering a thread's policy
+    // needs no privilege; where it is refused anyway, niceness 19, the least,
+    // which Linux keeps per thread (PRIO_PROCESS with a thread's id). Threads
+    // the thread starts, and programs it runs, inherit either.
+    const auto thread = static_cast<pid_t>(syscall(SYS_gettid));
+    sched_param none{};
+    none.sched_priority = 0;
+    if (sched_setscheduler(thread, SCHED_IDLE, &none) == 0)
+        return;
     const int leastPriority = 19;
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), leastPriority);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(thread), leastPriority);
 }
 
 unsigned usableProcessors() {

@@ -84,6 +84,37 @@ TEST(PngWriterTest, WritesLibpngsBytesForEveryShapeAndLevel) {
     }
 }
 
+// A capture's frames take a writer of their own: its files must read back
+// (through libpng) to the pixels given, whatever the shape.
+TEST(PngWriterTest, AFrameFileReadsBackToItsPixels) {
+    struct Shape {
+        int width, height, channels;
+    };
+    const Shape shapes[] = {{640, 480, 3}, {301, 37, 4}, {1, 1, 3}, {6000, 1, 3}, {1, 4100, 4}};
+    testsupport::WorkingDirectory directory;
+    tarnix::FramePngWriter frameWriter;  // one for all: a size that changes must not trip it
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.height) + " x " +
+                     std::to_string(shape.channels));
+        const std::vector<unsigned char> pixels = asBytes(mixedPicture(shape.width, shape.height, shape.channels, false));
+        std::string error;
+        ASSERT_TRUE(frameWriter.write("frame.png", shape.width, shape.height, shape.channels, pixels.data(),
+                                              shape.width * shape.channels, error))
+            << error;
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, "frame.png")) << image.message;
+        EXPECT_EQ(image.width, static_cast<png_uint_32>(shape.width));
+        EXPECT_EQ(image.height, static_cast<png_uint_32>(shape.height));
+        image.format = shape.channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+        std::vector<unsigned char> readBack(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, readBack.data(), 0, nullptr)) << image.message;
+        EXPECT_TRUE(readBack == pixels);
+    }
+}
+
+// Both writers take rows held bottom first (as OpenGL reads them back), give
+// the same bytes each time, and report a write that fails.
 TEST(PngWriterTest, WritesRowsHeldBottomFirstAndReportsAFailedWrite) {
     testsupport::WorkingDirectory directory;
     const int width = 160, height = 120;
@@ -91,12 +122,21 @@ TEST(PngWriterTest, WritesRowsHeldBottomFirstAndReportsAFailedWrite) {
     std::vector<unsigned char> bottomFirst;
     for (int y = height - 1; y >= 0; --y)
         bottomFirst.insert(bottomFirst.end(), topFirst.begin() + y * width * 3, topFirst.begin() + (y + 1) * width * 3);
+    const unsigned char* bottomFirstTopRow = bottomFirst.data() + (height - 1) * width * 3;
+    tarnix::FramePngWriter frameWriter;
     std::string error;
     ASSERT_TRUE(tarnix::writePngFile("top.png", width, height, 3, topFirst.data(), 1, error));
-    ASSERT_TRUE(tarnix::writePngFile("bottom.png", width, height, 3, bottomFirst.data() + (height - 1) * width * 3,
-                                     -width * 3, 1, error));
+    ASSERT_TRUE(tarnix::writePngFile("bottom.png", width, height, 3, bottomFirstTopRow, -width * 3, 1, error));
     EXPECT_EQ(fileContent("top.png"), fileContent("bottom.png"));
+    ASSERT_TRUE(frameWriter.write("top-frame.png", width, height, 3, topFirst.data(), width * 3, error));
+    ASSERT_TRUE(frameWriter.write("bottom-frame.png", width, height, 3, bottomFirstTopRow, -width * 3, error));
+    ASSERT_TRUE(frameWriter.write("again-frame.png", width, height, 3, topFirst.data(), width * 3, error));
+    EXPECT_EQ(fileContent("top-frame.png"), fileContent("bottom-frame.png"));
+    EXPECT_EQ(fileContent("top-frame.png"), fileContent("again-frame.png"));
 
     EXPECT_FALSE(tarnix::writePngFile("missing/picture.png", width, height, 3, topFirst.data(), 1, error));
+    EXPECT_EQ(error, "No such file or directory");
+    error.clear();
+    EXPECT_FALSE(frameWriter.write("missing/frame.png", width, height, 3, topFirst.data(), width * 3, error));
     EXPECT_EQ(error, "No such file or directory");
 }

@@ -202,9 +202,12 @@ TEST_F(VideoCaptureTest, AVideoHoldsTheFramesOfAFrameCaptureTaggedAndWithTheirSo
     // The frames converted to Y'CbCr on the renderer, as on a graphics
     // processor, forced here on the software one: ffmpeg is told NV12 (seen
     // through a stand-in that notes its arguments) and the video holds the
-    // same pictures.
+    // same pictures. The stand-in notes its scheduling policy too: the
+    // encoder runs only on processor time the drawing leaves (SCHED_IDLE, 5).
     mkdir("noting", 0777);
-    writeFile("noting/ffmpeg", "#!/bin/sh\necho \"$*\" >> \"$ARGUMENTS_FILE\"\nexec /usr/bin/ffmpeg \"$@\"\n");
+    writeFile("noting/ffmpeg", "#!/bin/sh\necho \"$*\" >> \"$ARGUMENTS_FILE\"\n"
+                               "echo \"policy $(cut -d' ' -f41 /proc/$$/stat)\" >> \"$ARGUMENTS_FILE\"\n"
+                               "exec /usr/bin/ffmpeg \"$@\"\n");
     chmod("noting/ffmpeg", 0755);
     ProcessOptions converting;
     converting.set = {"PATH=" + std::filesystem::absolute("noting").string() + ":/usr/bin:/bin",
@@ -214,6 +217,7 @@ TEST_F(VideoCaptureTest, AVideoHoldsTheFramesOfAFrameCaptureTaggedAndWithTheirSo
     converted.insert(converted.end(), range.begin(), range.end());
     ASSERT_EQ(capture(converted, converting).exitStatus, 0);
     EXPECT_NE(fileContent("arguments").find("-pixel_format nv12 "), std::string::npos) << fileContent("arguments");
+    EXPECT_NE(fileContent("arguments").find("policy 5\n"), std::string::npos) << fileContent("arguments");
     EXPECT_EQ(number(probe("video/converted.mp4", "v:0"), "nb_read_frames"), double(frameFiles));
     const auto [convertedAverage, convertedLeast] = psnr("video/converted.mp4", "frames", 30, "yuv420p");
     EXPECT_GE(convertedLeast, 38.0) << "average " << convertedAverage;
@@ -342,7 +346,7 @@ TEST_F(VideoCaptureTest, AMissingOrFailingEncoderIsOneLineAndAStopLeavesAWholeVi
 
 // An encoder that stops taking frames, or is stopped, ends the capture
 // within seconds with status 1 and its own reason, killed, leaving nothing
-// (the full disk seen for real on a 2 MiB file system, mounted in a
+// (the full disk seen for real on a 512 KiB file system, mounted in a
 // namespace of the test's own); a Ctrl+C ends it at once even then; and the
 // encoder dies with the program when it is killed outright.
 TEST_F(VideoCaptureTest, AnEncoderThatStallsEndsTheCaptureWithinSecondsAndDiesWithTheProgram) {
@@ -373,7 +377,7 @@ TEST_F(VideoCaptureTest, AnEncoderThatStallsEndsTheCaptureWithinSecondsAndDiesWi
 
     started = std::chrono::steady_clock::now();
     result = runTool({"unshare", "-r", "-m", "sh", "-c",
-                      "mkdir -p full && mount -t tmpfs -o size=2m tmpfs full && exec \"$0\" \"$@\"",
+                      "mkdir -p full && mount -t tmpfs -o size=512k tmpfs full && exec \"$0\" \"$@\"",
                       TARNIX_EXECUTABLE, "--quiet", "--capture", "full/demo.mp4", "--until", "60000"},
                      300);
     EXPECT_LT(secondsSince(started), 60.0);

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -233,8 +234,16 @@ TEST(DevModeTest, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
 // A frame reached by a seek is the frame --start draws at that time, pixel
 // for pixel, whatever was drawn before the seek: from a time in every section
 // to a time in every other one, backwards and forwards, across the cloud's
-// fade at 45 s and through the tunnel, which turns with the clock.
+// fade at 45 s and through the tunnel, which turns with the clock. Under the
+// sanitizers a seek costs ten times as much and the memory it touches is the
+// same for any pair of times: there, each time is left for and reached from
+// its neighbours only.
 TEST(DevModeTest, EverySeekDrawsTheFrameStartDraws) {
+#ifdef __SANITIZE_ADDRESS__
+    const bool everyPair = false;
+#else
+    const bool everyPair = true;
+#endif
     if (!dev->isPaused())
         dev->togglePause();
     const unsigned times[] = {300, 3000, 6400, 12345, 32187, 47000, 51000, 61234};
@@ -255,10 +264,13 @@ TEST(DevModeTest, EverySeekDrawsTheFrameStartDraws) {
                 rgb.push_back(static_cast<unsigned char>(word >> (8 * c)));
     }
     int failing = 0;
-    for (unsigned from : times)
-        for (unsigned to : times) {
-            if (from == to)
+    const std::size_t count = std::size(times);
+    for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t j = 0; j < count; ++j) {
+            const bool neighbours = j == (i + 1) % count || i == (j + 1) % count;
+            if (i == j || (!everyPair && !neighbours))
                 continue;
+            const unsigned from = times[i], to = times[j];
             dev->seek(from);
             framePixels();
             framePixels();

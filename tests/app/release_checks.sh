@@ -105,7 +105,7 @@ compare_captures() {
     while read -r name lowest arguments; do
         if [ "$(cat "$captures/$name.status" 2>/dev/null)" != 0 ]; then
             cat "$captures/$name.log" 2>/dev/null
-            echo "$label: the capture $name ($arguments) failed"
+            echo "$label: the capture $name ($arguments) failed with status $(cat "$captures/$name.status" 2>/dev/null)"
             failed=1
             continue
         fi

@@ -311,8 +311,10 @@ TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
 
     // The lengths are brought up to date twice a second while the capture
     // runs, with the first frame's sound after each half second: the data
-    // length is seen to grow twice, within 1 s, three frames' time and 0.1 s
-    // of polling (about 1.35 s), and the program is killed then (or 4 s on).
+    // length is seen to grow twice within 1 s and three frames' time, and the
+    // program is killed then (or 4 s on). The bound is 1.5 s and three frames,
+    // midway to once a second: on a loaded machine a frame can wait for its
+    // writers (they take only idle time) several times longer than the mean.
     using Clock = std::chrono::steady_clock;
     std::vector<std::uint32_t> lengths;  // each data length the header said, in turn
     Clock::time_point firstSeen, lastSeen;
@@ -336,7 +338,8 @@ TEST_F(CaptureTest, AStopBySignalLeavesWholeFilesAndAStatusThatSaysSo) {
     EXPECT_TRUE(std::is_sorted(lengths.begin(), lengths.end()));
     const double seconds = std::chrono::duration<double>(lastSeen - firstSeen).count();
     const double frameSeconds = seconds / ((lengths[2] - lengths[0]) / (44100.0 / 10 * 4));
-    EXPECT_LE(seconds, 1.1 + 3 * frameSeconds) << "two updates took " << seconds << " s, at " << frameSeconds
+    reportFigure("two_sound_length_updates", seconds, "s");
+    EXPECT_LE(seconds, 1.5 + 3 * frameSeconds) << "two updates took " << seconds << " s, at " << frameSeconds
                                                << " s a frame";
     const std::string wav = fileContent("killed/sound.wav.part");  // under the name of an unfinished file
     ASSERT_GE(wav.size(), 44u);

@@ -225,9 +225,12 @@ TEST_F(VideoCaptureTest, AVideoHoldsTheFramesOfAFrameCaptureTaggedAndWithTheirSo
 }
 
 // The presets give what video sites and parties ask for, and a Matroska file
-// carries FLAC; the master is the frames exactly.
+// carries FLAC; the master is the frames exactly. The sized presets capture
+// the title scrolling over the stars (12 s): detailed enough for the encoder
+// to spend the rates asked, and at most a fifth of the drawing time of the
+// heart cloud at those sizes (its glowing sprites cost by the pixel).
 TEST_F(VideoCaptureTest, ThePresetsMakeWhatSitesPartiesAndArchivesAskFor) {
-    ASSERT_EQ(capture({"--capture", "party.mp4", "--preset", "party", "--start", "30000", "--until", "32000"}).exitStatus,
+    ASSERT_EQ(capture({"--capture", "party.mp4", "--preset", "party", "--start", "12000", "--until", "14000"}).exitStatus,
               0);
     const auto party = probe("party.mp4", "v:0");
     EXPECT_EQ(party.at("width") + "x" + party.at("height"), "1920x1080");
@@ -253,11 +256,11 @@ TEST_F(VideoCaptureTest, ThePresetsMakeWhatSitesPartiesAndArchivesAskFor) {
                     brightestPicture = std::max(brightestPicture, value);
             }
     EXPECT_LE(brightestBar, 3) << "the bars are black";
-    EXPECT_GT(brightestPicture, 128) << "the cloud lies between them";
+    EXPECT_GT(brightestPicture, 128) << "the title lies between them";
 
     // Half a second: the encoder's rate control needs that long to come to
     // the rate asked (13 frames came to 40 Mb/s).
-    ASSERT_EQ(capture({"--capture", "youtube.mp4", "--preset", "youtube", "--start", "30000", "--until", "30500"})
+    ASSERT_EQ(capture({"--capture", "youtube.mp4", "--preset", "youtube", "--start", "12000", "--until", "12500"})
                   .exitStatus,
               0);
     const auto youtube = probe("youtube.mp4", "v:0");

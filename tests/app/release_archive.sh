@@ -306,7 +306,7 @@ for suite in bullseye trixie; do
     echo "$label: from the system:$(tr ' ' '\n' <<<"$outside" | sort -u | tr '\n' ' ')"
 
     # The captures, started from an empty directory, two at a time.
-    in_viewer -- bash -c "cd /tmp/kelbo/out && $(declare -f capture_all) && capture_all env DISPLAY=:$number $inside/tarnix <<'PLAN'
+    in_viewer -- bash -c "cd /tmp/kelbo/out && $(declare -f capture_all capture_one) && capture_all env DISPLAY=:$number $inside/tarnix <<'PLAN'
 $(capture_plan)
 PLAN" || fail "$label: the captures could not be started"
     # A difference is kept for the end: the other checks still run and print

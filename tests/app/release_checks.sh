@@ -42,12 +42,20 @@ capture_plan() {
 capture_all() {
     local name lowest arguments
     while read -r name lowest arguments; do
-        # shellcheck disable=SC2086  # the plan's arguments are words
-        (XDG_CACHE_HOME="$PWD/$name.cache" "$@" --capture "$name" $arguments --quiet </dev/null >"$name.log" 2>&1
-            echo $? >"$name.status") &
+        capture_one "$name" "$arguments" "$@" &
         [ "$(jobs -rp | wc -l)" -lt 2 ] || wait -n
     done
     wait
+}
+
+# capture_one NAME ARGUMENTS PROGRAM...: one capture of the plan, as
+# capture_all makes it.
+capture_one() {
+    local name=$1 arguments=$2
+    shift 2
+    # shellcheck disable=SC2086  # the plan's arguments are words
+    XDG_CACHE_HOME="$PWD/$name.cache" "$@" --capture "$name" $arguments --quiet </dev/null >"$name.log" 2>&1
+    echo $? >"$name.status"
 }
 
 # again_if_killed PROGRAM... : in the working folder, each capture of the plan
@@ -61,9 +69,7 @@ again_if_killed() {
         [ "$(cat "$name.status" 2>/dev/null)" = 137 ] || continue
         echo "the capture $name was killed from outside (status 137); made again"
         rm -rf "$name" "$name.cache"
-        # shellcheck disable=SC2086  # the plan's arguments are words
-        XDG_CACHE_HOME="$PWD/$name.cache" "$@" --capture "$name" $arguments --quiet </dev/null >"$name.log" 2>&1
-        echo $? >"$name.status"
+        capture_one "$name" "$arguments" "$@"
     done
 }
 

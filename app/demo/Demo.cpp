@@ -88,6 +88,15 @@ std::string missingData() {
     return missing;
 }
 
+// Render targets are made once: a copy of the code set up again finds its
+// own there (by name, no miss reported).
+bool hasTexture(const char* name) {
+    for (unsigned i = 0; i < tarnix::image.getImageCount(); ++i)
+        if (tarnix::image.getTexture(static_cast<int>(i))->name == name)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 // ---- Set-up ----
@@ -128,11 +137,22 @@ bool setUpDemo() {
         return false;
     }
 
+    setUpDemoObjects();
+
+    tarnix::sound.setMusicLooping(true);
+    tarnix::sound.play(0);
+
+    tarnix::timer.init();
+    return true;
+}
+
+void setUpDemoObjects() {
     meshObject = new MeshObject;
     meshObject->readFile("greeble.dvm");
     meshObject->buildObject();
 
-    tarnix::image.createTexture(1, 32, "rtt");
+    if (!hasTexture("rtt"))
+        tarnix::image.createTexture(1, 32, "rtt");
     rtt_layer.setTexture(tarnix::image.getTexture("rtt"));
     woman.setTexture(tarnix::image.getTexture("naisenpaeae.png"));
     mutsis.setTexture(tarnix::image.getTexture("orvalde2006.png"));
@@ -152,12 +172,16 @@ bool setUpDemo() {
     player.initPlayer();
 
     reloadScrollerText();
+}
 
-    tarnix::sound.setMusicLooping(true);
-    tarnix::sound.play(0);
-
-    tarnix::timer.init();
-    return true;
+void releaseDemoObjects() {
+    shutDownDemo();
+    delete meshObject;
+    meshObject = nullptr;
+    delete sphereParticles;
+    sphereParticles = nullptr;
+    delete ttsphereParticles;
+    ttsphereParticles = nullptr;
 }
 
 // ---- Main loop and shut-down ----

@@ -15,6 +15,12 @@ class ParticleEngine;
 // scroller text, music, clock. False, after one line on standard error, when
 // the engine did not come up or the demo's data is incomplete.
 bool setUpDemo();
+// The set-up's part over the loaded data (mesh to scroller text), which a
+// copy of the demo's code built again while the program runs makes for its
+// own objects; and their release (scroller text, mesh, particle clouds)
+// before that copy goes. The render target is made once for all copies.
+void setUpDemoObjects();
+void releaseDemoObjects();
 
 // One pass per frame: draw, sleep 15 ms, advance the clock, take one event.
 // Returns once Escape has been pressed.

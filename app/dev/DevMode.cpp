@@ -4,6 +4,7 @@
 #include "app/ContentTool.h"
 #include "app/demo/Demo.h"
 #include "app/demo/Timeline.h"
+#include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
 #include "engine/core/Timer.h"
@@ -16,13 +17,25 @@
 #include "engine/platform/Platform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 // ---- Clock ----
 
-unsigned DevClock::ticks() { return running ? heldMs + (real.ticks() - runningSinceTicks) : heldMs; }
+namespace {
+
+const int slowestSpeed = -2, fastestSpeed = 1;  // a quarter to twice, as powers of two
+
+}  // namespace
+
+unsigned DevClock::sinceChange() {
+    const unsigned elapsed = real.ticks() - runningSinceTicks;
+    return speedDoublings >= 0 ? elapsed << speedDoublings : elapsed >> -speedDoublings;
+}
+
+unsigned DevClock::ticks() { return running ? heldMs + sinceChange() : heldMs; }
 
 void DevClock::delay(unsigned milliseconds) { real.delay(milliseconds); }
 
@@ -41,11 +54,36 @@ void DevClock::set(unsigned ms) {
     runningSinceTicks = real.ticks();
 }
 
+void DevClock::setSpeed(int doublings) {
+    heldMs = ticks();
+    runningSinceTicks = real.ticks();
+    speedDoublings = std::clamp(doublings, slowestSpeed, fastestSpeed);
+}
+
+int DevClock::getSpeed() const { return speedDoublings; }
+
 // ---- Development mode ----
 
 namespace {
 
 const unsigned framePauseMs = 15;  // as the normal loop sleeps between frames
+const unsigned buildingFramePauseMs = 60;
+const unsigned stripSpanStepMs = 10000;  // past the demo's end the strip grows by this much
+
+// The strip's scale and the caption's loop show times like this: "12.345".
+std::string seconds(unsigned ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%03u", ms / 1000, ms % 1000);
+    return text;
+}
+
+// A failure's first line as the loader put it on standard error.
+std::string firstLine(const std::string& text) {
+    const std::size_t start = text.find_first_not_of("\r\n");
+    if (start == std::string::npos)
+        return "";
+    return text.substr(start, text.find_first_of("\r\n", start) - start);
+}
 
 bool isMusicFile(const std::string& name) {
     return tarnix::hasExtension(name, "ogg") || tarnix::hasExtension(name, "mp3") || tarnix::hasExtension(name, "wav");
@@ -56,6 +94,7 @@ bool isMusicFile(const std::string& name) {
 DevMode::~DevMode() {
     if (prepared)
         tarnix::setTickSource(nullptr);
+    tarnix::setFrameOverlay(nullptr);
 }
 
 void DevMode::prepare() {
@@ -74,7 +113,13 @@ void DevMode::prepare() {
 }
 
 void DevMode::start(unsigned startMs) {
-    afterSetUp = saveFrameState();
+    live.code().keepSetUpState();
+    findSections();
+    tarnix::setFrameOverlay([this] { drawOverlay(); });
+    std::string codeError;
+    if (!live.watch(codeError) && !codeError.empty())
+        std::fprintf(stderr, "tarnix: app/demo: cannot watch the demo's code (%s); it is not reloaded\n",
+                     codeError.c_str());
     std::string error;
     watching = watcher.watch("data", error);
     if (!watching)
@@ -91,15 +136,22 @@ void DevMode::start(unsigned startMs) {
 
 bool DevMode::frame() {
     drawFrame();
-    tarnix::delay(framePauseMs);
+    // While the code builds, the compiler gets the cores the drawing would take.
+    tarnix::delay(live.building() ? buildingFramePauseMs : framePauseMs);
+    const unsigned before = getTime();
     tarnix::timer.update();
-    int key = 0;
-    while (tarnix::input.nextKeyPress(key))
-        if (!handleKey(key))
+    wrapAtLoopEnd(before);
+    tarnix::Press press;
+    while (tarnix::input.nextPress(press)) {
+        if (press.button != 0)
+            click(press.x, press.y);
+        else if (!handleKey(press.key))
             return false;
+    }
     if (watching)
         for (const std::string& name : watcher.changedNames())
             reload(name);
+    takeNewCode();
     const Clock::time_point now = Clock::now();
     noteFrameTime(now);
     // The caption changes every frame while playing; ten times a second is
@@ -111,16 +163,46 @@ bool DevMode::frame() {
     return true;
 }
 
-// While paused the frame is drawn again and again from the same state: what
-// drawing it changes (the per-frame phases, the random picks) is put back.
+// Drawn again and again while paused, or at whatever times the frame rate
+// gives while playing, a frame always starts from the motion grid's state for
+// its time.
 void DevMode::drawFrame() {
-    if (clock.isRunning()) {
-        draw();
-        return;
+    live.code().prepareFrameAt(getTime());
+    live.code().draw();
+}
+
+// New code starts from its own set-up, replayed to the time shown: the frame
+// --start draws with it.
+void DevMode::takeNewCode() {
+    switch (live.poll()) {
+    case LiveCode::Change::loaded:
+        failure.clear();
+        findSections();
+        break;
+    case LiveCode::Change::failed: failure = live.failure(); break;
+    case LiveCode::Change::none: break;
     }
-    const FrameState before = saveFrameState();
-    draw();
-    restoreFrameState(before);
+}
+
+void DevMode::findSections() {
+    sectionStarts.clear();
+    for (unsigned t = 0; t < DemoOptions().untilMs; ++t)
+        if (t == 0 || live.code().sectionAt(t) != live.code().sectionAt(t - 1))
+            sectionStarts.push_back(t);
+}
+
+void DevMode::drawOverlay() {
+    if (stripShown)
+        overlay.drawStrip(strip());
+    if (!failure.empty())
+        overlay.drawMessage(failure);
+}
+
+// Play that reaches the loop's end (from inside the loop or before it) goes
+// on from its start; a seek past the end leaves it behind.
+void DevMode::wrapAtLoopEnd(unsigned before) {
+    if (loopEndMarked && clock.isRunning() && before <= loopEndMs && getTime() >= loopEndMs)
+        seek(loopStartMs);
 }
 
 // ---- Keys ----
@@ -137,6 +219,12 @@ bool DevMode::handleKey(int key) {
     case tarnix::keyHome: seek(0); break;
     case tarnix::keyComma: stepFrames(-1); break;
     case tarnix::keyPeriod: stepFrames(1); break;
+    case tarnix::keyLeftBracket: markLoopStart(); break;
+    case tarnix::keyRightBracket: markLoopEnd(); break;
+    case tarnix::keyBackslash: clearLoop(); break;
+    case tarnix::keyMinus: changeSpeed(-1); break;
+    case tarnix::keyEquals: changeSpeed(1); break;
+    case tarnix::keyT: toggleStrip(); break;
     default: break;
     }
     return true;
@@ -151,13 +239,9 @@ void DevMode::togglePause() {
         tarnix::sound.stop();
 }
 
-// Always replayed from the set-up's state, forwards as well as backwards:
-// the frames a live run drew fell at whatever times its frame rate gave, and
-// only a replay on the motion grid gives the frame --start gives.
+// The frame drawn next carries the motion grid's state for the new time.
 void DevMode::seek(long long ms) {
     const auto target = static_cast<unsigned>(std::clamp<long long>(ms, 0, latestDemoTimeMs));
-    restoreFrameState(afterSetUp);
-    skipStepsBefore(target);
     clock.set(target);
     tarnix::timer.setTime(target);
     if (clock.isRunning())
@@ -186,9 +270,49 @@ void DevMode::stepFrames(int frames) {
     seek(static_cast<long long>(frameTime(0, motionStepsPerSecond, k)));
 }
 
+void DevMode::markLoopStart() {
+    loopStartMs = getTime();
+    loopStartMarked = true;
+    if (loopEndMarked && loopEndMs <= loopStartMs)
+        loopEndMarked = false;
+}
+
+void DevMode::markLoopEnd() {
+    const unsigned now = getTime(), start = loopStartMarked ? loopStartMs : 0;
+    if (now <= start)
+        return;
+    loopStartMs = start;
+    loopEndMs = now;
+    loopStartMarked = loopEndMarked = true;
+}
+
+void DevMode::clearLoop() { loopStartMarked = loopEndMarked = false; }
+
+// The demo time stays where it is; the music starts again from it at the new
+// speed.
+void DevMode::changeSpeed(int doublings) {
+    const int speed = std::clamp(clock.getSpeed() + doublings, slowestSpeed, fastestSpeed);
+    if (speed == clock.getSpeed())
+        return;
+    const unsigned now = getTime();
+    clock.setSpeed(speed);
+    seek(now);
+}
+
+void DevMode::toggleStrip() { stripShown = !stripShown; }
+
+// The strip covers the bottom stripHeight rows of pixels, y 1 (the bottom
+// row) to stripHeight.
+void DevMode::click(int x, int y) {
+    if (stripShown && y >= 1 && y <= DevOverlay::stripHeight)
+        seek(DevOverlay::timeAt(x, strip().spanMs));
+}
+
+// Resampled to the speed, pitch and all: in slow motion the beat a cut falls
+// on is still heard where it falls, which is what slowing down is for.
 void DevMode::restartMusic() {
     tarnix::sound.stop();
-    tarnix::sound.playMusicFrom(0, getTime());
+    tarnix::sound.playMusicFrom(0, getTime(), std::ldexp(1.0, clock.getSpeed()));
 }
 
 // ---- Changed files ----
@@ -199,28 +323,45 @@ void DevMode::reload(const std::string& name) {
     if (tarnix::hasExtension(name, "3ds")) {
         // A fresh importer: the engine's own keeps every model it ever read.
         CObject importer;
-        if (convertModelToMesh(importer, name))
+        tarnix::StandardErrorCopy errors;
+        const bool converted = convertModelToMesh(importer, name);
+        const std::string said = errors.finish();
+        if (converted)
             std::printf("tarnix: %s converted; its mesh follows\n", file);
+        else
+            noteLoad(false, said, name);
         std::fflush(stdout);
         return;  // the written .dvm is a change of its own
     }
     if (!tarnix::hasExtension(name, "png") && !tarnix::hasExtension(name, "dvm") && !isMusicFile(name) && name != "scrolleri.txt")
         return;  // not data the demo loads (editors' temporary files, the pack)
+    tarnix::StandardErrorCopy errors;
     tarnix::init.preferLooseFile(file);
     if (tarnix::hasExtension(name, "png")) {
         reloaded = tarnix::image.reloadImage(file);
     } else if (tarnix::hasExtension(name, "dvm")) {
-        reloaded = reloadDemoMesh(file);
+        reloaded = live.code().reloadDemoMesh(file);
     } else if (isMusicFile(name)) {
         reloaded = tarnix::sound.reload(file);
         if (reloaded && clock.isRunning())
             restartMusic();
     } else {
-        reloaded = reloadScrollerText();
+        reloaded = live.code().reloadScrollerText();
     }
+    noteLoad(reloaded, errors.finish(), name);
     if (reloaded)
         std::printf("tarnix: %s loaded again\n", file);
     std::fflush(stdout);
+}
+
+void DevMode::noteLoad(bool loaded, const std::string& errors, const std::string& name) {
+    if (loaded) {
+        failure.clear();
+        return;
+    }
+    failure = firstLine(errors);
+    if (failure.empty())
+        failure = "tarnix: " + name + ": not loaded; the last good one stays";
 }
 
 // ---- Caption ----
@@ -229,11 +370,38 @@ unsigned DevMode::getTime() const { return tarnix::timer.getTime(); }
 
 bool DevMode::isPaused() const { return !clock.isRunning(); }
 
+int DevMode::getSpeed() const { return clock.getSpeed(); }
+
+bool DevMode::loopStartSet() const { return loopStartMarked; }
+
+bool DevMode::loopEndSet() const { return loopEndMarked; }
+
+unsigned DevMode::loopStart() const { return loopStartMs; }
+
+unsigned DevMode::loopEnd() const { return loopEndMs; }
+
+const std::string& DevMode::message() const { return failure; }
+
 void DevMode::noteFrameTime(Clock::time_point now) {
     frameTimes.emplace_back(now, std::chrono::duration<double, std::milli>(now - lastPass).count());
     lastPass = now;
     while (now - frameTimes.front().first > std::chrono::seconds(1))
         frameTimes.pop_front();
+}
+
+// The demo's default length, or past it the current time and the loop's
+// end rounded up to the next 10 s.
+TimelineStrip DevMode::strip() const {
+    TimelineStrip shown;
+    shown.nowMs = getTime();
+    const unsigned latest = std::max(shown.nowMs, loopEndMarked ? loopEndMs : 0);
+    shown.spanMs = std::max(DemoOptions().untilMs, (latest / stripSpanStepMs + 1) * stripSpanStepMs);
+    shown.sectionStartsMs = sectionStarts;
+    shown.loopStartSet = loopStartMarked;
+    shown.loopEndSet = loopEndMarked;
+    shown.loopStartMs = loopStartMs;
+    shown.loopEndMs = loopEndMs;
+    return shown;
 }
 
 std::string DevMode::caption() const {
@@ -246,8 +414,20 @@ std::string DevMode::caption() const {
         std::nth_element(durations.begin(), durations.begin() + durations.size() / 2, durations.end());
         median = durations[durations.size() / 2];
     }
-    char text[160];
-    std::snprintf(text, sizeof text, "%s - %u.%03u s - %s%s - %.1f ms a frame", tarnix::windowCaption, t / 1000,
-                  t % 1000, sectionName(sectionAt(t)), clock.isRunning() ? "" : " - paused", median);
-    return text;
+    const DemoCode& code = live.code();
+    std::string text = std::string(tarnix::windowCaption) + " - " + seconds(t) + " s - " + code.sectionName(code.sectionAt(t));
+    if (!clock.isRunning())
+        text += " - paused";
+    if (clock.getSpeed() != 0) {
+        char factor[16];
+        std::snprintf(factor, sizeof factor, "%gx", std::ldexp(1.0, clock.getSpeed()));
+        text += std::string(" - ") + factor;
+    }
+    if (loopEndMarked)
+        text += " - loop " + seconds(loopStartMs) + "-" + seconds(loopEndMs) + " s";
+    else if (loopStartMarked)
+        text += " - loop from " + seconds(loopStartMs) + " s";
+    char frameRate[32];
+    std::snprintf(frameRate, sizeof frameRate, " - %.1f ms a frame", median);
+    return text + frameRate;
 }

@@ -21,6 +21,7 @@ const double farPlane = 10000.0;
 
 unsigned framesPresented = 0;
 std::function<void()> frameObserver;
+std::function<void()> frameOverlay;
 std::chrono::milliseconds presentInterval{0};
 std::chrono::steady_clock::time_point lastPresented;
 float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
@@ -56,6 +57,8 @@ void paintBars() {
 }  // namespace
 
 void flush() {
+    if (frameOverlay)
+        frameOverlay();
     paintBars();
     if (frameObserver)
         frameObserver();
@@ -72,6 +75,8 @@ void flush() {
 void setPresentInterval(unsigned milliseconds) { presentInterval = std::chrono::milliseconds(milliseconds); }
 
 void setFrameObserver(std::function<void()> observer) { frameObserver = std::move(observer); }
+
+void setFrameOverlay(std::function<void()> overlay) { frameOverlay = std::move(overlay); }
 
 unsigned getFramesPresented() { return framesPresented; }
 

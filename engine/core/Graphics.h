@@ -18,6 +18,10 @@ void setPresentInterval(unsigned milliseconds);
 // Called by flush() with the frame complete and not yet presented, for
 // capturing frames; an empty function removes it.
 void setFrameObserver(std::function<void()> observer);
+// Called by flush() first, to draw over the finished picture what is not
+// part of it (the development mode's timeline strip and messages); a frame
+// observer sees it. An empty function removes it; captures never set one.
+void setFrameOverlay(std::function<void()> overlay);
 // Frames finished by flush() since the program started, presented or not.
 unsigned getFramesPresented();
 // True when the OpenGL renderer runs on the processor (Mesa's llvmpipe or

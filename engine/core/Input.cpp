@@ -57,6 +57,10 @@ long long floorDivide(long long a, long long b) { return a >= 0 ? a / b : -((-a 
 void InputMouse::getPosition() {
     int screenX = 0, screenY = 0;
     SDL_GetMouseState(&screenX, &screenY);
+    placeAt(screenX, screenY);
+}
+
+void InputMouse::placeAt(int screenX, int screenY) {
     const ScreenPicture picture = screenPicture();
     posX = static_cast<int>(floorDivide((screenX - picture.left) * window.getWidth(), picture.width));
     posY = window.getHeight() -
@@ -134,13 +138,21 @@ void Input::pollEvent() {
     examineEvent();
 }
 
-bool Input::nextKeyPress(int& key) {
+bool Input::nextPress(Press& press) {
     SDL_Event next;
     while (SDL_PollEvent(&next)) {
         event = next;
         examineEvent();
         if (next.type == SDL_KEYDOWN) {
-            key = next.key.keysym.sym;
+            press = Press();
+            press.key = next.key.keysym.sym;
+            return true;
+        }
+        if (next.type == SDL_MOUSEBUTTONDOWN) {
+            press = Press();
+            press.button = next.button.button;
+            press.x = mouse.getX();
+            press.y = mouse.getY();
             return true;
         }
     }
@@ -148,7 +160,11 @@ bool Input::nextKeyPress(int& key) {
 }
 
 void Input::examineEvent() {
-    mouse.getPosition();
+    // A button event says where it happened; the pointer may have moved on.
+    if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
+        mouse.placeAt(event.button.x, event.button.y);
+    else
+        mouse.getPosition();
     previousEventType = eventType;
     eventType = event.type;
     if (eventType != SDL_MOUSEBUTTONDOWN && eventType != SDL_MOUSEBUTTONUP)

@@ -35,6 +35,9 @@ public:
     // large it is drawn on the screen (--native); posY counts from the bottom
     // edge of the window.
     void getPosition();
+    // Takes screen position (x, y), counted from the top left, as the
+    // pointer's, as getPosition() does with the one it reads.
+    void placeAt(int screenX, int screenY);
     // Moves the system pointer to window pixel (x, y) of the picture counted
     // from the top left; the stored posY counts from the bottom.
     void setPosition(int x, int y);
@@ -79,6 +82,21 @@ enum Key : int {
     keyHome = SDLK_HOME,
     keyPageUp = SDLK_PAGEUP,
     keyPageDown = SDLK_PAGEDOWN,
+    keyLeftBracket = SDLK_LEFTBRACKET,
+    keyRightBracket = SDLK_RIGHTBRACKET,
+    keyBackslash = SDLK_BACKSLASH,
+    keyMinus = SDLK_MINUS,
+    keyEquals = SDLK_EQUALS,
+    keyT = SDLK_t,
+};
+
+// A key or a mouse button pressed, as nextPress() hands it on.
+struct Press {
+    int key = 0;     // SDL key code; 0 for a mouse button
+    int button = 0;  // SDL button number; 0 for a key
+    // Where a button was pressed, in window pixels of the picture, y from
+    // the bottom edge (as InputMouse reports it).
+    int x = 0, y = 0;
 };
 
 // The event pump: one SDL event per call, folded into keyboard and mouse state.
@@ -89,11 +107,11 @@ public:
     // (the window closed) ends the process with status 0, running the exit
     // handlers, unless setQuitEndsProgram(false) said otherwise.
     void pollEvent();
-    // Takes the pending events up to and including the next key press, each
-    // folded in as pollEvent() does; true with the key's code, false once the
-    // queue is empty (nothing is examined twice). For callers that act on
-    // each press once.
-    bool nextKeyPress(int& key);
+    // Takes the pending events up to and including the next key or mouse
+    // button press, each folded in as pollEvent() does; true with the press,
+    // false once the queue is empty (nothing is examined twice). For callers
+    // that act on each press once.
+    bool nextPress(Press& press);
 
     // Whether a quit request ends the process at once (the default) or is
     // only noted for quitRequested(), for a caller that must finish its work

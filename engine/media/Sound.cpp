@@ -7,7 +7,9 @@
 #include <SDL.h>
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace tarnix {
@@ -169,9 +171,12 @@ void Sound::playMusic(const char* name) {
 }
 
 // The track is cyclic as it loops, so starting part-way through and looping
-// is the same as playing the track turned round to begin at that point.
-void Sound::playMusicFrom(unsigned i, unsigned ms) {
-    if (!deviceOpen || i >= music.size())
+// is the same as playing the track turned round to begin at that point. At
+// another speed the turned track is resampled to it, each frame the source
+// frame at or before its place: one loop lasts the track's length over the
+// speed, so the music keeps step with a demo clock running at that speed.
+void Sound::playMusicFrom(unsigned i, unsigned ms, double speed) {
+    if (!deviceOpen || i >= music.size() || !(speed > 0))
         return;
     int rate = 0, channels = 0;
     Uint16 format = 0;
@@ -182,13 +187,16 @@ void Sound::playMusicFrom(unsigned i, unsigned ms) {
         return;
     const std::size_t frames = track->alen / frameBytes;
     const std::size_t startFrame = static_cast<std::size_t>(static_cast<unsigned long long>(ms) * rate / 1000 % frames);
-    const std::size_t split = startFrame * frameBytes, length = frames * frameBytes;
     if (turnedTrack) {
         mix->haltChannel(allChannels);
         mix->freeChunk(turnedTrack);
     }
-    turnedSamples.assign(track->abuf + split, track->abuf + length);
-    turnedSamples.insert(turnedSamples.end(), track->abuf, track->abuf + split);
+    const auto turnedFrames = static_cast<std::size_t>(std::ceil(static_cast<double>(frames) / speed));
+    turnedSamples.resize(turnedFrames * frameBytes);
+    for (std::size_t k = 0; k < turnedFrames; ++k) {
+        const std::size_t source = (startFrame + static_cast<std::size_t>(static_cast<double>(k) * speed)) % frames;
+        std::memcpy(&turnedSamples[k * frameBytes], track->abuf + source * frameBytes, frameBytes);
+    }
     turnedTrack = mix->quickLoadRaw(turnedSamples.data(), static_cast<Uint32>(turnedSamples.size()));
     if (turnedTrack)
         playOnFreeChannel(turnedTrack, musicLoops);

@@ -72,8 +72,10 @@ public:
     void playMusic(const char* name);
     // Plays track i with the music loop count as if it had been playing since
     // `ms` ago: it starts that far in (wrapped by the track's length) and
-    // loops over the whole track. Nothing when i is out of range.
-    void playMusicFrom(unsigned i, unsigned ms);
+    // loops over the whole track. At a `speed` other than 1 the track is
+    // played that much faster or slower (pitch and all, for the development
+    // mode's slow motion). Nothing when i is out of range.
+    void playMusicFrom(unsigned i, unsigned ms, double speed = 1.0);
 
     // The decoded samples of track i as the device plays them: interleaved
     // signed 16-bit, `channels` per frame at `rate` Hz. False (nothing

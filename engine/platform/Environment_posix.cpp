@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstdio>
 
 namespace tarnix {
 
@@ -40,5 +41,41 @@ bool changeDirectory(const std::string& path) { return chdir(path.c_str()) == 0;
 unsigned long processId() { return static_cast<unsigned long>(getpid()); }
 
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+StandardErrorCopy::StandardErrorCopy() {
+    std::fflush(stderr);
+    copy = std::tmpfile();
+    if (!copy)
+        return;
+    savedDescriptor = dup(STDERR_FILENO);
+    if (savedDescriptor >= 0 && dup2(fileno(copy), STDERR_FILENO) >= 0)
+        return;
+    if (savedDescriptor >= 0)
+        close(savedDescriptor);
+    savedDescriptor = -1;
+    std::fclose(copy);
+    copy = nullptr;
+}
+
+StandardErrorCopy::~StandardErrorCopy() { finish(); }
+
+std::string StandardErrorCopy::finish() {
+    if (!copy)
+        return "";
+    std::fflush(stderr);
+    dup2(savedDescriptor, STDERR_FILENO);
+    close(savedDescriptor);
+    savedDescriptor = -1;
+    std::string text;
+    std::rewind(copy);
+    char block[4096];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, copy)) > 0;)
+        text.append(block, count);
+    std::fclose(copy);
+    copy = nullptr;
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+    return text;
+}
 
 }  // namespace tarnix

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace tarnix {
@@ -40,5 +41,43 @@ bool changeDirectory(const std::string& path) { return _chdir(path.c_str()) == 0
 unsigned long processId() { return static_cast<unsigned long>(GetCurrentProcessId()); }
 
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+// As on POSIX, through the C runtime's descriptors. tmpfile() may be refused
+// (it writes to the drive's root): the copy then stays empty.
+StandardErrorCopy::StandardErrorCopy() {
+    std::fflush(stderr);
+    copy = std::tmpfile();
+    if (!copy)
+        return;
+    savedDescriptor = _dup(_fileno(stderr));
+    if (savedDescriptor >= 0 && _dup2(_fileno(copy), _fileno(stderr)) == 0)
+        return;
+    if (savedDescriptor >= 0)
+        _close(savedDescriptor);
+    savedDescriptor = -1;
+    std::fclose(copy);
+    copy = nullptr;
+}
+
+StandardErrorCopy::~StandardErrorCopy() { finish(); }
+
+std::string StandardErrorCopy::finish() {
+    if (!copy)
+        return "";
+    std::fflush(stderr);
+    _dup2(savedDescriptor, _fileno(stderr));
+    _close(savedDescriptor);
+    savedDescriptor = -1;
+    std::string text;
+    std::rewind(copy);
+    char block[4096];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, copy)) > 0;)
+        text.append(block, count);
+    std::fclose(copy);
+    copy = nullptr;
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+    return text;
+}
 
 }  // namespace tarnix

@@ -33,4 +33,16 @@ void* libraryEntryPoint(void* library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+const char* const libraryFileEnding = ".dll";
+
+void* openLibrary(const std::string& path, std::string& error) {
+    HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!library)
+        error = path + " cannot be loaded (Windows error " +
+                std::to_string(static_cast<unsigned long>(GetLastError())) + ")";
+    return reinterpret_cast<void*>(library);
+}
+
+void closeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
 }  // namespace tarnix

@@ -48,6 +48,26 @@ unsigned long processId();
 // rewritten in place, rather than a file or a pipe.
 bool standardErrorIsTerminal();
 
+// Keeps a copy of what this process writes on its standard error (the
+// descriptor, so the libraries' messages too) while it lives, the text still
+// reaching standard error: for showing a message somewhere else as well. One
+// at a time. Where the stream cannot be redirected, the copy stays empty.
+class StandardErrorCopy {
+public:
+    StandardErrorCopy();
+    ~StandardErrorCopy();  // finish()es
+    StandardErrorCopy(const StandardErrorCopy&) = delete;
+    StandardErrorCopy& operator=(const StandardErrorCopy&) = delete;
+
+    // Stops copying: what was written since the start, which is then written
+    // on standard error itself. "" on later calls.
+    std::string finish();
+
+private:
+    std::FILE* copy = nullptr;  // the temporary file standard error went to
+    int savedDescriptor = -1;   // standard error's own, while redirected
+};
+
 // ---- Stop signals (StopSignals_*) ----
 
 // The signals that ask a program to stop (SIGINT from Ctrl+C, SIGTERM,
@@ -159,6 +179,14 @@ extern const char* const mixerLibraryName;
 void* openMixerLibrary(std::string& error);
 // The entry point `name` of a loaded library, or null.
 void* libraryEntryPoint(void* library, const char* name);
+// Loads the library file at `path`, its own symbols kept to itself (a copy of
+// code the program holds too, linked to call its own); the names it needs
+// and does not have are the program's. Null, with the reason in `error`.
+void* openLibrary(const std::string& path, std::string& error);
+// Unloads a library openLibrary() loaded; its entry points go with it.
+void closeLibrary(void* library);
+// The file name ending of such libraries: ".so", ".dll".
+extern const char* const libraryFileEnding;
 
 // ---- Child processes (Process_*) ----
 
@@ -202,6 +230,12 @@ public:
 
     static const int firstPipeDescriptor = 3;
 
+    // Before start(): the child runs at this program's own priority, not in
+    // its spare time, in `directory` ("" for this program's), what it says
+    // on its standard output kept with its standard error: for a build the
+    // user waits on.
+    void runInForeground(const std::string& directory);
+
     // Starts `program` (a path) with `arguments` (its name first) and one
     // pipe for each of `pipeBytes`, made to hold that many bytes where the
     // system lets it (0: as the system makes it). False, with the reason in
@@ -226,6 +260,8 @@ public:
     // line there that is not blank ("" when none).
     bool spoke() const;
     std::string lastMessage() const;
+    // Everything it has said on its standard error so far.
+    std::string messages() const;
 
 private:
     struct Platform;

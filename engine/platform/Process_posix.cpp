@@ -120,6 +120,8 @@ struct ChildProcess::Platform {
     pid_t child = -1;                  // -1 when none runs
     std::vector<int> pipes;            // our ends, -1 once closed
     std::FILE* messages = nullptr;     // the child's standard error
+    bool foreground = false;           // at this program's priority, its output kept
+    std::string directory;             // where it runs, "" for here
 };
 
 ChildProcess::ChildProcess() : platform(new Platform) {}
@@ -194,14 +196,17 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         sigprocmask(SIG_SETMASK, &none, nullptr);
         // The child takes the processor time the drawing leaves: a renderer
         // kept waiting for a core would slow a capture more than its encoder.
-        runInSpareTime();
+        if (!platform->foreground)
+            runInSpareTime();
+        if (!platform->directory.empty() && chdir(platform->directory.c_str()) != 0)
+            _exit(127);
         // Out of the way of the pipes' numbers first, then onto them (dup2
         // leaves the copies open across exec).
         std::vector<int> copies(readEnds.size());
         for (int i = 0; i < pipeCount; ++i)
             copies[i] = fcntl(readEnds[i], F_DUPFD_CLOEXEC, firstPipeDescriptor + pipeCount);
         dup2(nothing, 0);
-        dup2(nothing, 1);
+        dup2(platform->foreground ? messagesDescriptor : nothing, 1);
         dup2(messagesDescriptor, 2);
         for (int i = 0; i < pipeCount; ++i)
             dup2(copies[i], firstPipeDescriptor + i);
@@ -302,6 +307,21 @@ ProcessActivity ChildProcess::activity() const {
 bool ChildProcess::spoke() const {
     struct stat status;
     return platform->messages && fstat(fileno(platform->messages), &status) == 0 && status.st_size > 0;
+}
+
+void ChildProcess::runInForeground(const std::string& directory) {
+    platform->foreground = true;
+    platform->directory = directory;
+}
+
+std::string ChildProcess::messages() const {
+    std::string text;
+    if (!platform->messages)
+        return text;
+    std::rewind(platform->messages);
+    for (int c; (c = std::fgetc(platform->messages)) != EOF;)
+        text += static_cast<char>(c);
+    return text;
 }
 
 std::string ChildProcess::lastMessage() const {

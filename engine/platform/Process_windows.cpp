@@ -39,4 +39,8 @@ bool ChildProcess::spoke() const { return false; }
 
 std::string ChildProcess::lastMessage() const { return ""; }
 
+void ChildProcess::runInForeground(const std::string&) {}
+
+std::string ChildProcess::messages() const { return ""; }
+
 }  // namespace tarnix

@@ -178,11 +178,32 @@ TEST_F(InputTest, ReexaminedButtonDownStaysPressedAndResetsOnceTheWindowHasPasse
     EXPECT_TRUE(input.getMouse().isButtonPressed(1));
 }
 
-TEST_F(InputTest, PointerPositionCountsFromTheBottomEdge) {
+// A button press is placed where the event says, wherever the pointer is
+// by then; nextPress() hands on keys and buttons, one press each, in order.
+TEST_F(InputTest, PointerPositionCountsFromTheBottomEdgeAndAPressIsWhereItHappened) {
     pushMotion();
     input.pollEvent();  // the dummy driver's pointer sits at the top-left pixel
     EXPECT_EQ(input.getMouse().getX(), 0);
     EXPECT_EQ(input.getMouse().getY(), 480);
+
+    SDL_Event click = {};
+    click.type = click.button.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.x = 100;
+    click.button.y = 30;
+    ASSERT_EQ(SDL_PushEvent(&click), 0);
+    pushMotion();
+    pushKey(SDL_KEYDOWN, SDLK_t);
+    tarnix::Press press;
+    ASSERT_TRUE(input.nextPress(press));
+    EXPECT_EQ(press.button, SDL_BUTTON_LEFT);
+    EXPECT_EQ(press.key, 0);
+    EXPECT_EQ(press.x, 100);
+    EXPECT_EQ(press.y, 450);
+    ASSERT_TRUE(input.nextPress(press));  // past the motion
+    EXPECT_EQ(press.key, SDLK_t);
+    EXPECT_EQ(press.button, 0);
+    EXPECT_FALSE(input.nextPress(press));
 }
 
 TEST_F(InputTest, QuitRequestExitsWithStatusZeroThroughTheExitHandlers) {

@@ -11,6 +11,7 @@
 #include "engine/core/Window.h"
 #include "engine/media/Image.h"
 #include "engine/media/Sound.h"
+#include "support/Figures.h"
 #include "support/MediaFiles.h"
 #include "tools/datagen/StudioMesh.h"
 #include "support/Process.h"
@@ -50,6 +51,16 @@ std::vector<unsigned char> framePixels() {
     EXPECT_TRUE(dev->frame());
     tarnix::setFrameObserver(nullptr);
     return rgb;
+}
+
+// A left click at window pixel (x, y), counted from the top left.
+void click(int x, int y) {
+    SDL_Event event = {};
+    event.type = event.button.type = SDL_MOUSEBUTTONDOWN;
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.x = static_cast<Uint16>(x);
+    event.button.y = static_cast<Uint16>(y);
+    ASSERT_EQ(SDL_PushEvent(&event), 0);
 }
 
 void press(SDLKey key) {
@@ -95,16 +106,20 @@ std::vector<std::int16_t> samplesOf(const std::string& bytes) {
     return samples;
 }
 
-// The music played from `ms` (a tenth of a second of it, exactly) is in what
-// was played from byte `from` on.
-bool playsFrom(const Track& track, unsigned ms, std::size_t from) {
+// The music played from `ms` (a tenth of a second of it, exactly) at
+// `speed` is in what was played from byte `from` on: at another speed than 1
+// each frame played is the track's frame at or before its place.
+bool playsFrom(const Track& track, unsigned ms, std::size_t from, double speed = 1.0) {
     const std::string played = readWholeFile(dataHome + "/played.raw");
     const std::vector<std::int16_t> out = samplesOf(played.substr(std::min(from, played.size())));
-    const std::size_t length = static_cast<std::size_t>(track.rate / 10 * track.channels);
-    const auto begin = track.samples.begin() + static_cast<std::ptrdiff_t>(track.at(ms));
-    if (track.samples.end() - begin < static_cast<std::ptrdiff_t>(length))
-        return false;
-    return std::search(out.begin(), out.end(), begin, begin + static_cast<std::ptrdiff_t>(length)) != out.end();
+    const std::size_t frames = track.samples.size() / track.channels, first = track.at(ms) / track.channels;
+    std::vector<std::int16_t> expected;
+    for (int k = 0; k < track.rate / 10; ++k) {
+        const std::size_t frame = (first + static_cast<std::size_t>(k * speed)) % frames;
+        expected.insert(expected.end(), track.samples.begin() + static_cast<std::ptrdiff_t>(frame * track.channels),
+                        track.samples.begin() + static_cast<std::ptrdiff_t>((frame + 1) * track.channels));
+    }
+    return std::search(out.begin(), out.end(), expected.begin(), expected.end()) != out.end();
 }
 
 std::size_t playedBytes() {
@@ -125,9 +140,9 @@ bool waitForPlayed(const Track& track, std::size_t from, double seconds) {
 
 // Waits (5 s at most) until the music played after byte `from` holds the
 // track from `ms` on, however long the program took to start it there.
-bool waitUntilPlays(const Track& track, unsigned ms, std::size_t from) {
+bool waitUntilPlays(const Track& track, unsigned ms, std::size_t from, double speed = 1.0) {
     for (int waited = 0; waited < 5000; waited += 10) {
-        if (playsFrom(track, ms, from))
+        if (playsFrom(track, ms, from, speed))
             return true;
         SDL_Delay(10);
     }
@@ -322,6 +337,103 @@ TEST(DevModeTest, TheMusicPlaysFromTheDemoTimeAfterStartSeekAndResume) {
     EXPECT_TRUE(waitUntilPlays(track, held, beforeResume)) << "resumed at " << held;
 }
 
+// [ and ] mark a loop that play keeps to, the music starting again at its
+// start; backslash lets play go on. Minus and equals halve and double the
+// speed (a quarter to twice), the demo time and the music following. T shows
+// the strip, where the current time stands as a white line and a click
+// seeks. The caption says it all.
+TEST(DevModeTest, TheLoopHoldsThePlaySlowMotionSlowsItAndTheStripSeeks) {
+    Track track;
+    ASSERT_TRUE(tarnix::sound.musicSamples(0, track.samples, track.rate, track.channels));
+    if (dev->isPaused())
+        dev->togglePause();
+    dev->seek(2000);
+    press(SDLK_LEFTBRACKET);
+    framePixels();
+    const unsigned loopStart = dev->getTime();
+    dev->seek(loopStart - 500);
+    press(SDLK_RIGHTBRACKET);  // before the start: nothing
+    framePixels();
+    EXPECT_FALSE(dev->loopEndSet());
+    dev->seek(loopStart + 400);
+    press(SDLK_RIGHTBRACKET);
+    framePixels();
+    ASSERT_TRUE(dev->loopEndSet());
+    const unsigned loopEnd = dev->loopEnd();
+    EXPECT_EQ(dev->loopStart(), loopStart);
+    EXPECT_GE(loopEnd, loopStart + 400);
+    EXPECT_NE(dev->caption().find(" - loop "), std::string::npos) << dev->caption();
+
+    dev->seek(loopEnd - 100);
+    const std::size_t beforeWrap = playedBytes();
+    bool wrapped = false;
+    for (int frames = 0; frames < 300 && !wrapped; ++frames) {
+        framePixels();
+        EXPECT_GE(dev->getTime(), loopStart);
+        EXPECT_LT(dev->getTime(), loopEnd);
+        wrapped = dev->getTime() < loopEnd - 100;
+    }
+    EXPECT_TRUE(wrapped);
+    EXPECT_TRUE(waitUntilPlays(track, loopStart, beforeWrap)) << "the music from the loop's start";
+    press(SDLK_BACKSLASH);
+    for (int frames = 0; frames < 300 && dev->getTime() <= loopEnd; ++frames)
+        framePixels();
+    EXPECT_GT(dev->getTime(), loopEnd);
+    EXPECT_EQ(dev->caption().find(" - loop"), std::string::npos) << dev->caption();
+
+    const std::size_t beforeSlow = playedBytes();
+    press(SDLK_MINUS);
+    framePixels();
+    EXPECT_EQ(dev->getSpeed(), -1);
+    EXPECT_NE(dev->caption().find(" - 0.5x - "), std::string::npos) << dev->caption();
+    EXPECT_TRUE(waitUntilPlays(track, dev->getTime(), beforeSlow, 0.5)) << "the music at half speed";
+    framePixels();
+    const unsigned demoFrom = dev->getTime(), realFrom = SDL_GetTicks();
+    while (SDL_GetTicks() - realFrom < 1500)
+        framePixels();
+    const double demoRun = dev->getTime() - demoFrom, realRun = SDL_GetTicks() - realFrom;
+    // Within a frame's bookkeeping on a loaded machine; the whole speed
+    // would be off by 750 ms.
+    EXPECT_NEAR(demoRun, realRun / 2, 50) << "in " << realRun << " ms";
+    reportFigure("half_speed_demo_ms_in_1000_real", demoRun * 1000 / realRun);
+    for (SDLKey key : {SDLK_MINUS, SDLK_MINUS})
+        press(key);
+    framePixels();
+    EXPECT_EQ(dev->getSpeed(), -2);
+    for (SDLKey key : {SDLK_EQUALS, SDLK_EQUALS, SDLK_EQUALS, SDLK_EQUALS})
+        press(key);
+    framePixels();
+    EXPECT_EQ(dev->getSpeed(), 1);
+    EXPECT_NE(dev->caption().find(" - 2x - "), std::string::npos) << dev->caption();
+    press(SDLK_MINUS);
+    framePixels();
+    EXPECT_EQ(dev->getSpeed(), 0);
+
+    dev->togglePause();
+    dev->seek(30000);
+    const std::vector<unsigned char> plain = framePixels();
+    press(SDLK_t);
+    framePixels();
+    const std::vector<unsigned char> withStrip = framePixels();
+    const auto pixel = [](const std::vector<unsigned char>& rgb, int x, int fromBottom) {
+        const std::size_t at = (static_cast<std::size_t>(fromBottom) * 640 + x) * 3;
+        return std::vector<unsigned char>(rgb.begin() + at, rgb.begin() + at + 3);
+    };
+    EXPECT_EQ(pixel(withStrip, 320, 18), std::vector<unsigned char>(3, 255)) << "the time, half-way along";
+    EXPECT_TRUE(pixel(withStrip, 100, 8) != pixel(plain, 100, 8));
+    EXPECT_EQ(pixel(withStrip, 100, 240), pixel(plain, 100, 240));
+    click(480, 100);  // above the strip
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 30000u);
+    click(480, 475);
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 45000u);
+    press(SDLK_t);
+    click(160, 475);  // the strip is gone
+    framePixels();
+    EXPECT_EQ(dev->getTime(), 45000u);
+}
+
 // A picture rewritten on disk is loaded into its texture (the same object);
 // a damaged one keeps the picture there with one line naming it.
 TEST(DevModeTest, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
@@ -341,6 +453,9 @@ TEST(DevModeTest, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
     ASSERT_FALSE(loaded.empty());
     EXPECT_EQ(loaded[0], 0xFF00C800u);  // R 0, G 200, B 0, A 255
 
+    if (!dev->isPaused())
+        dev->togglePause();
+    const std::vector<unsigned char> before = framePixels();
     writeFile("data/heArt.png", "not a picture");
     testing::internal::CaptureStderr();
     framePixels();
@@ -348,10 +463,19 @@ TEST(DevModeTest, AChangedPictureIsLoadedAgainAndADamagedOneKeepsTheOld) {
     EXPECT_EQ(err.rfind("tarnix: heArt.png: ", 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(texturePixels("heArt.png"), loaded);
+    // The same line over the picture, along its top, until a good load.
+    EXPECT_EQ(dev->message() + "\n", err);
+    const std::vector<unsigned char> withMessage = framePixels();
+    const std::size_t topRows = 640 * 3 * 14, picture = before.size();
+    EXPECT_TRUE(std::equal(before.begin(), before.end() - topRows, withMessage.begin())) << "only the top rows";
+    EXPECT_FALSE(std::equal(before.end() - topRows, before.end(), withMessage.end() - topRows));
+    EXPECT_EQ(withMessage.size(), picture);
 
     writeFile("data/scrolleri.txt", "EDITED TEXT");
     framePixels();
     EXPECT_EQ(scrollerTextShown(), "EDITED TEXT");
+    EXPECT_EQ(dev->message(), "");
+    EXPECT_EQ(framePixels(), before);
 }
 
 // What people edit while the demo runs is loaded again: a 3D Studio model is

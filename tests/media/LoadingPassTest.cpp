@@ -75,8 +75,14 @@ void writeManyMediaFiles(int pictures, int sounds) {
 
 // Loads data/ in a child process after `event` is queued, with quit
 // requests ending the program or not; the child's exit handlers say so.
+// Its exit handler closes the sound as the program's does: on SDL 2's SDL 1.2
+// layer the audio thread would otherwise call into that layer after its
+// library has been finalised.
 void loadWithEventQueued(Uint8 event, bool quitEndsProgram) {
-    std::atexit([] { std::fputs("exit handlers ran\n", stderr); });
+    std::atexit([] {
+        tarnix::sound.close();
+        std::fputs("exit handlers ran\n", stderr);
+    });
     SDL_Event pending;
     while (SDL_PollEvent(&pending)) {
     }

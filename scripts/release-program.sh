@@ -29,9 +29,18 @@ tree=/build/tree
 bundle=/build/bundle/kelbo-vs-vistral
 arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
+# The compiler cache, where release.sh binds one at /ccache (not with
+# --clean, whose build compiles everything itself): the paths it sees are the
+# same in every run (/src, /build), so one run's objects serve the next.
+launchers=()
+if [ -d /ccache ]; then
+    export CCACHE_DIR=/ccache CCACHE_MAXSIZE=1G
+    launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 # The release's settings (TARNIX_RELEASE, as the preset "release" gives them;
 # this system's CMake predates presets), with the static libraries of this system.
-cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON \
+cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON "${launchers[@]}" \
     -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" -DPNG_LIBRARY="/usr/lib/$arch/libpng16.a" \
     -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" -DLIBDEFLATE_LIBRARY="/usr/lib/$arch/libdeflate.a" >/dev/null
 cmake --build "$tree" --target tarnix -j "$jobs"

@@ -3,7 +3,8 @@
 #   build/release/kelbo-vs-vistral-windows-x86_64.zip   one folder, kelbo-vs-vistral/,
 #       with tarnix.exe, the DLLs it loads (SDL.dll, SDL_mixer.dll),
 #       data/datafile.dat and kelbo-vs-vistral.nfo
-#   release-windows.sh [--clean]    (--clean: the program compiled from an empty build tree)
+#   release-windows.sh [--clean]    (--clean: the program compiled from an empty build tree,
+#                                    every object by the compiler, none from its cache)
 #
 # 1. The data pack, the normal build tree's (build/), as the Linux release
 #    takes it: the same bytes.
@@ -17,7 +18,7 @@
 #    recipe cannot build others underneath.
 # 3. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
 #    build/release/build-windows (kept between runs unless --clean empties it
-#    first): libstdc++, libgcc, winpthreads, libpng and zlib linked in; OpenGL
+#    first; through the compiler cache, unless --clean): libstdc++, libgcc, winpthreads, libpng and zlib linked in; OpenGL
 #    and GLU are Windows' own (opengl32, glu32).
 # 4. The folder and the zip: kelbo-vs-vistral.nfo (what it is, how to start
 #    it, its switches as --help gives them; the host's program of the same
@@ -81,7 +82,10 @@ program_build="$out/build-windows"
 fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
 # The preset "windows": MinGW-w64 and the release's settings (TARNIX_RELEASE:
 # no MinGW DLL needed, no path of this machine in the program, no time stamp).
-(cd "$repo" && TARNIX_MINGW_PREFIX=$prefix cmake --preset windows -B "$program_build" >/dev/null)
+compiler_cache=""
+$clean || compiler_cache=$(compiler_cache_options)
+# shellcheck disable=SC2086 # the options are words of their own
+(cd "$repo" && TARNIX_MINGW_PREFIX=$prefix cmake --preset windows -B "$program_build" $compiler_cache >/dev/null)
 TARNIX_MINGW_PREFIX=$prefix nice -n 19 cmake --build "$program_build" --target tarnix -j "$jobs"
 program="$program_build/tarnix.exe"
 cp "$program_build/app/tarnix.exe" "$program"

@@ -5,7 +5,8 @@
 #       X display with OpenGL, nothing else installed
 #   build/release/kelbo-vs-vistral.png                   a screenshot, 400 x 300, for the
 #       release's page
-#   release.sh [--clean]    (--clean: the program compiled from an empty build tree)
+#   release.sh [--clean]    (--clean: the program compiled from an empty build tree,
+#                            every object by the compiler, none from its cache)
 #
 # 1. The data pack is the normal build tree's (build/; see build_data_pack in
 #    common.sh): the same bytes as any build's.
@@ -15,7 +16,8 @@
 #    glibc 2.31, and gathered with the libraries it carries (release-program.sh).
 #    Only the first run makes the system and the libraries, or a run after
 #    their recipe changed; the program's build tree is build/release/build-bullseye,
-#    kept between runs unless --clean empties it first. The lock of the
+#    kept between runs unless --clean empties it first, and compiled through
+#    a compiler cache kept beside the system, unless --clean. The lock of the
 #    cache's build part is held from making the system to the program's end.
 # 3. The folder: the program, lib/, data/datafile.dat, and kelbo-vs-vistral.nfo
 #    (what it is, how to start it, its switches as its --help gives them).
@@ -64,7 +66,7 @@ build_root=$(system_path "$build_system")
 make_system "$build_system" bullseye "deb $debian_mirror bullseye main
 deb-src $debian_mirror bullseye main
 deb-src $debian_mirror bookworm main" \
-    g++ make cmake pkg-config dpkg-dev patchelf libx11-dev libxext-dev libxrandr-dev libasound2-dev libpulse-dev \
+    g++ make cmake pkg-config dpkg-dev patchelf ccache libx11-dev libxext-dev libxrandr-dev libasound2-dev libpulse-dev \
     libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libdeflate-dev libvorbis-dev
 say_time "the Debian 11 build system"
 
@@ -87,9 +89,18 @@ say_time "the libraries"
 
 # A build tree made with other libraries starts again, and so does every
 # one with --clean.
+# Without --clean the build compiles through the system's compiler cache,
+# kept beside it (a stale cache is only slower): a clean clone compiles
+# only what changed.
 program_build="$out/build-bullseye"
 fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
-in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build -- nice -n 19 bash /src/scripts/release-program.sh ||
+compiler_cache=()
+if ! $clean; then
+    mkdir -p "$build_root.ccache"
+    compiler_cache=(--bind "$build_root.ccache" /ccache)
+fi
+in_system "$build_root" --bind-ro "$repo" /src --bind "$program_build" /build "${compiler_cache[@]}" -- \
+    nice -n 19 bash /src/scripts/release-program.sh ||
     { echo "release: building the program in $build_root failed" >&2; exit 1; }
 release_cache_lock
 say_time "the program"

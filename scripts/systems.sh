@@ -11,6 +11,8 @@
 #   mingw/x86_64/    the Windows release's libraries (release-windows.sh)
 #   systems/NAME/    a system; systems/NAME.stamp holds the recipe it was made
 #                    from, so that a changed recipe makes it again
+#   systems/build-bullseye.ccache/
+#                    the compiler cache of the Linux release's builds there
 #   locks/PART/      the lock of each part (see take_cache_lock)
 #
 # No root needed. An ordinary user makes a system with mmdebstrap's unshare

@@ -2,11 +2,12 @@
 # The release archive as the people it is passed to get it.
 #   release_archive.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
 #
-# - scripts/release.sh twice gives the same bytes, archive and screenshot, the
-#   second time with the program compiled from an empty build tree (the
-#   libraries built in the Debian 11 system stay cached: they are built again
-#   only when their recipe changes); the second run compiles while the first
-#   one's archive is checked.
+# - scripts/release.sh twice gives the same bytes, archive and screenshot: the
+#   first time through the compiler cache (objects an earlier run compiled),
+#   the second with the program compiled from an empty build tree, every
+#   object by the compiler (the libraries built in the Debian 11 system stay
+#   cached: they are built again only when their recipe changes); the second
+#   run compiles while the first one's archive is checked.
 # - The archive holds the stripped program, its stripped libraries (SDL and
 #   SDL_mixer only), the normal build's data pack and the nfo, within its size
 #   budget; the program asks glibc for nothing past 2.31 and libstdc++ for

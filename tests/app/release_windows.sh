@@ -2,10 +2,12 @@
 # The Windows zip, run under Wine on Xvfb.
 #   release_windows.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
 #
-# - scripts/release-windows.sh twice gives the same bytes, the second time
-#   with the program compiled from an empty build tree (the libraries stay
-#   cached: they are built again only when their recipe changes); the second
-#   run compiles while the first one's zip is checked.
+# - scripts/release-windows.sh twice gives the same bytes: the first time
+#   through the compiler cache (objects an earlier run compiled), the second
+#   with the program compiled from an empty build tree, every object by the
+#   compiler (the libraries stay cached: they are built again only when their
+#   recipe changes); the second run compiles while the first one's zip is
+#   checked.
 # - The zip holds tarnix.exe, SDL.dll, SDL_mixer.dll, the normal build's data
 #   pack and the nfo (ASCII, CRLF lines within 80 columns, listing the
 #   switches the program's parser accepts, no other), nothing else; the

@@ -319,7 +319,10 @@ namespace {
 
 // In a process of its own (a death test's): the window's close button
 // pressed while a capture runs, then the capture of 20 to 25 s at 10 frames a
-// second into `target` (a folder or a video); ends with the capture's status.
+// second into `target` (a folder or a video); ends with the capture's status,
+// after closing the sound and the window as the program's exit handler does
+// (on SDL 2's SDL 1.2 layer an audio thread left running would call into that
+// layer after its library has been finalised).
 [[noreturn]] void captureUntilTheWindowCloses(const std::string& target) {
     VirtualClock clock;
     tarnix::setTickSource(&clock);
@@ -333,7 +336,9 @@ namespace {
     options.untilMs = 25000;
     options.framesPerSecond = 10;
     options.quiet = true;
-    std::exit(runCapture(planCapture(options), clock));
+    const int status = runCapture(planCapture(options), clock);
+    tarnix::init.close();
+    std::exit(status);
 }
 
 }  // namespace

@@ -14,6 +14,25 @@ install_missing $build_packages $test_packages $fuzz_packages
 start_xvfb
 say_time "packages and Xvfb"
 
+# ctest's timings of each tree's last run (its cost data), kept in the cache
+# folder: a clean clone then starts the longest tests first, as a tree that
+# ran before does, and no long test is left to run on alone at the end.
+timings="$tarnix_cache/test-timings"
+restore_timings() {  # TREE NAME
+    local data="$1/Testing/Temporary/CTestCostData.txt"
+    if [ ! -f "$data" ] && [ -f "$timings/$2" ]; then
+        mkdir -p "$(dirname "$data")"
+        cp "$timings/$2" "$data"
+    fi
+}
+keep_timings() {  # TREE NAME
+    local data="$1/Testing/Temporary/CTestCostData.txt"
+    if [ -f "$data" ]; then
+        mkdir -p "$timings"
+        cp "$data" "$timings/$2"
+    fi
+}
+
 say "normal build"
 # The preset "test" is without link-time optimisation (a third less build
 # time) and with line tables only (-g1: a third less for the tests' files),
@@ -26,6 +45,7 @@ say_time "normal build"
 # whether they passed or not.
 figures="$repo/build/figures.txt"
 : >"$figures"
+restore_timings "$repo/build" normal
 (cd "$repo/build" && TARNIX_FIGURES="$figures" ctest --output-on-failure -j "$jobs")
 say_time "tests in the normal build"
 
@@ -40,6 +60,7 @@ grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
 # arithmetic and Mesa's pictures, the same on either SDL.
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure --no-tests=error -j "$jobs" -L '^sdl$' \
     -E 'EverySeekDrawsTheFrameStartDraws|AFrameAtADemoTimeIsTheSameAtEveryRate')
+keep_timings "$repo/build" normal
 say_time "tests on the compatibility layer"
 
 say "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
@@ -56,8 +77,10 @@ say_time "sanitizer build"
 # data generated twice, --native on a 1920 x 1080 screen).
 sanitizer_figures="$repo/build-sanitize/figures.txt"
 : >"$sanitizer_figures"
+restore_timings "$repo/build-sanitize" sanitize
 (cd "$repo/build-sanitize" && TARNIX_FIGURES="$sanitizer_figures" ctest --output-on-failure -j "$jobs" \
     -E 'AChunkOfTwoGibibytesIsSkippedWhole|ShellcheckFindsNothing|AcrossFourGibibytes|KeepsItsMemoryFlat|ThePresetsMake|TheCalmDemo|AtEveryRate|EveryFrameOfAWholeCapture|PlayAndContactSheet|TwoRunsWriteTheSameBytes|NativeFillsA1920')
+keep_timings "$repo/build-sanitize" sanitize
 say_time "tests in the sanitizer build"
 
 "$(dirname "$0")/fuzz.sh" "${FUZZ_SECONDS:-30}"

@@ -18,8 +18,9 @@
 #    recipe cannot build others underneath.
 # 3. The program, cross-built with cmake/mingw-w64-x86_64.cmake in
 #    build/release/build-windows (kept between runs unless --clean empties it
-#    first; through the compiler cache, unless --clean): libstdc++, libgcc, winpthreads, libpng and zlib linked in; OpenGL
-#    and GLU are Windows' own (opengl32, glu32).
+#    first; through the compiler cache, unless --clean): libstdc++, libgcc,
+#    winpthreads, libpng and zlib linked in; OpenGL and GLU are Windows' own
+#    (opengl32, glu32).
 # 4. The folder and the zip: kelbo-vs-vistral.nfo (what it is, how to start
 #    it, its switches as --help gives them; the host's program of the same
 #    sources prints the same help), in CRLF lines as Windows' text files.

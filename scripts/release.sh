@@ -88,10 +88,9 @@ fi
 say_time "the libraries"
 
 # A build tree made with other libraries starts again, and so does every
-# one with --clean.
-# Without --clean the build compiles through the system's compiler cache,
-# kept beside it (a stale cache is only slower): a clean clone compiles
-# only what changed.
+# one with --clean. Without --clean the build compiles through the system's
+# compiler cache, kept beside it (a stale cache is only slower), so that a
+# clean clone compiles only what changed.
 program_build="$out/build-bullseye"
 fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
 compiler_cache=()

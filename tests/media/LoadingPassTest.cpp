@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -77,11 +78,20 @@ void writeManyMediaFiles(int pictures, int sounds) {
 // requests ending the program or not; the child's exit handlers say so.
 // Its exit handler closes the sound as the program's does: on SDL 2's SDL 1.2
 // layer the audio thread would otherwise call into that layer after its
-// library has been finalised.
+// library has been finalised. The child ends without running destructors, so
+// its handlers also remove the working directory the fixture made in it.
 void loadWithEventQueued(Uint8 event, bool quitEndsProgram) {
+    static std::string childDirectory;
+    childDirectory = std::filesystem::current_path().string();
     std::atexit([] {
         tarnix::sound.close();
+        std::error_code ignored;
+        std::filesystem::remove_all(childDirectory, ignored);
         std::fputs("exit handlers ran\n", stderr);
+    });
+    std::at_quick_exit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(childDirectory, ignored);
     });
     SDL_Event pending;
     while (SDL_PollEvent(&pending)) {

@@ -186,16 +186,22 @@ void releaseDemoObjects() {
 
 // ---- Main loop and shut-down ----
 
-void runMainLoop() {
-    while (!quit) {
-        draw();
-        tarnix::delay(framePauseMs);
-        tarnix::timer.update();
-        tarnix::input.pollEvent();
-        if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
-            quit = true;
-    }
+namespace {
+
+// One pass of the main loop; false once Escape has ended it.
+bool playFrame() {
+    draw();
+    tarnix::delay(framePauseMs);
+    tarnix::timer.update();
+    tarnix::input.pollEvent();
+    if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
+        quit = true;
+    return !quit;
 }
+
+}  // namespace
+
+void runMainLoop() { tarnix::runFrameLoop(playFrame); }
 
 void startAt(unsigned ms) {
     skipStepsBefore(ms);

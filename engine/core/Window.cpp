@@ -25,7 +25,7 @@ bool overSdl2() {
 
 }  // namespace
 
-Window::Window() : title(new char[titleCapacity]) { title[0] = '\0'; }
+Window::Window() : title(new char[titleCapacity]), flags(SDL_OPENGL) { title[0] = '\0'; }
 
 Window::~Window() { delete[] title; }
 

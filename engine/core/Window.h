@@ -68,7 +68,8 @@ private:
     bool native = false;
     int displayWidth = 0;                  // pixels, see getDisplayWidth()
     int displayHeight = 0;
-    std::uint32_t flags = 0x00000002;      // SDL_OPENGL
+    std::uint32_t flags = 0;               // SDL video-mode flags, SDL_OPENGL from the constructor:
+                                           // its value differs between SDL's headers (the browser's)
     SDL_Surface* surface = nullptr;        // owned by SDL
 };
 

@@ -45,6 +45,8 @@ Kind kindOf(const std::string& name) {
 // or the engine's lists stays with the caller, which takes the results in
 // registry order. The workers take the sounds first: a track is the longest
 // single decode, and begun last it would leave one core idle at the end.
+// Where the program can start no threads (a browser page), the caller decodes
+// each file as it takes it.
 class Decoders {
 public:
     struct Result {
@@ -58,7 +60,7 @@ public:
             for (std::size_t i = 0; i < files.size(); ++i)
                 if ((kindOf(files[i]) == Kind::sound) == (pass == 0))
                     order.push_back(i);
-        const unsigned cores = usableProcessors();
+        const unsigned cores = threadsAvailable ? usableProcessors() : 0;
         for (unsigned i = 0; i < cores && i < files.size(); ++i)
             workers.emplace_back(&Decoders::work, this);
     }
@@ -67,6 +69,10 @@ public:
 
     // File i's result, once decoded.
     Result& take(std::size_t i) {
+        if (workers.empty()) {
+            results[i] = decode(i);
+            return results[i];
+        }
         std::unique_lock<std::mutex> lock(mutex);
         decoded.wait(lock, [this, i] { return results[i].ready; });
         return results[i];
@@ -81,20 +87,25 @@ public:
     }
 
 private:
+    Result decode(std::size_t i) const {
+        Result result;
+        const char* name = names[i].c_str();
+        switch (kindOf(names[i])) {
+        case Kind::picture: result.picture.reset(image.loadPNG(name)); break;
+        case Kind::sound: result.sound = sound.decode(name); break;
+        default: break;
+        }
+        result.ready = true;
+        return result;
+    }
+
     void work() {
         for (std::size_t k = next++; k < order.size() && !stopping; k = next++) {
             const std::size_t i = order[k];
-            Result result;
-            const char* name = names[i].c_str();
-            switch (kindOf(names[i])) {
-            case Kind::picture: result.picture.reset(image.loadPNG(name)); break;
-            case Kind::sound: result.sound = sound.decode(name); break;
-            default: break;
-            }
+            Result result = decode(i);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 results[i] = std::move(result);
-                results[i].ready = true;
             }
             decoded.notify_all();
         }

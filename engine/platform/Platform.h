@@ -98,6 +98,20 @@ void runInSpareTime();
 // size themselves by it, not by the processors the machine has.
 unsigned usableProcessors();
 
+// Whether the program can start threads of its own. Not in a browser page:
+// threads there need shared memory, which a page opened from disk never has.
+// Work meant for worker threads is then done by the thread that asks for it.
+extern const bool threadsAvailable;
+
+// ---- Frame loop (FrameLoop_*) ----
+
+// Calls `frame` once a frame until it returns false. On a desktop the calls
+// come back to back (each frame waits for itself). In a browser, once each
+// time the browser asks for a frame, with the page given back to the browser
+// in between; there the call never returns, and a frame that returns false
+// ends the program with status 0.
+void runFrameLoop(bool (*frame)());
+
 // ---- Files (FileSystem_*) ----
 
 

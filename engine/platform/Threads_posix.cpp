@@ -9,6 +9,8 @@
 
 namespace tarnix {
 
+const bool threadsAvailable = true;
+
 void runInSpareTime() {
     // SCHED_IDLE runs the thread only on a core that has nothing else to run:
     // the renderer's threads never wait for it, where niceness 19 still takes

@@ -6,6 +6,8 @@
 
 namespace tarnix {
 
+const bool threadsAvailable = true;
+
 // The idle level of the process's class: the thread runs when no thread of
 // ordinary priority wants the processor (Windows still lifts a starved one
 // now and then, so it never stops for good).

@@ -1,7 +1,8 @@
 #include "engine/platform/Platform.h"
 
-// Child processes on pipes are POSIX-only so far: nothing runs here, and what
-// needs a child (a capture to a video) says so before it starts.
+// Child processes on pipes are POSIX-only so far: in the Windows build and in
+// the browser nothing runs, and what needs a child (a capture to a video) says
+// so before it starts.
 
 namespace tarnix {
 
@@ -19,7 +20,7 @@ ChildProcess::~ChildProcess() = default;
 
 bool ChildProcess::start(const std::string&, const std::vector<std::string>&, const std::vector<std::size_t>&,
                          std::string& error) {
-    error = "running other programs is not available in the Windows build yet";
+    error = "running other programs is not available in this build";
     return false;
 }
 

@@ -1,0 +1,10 @@
+#include "engine/platform/Platform.h"
+
+namespace tarnix {
+
+void runFrameLoop(bool (*frame)()) {
+    while (frame()) {
+    }
+}
+
+}  // namespace tarnix

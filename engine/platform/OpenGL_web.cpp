@@ -1,0 +1,1206 @@
+// OpenGL 1.x on WebGL 2: the part of the fixed-function pipeline the engine
+// draws with, carried out by one shader program of this file's. WebGL has no
+// immediate mode, matrix or attribute stacks, display lists, texture
+// coordinate generation, texture environments or point sprites; this keeps
+// them as state here and hands WebGL vertex buffers and uniforms at each draw.
+//
+// What it covers, as the engine uses it:
+//   - glBegin/glEnd with every primitive (quads, quad strips and polygons as
+//     triangles), current colour and texture coordinates of two units;
+//   - the modelview, projection and texture matrix stacks;
+//   - glVertexPointer/glTexCoordPointer with glDrawArrays, from client memory
+//     or from a buffer object;
+//   - eye-linear texture coordinate generation of s, t, r and q, divided by q
+//     as a projected texture is;
+//   - texture environments MODULATE, REPLACE, DECAL, ADD and COMBINE (its RGB
+//     function over the texture and the previous unit's colour);
+//   - point sizes with distance attenuation, limits and fading, and point
+//     sprites whose coordinates run over the point;
+//   - wireframe (glPolygonMode GL_LINE) as the polygons' edges;
+//   - display lists (recorded calls), glPushAttrib/glPopAttrib of the groups
+//     the engine pushes, glGet of the state it reads back.
+// Lines are one pixel wide whatever glLineWidth says: WebGL draws no others.
+// Everything else (clearing, textures' contents and parameters, reading
+// pixels, framebuffers) goes to WebGL as it is.
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <SDL.h>
+#include <emscripten/html5_webgl.h>
+#include <webgl/webgl1.h>
+#include <webgl/webgl2.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- State ----
+
+struct Matrix {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};  // column-major, as OpenGL's
+};
+
+Matrix multiply(const Matrix& a, const Matrix& b) {
+    Matrix product;
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += a.m[k * 4 + row] * b.m[column * 4 + k];
+            product.m[column * 4 + row] = sum;
+        }
+    return product;
+}
+
+// The inverse by cofactors; the identity for a singular matrix.
+Matrix inverse(const Matrix& matrix) {
+    const float* m = matrix.m;
+    float inv[16];
+    inv[0] = m[5] * m[10] * m[15] - m[5] * m[11] * m[14] - m[9] * m[6] * m[15] + m[9] * m[7] * m[14] +
+             m[13] * m[6] * m[11] - m[13] * m[7] * m[10];
+    inv[4] = -m[4] * m[10] * m[15] + m[4] * m[11] * m[14] + m[8] * m[6] * m[15] - m[8] * m[7] * m[14] -
+             m[12] * m[6] * m[11] + m[12] * m[7] * m[10];
+    inv[8] = m[4] * m[9] * m[15] - m[4] * m[11] * m[13] - m[8] * m[5] * m[15] + m[8] * m[7] * m[13] +
+             m[12] * m[5] * m[11] - m[12] * m[7] * m[9];
+    inv[12] = -m[4] * m[9] * m[14] + m[4] * m[10] * m[13] + m[8] * m[5] * m[14] - m[8] * m[6] * m[13] -
+              m[12] * m[5] * m[10] + m[12] * m[6] * m[9];
+    inv[1] = -m[1] * m[10] * m[15] + m[1] * m[11] * m[14] + m[9] * m[2] * m[15] - m[9] * m[3] * m[14] -
+             m[13] * m[2] * m[11] + m[13] * m[3] * m[10];
+    inv[5] = m[0] * m[10] * m[15] - m[0] * m[11] * m[14] - m[8] * m[2] * m[15] + m[8] * m[3] * m[14] +
+             m[12] * m[2] * m[11] - m[12] * m[3] * m[10];
+    inv[9] = -m[0] * m[9] * m[15] + m[0] * m[11] * m[13] + m[8] * m[1] * m[15] - m[8] * m[3] * m[13] -
+             m[12] * m[1] * m[11] + m[12] * m[3] * m[9];
+    inv[13] = m[0] * m[9] * m[14] - m[0] * m[10] * m[13] - m[8] * m[1] * m[14] + m[8] * m[2] * m[13] +
+              m[12] * m[1] * m[10] - m[12] * m[2] * m[9];
+    inv[2] = m[1] * m[6] * m[15] - m[1] * m[7] * m[14] - m[5] * m[2] * m[15] + m[5] * m[3] * m[14] +
+             m[13] * m[2] * m[7] - m[13] * m[3] * m[6];
+    inv[6] = -m[0] * m[6] * m[15] + m[0] * m[7] * m[14] + m[4] * m[2] * m[15] - m[4] * m[3] * m[14] -
+             m[12] * m[2] * m[7] + m[12] * m[3] * m[6];
+    inv[10] = m[0] * m[5] * m[15] - m[0] * m[7] * m[13] - m[4] * m[1] * m[15] + m[4] * m[3] * m[13] +
+              m[12] * m[1] * m[7] - m[12] * m[3] * m[5];
+    inv[14] = -m[0] * m[5] * m[14] + m[0] * m[6] * m[13] + m[4] * m[1] * m[14] - m[4] * m[2] * m[13] -
+              m[12] * m[1] * m[6] + m[12] * m[2] * m[5];
+    inv[3] = -m[1] * m[6] * m[11] + m[1] * m[7] * m[10] + m[5] * m[2] * m[11] - m[5] * m[3] * m[10] -
+             m[9] * m[2] * m[7] + m[9] * m[3] * m[6];
+    inv[7] = m[0] * m[6] * m[11] - m[0] * m[7] * m[10] - m[4] * m[2] * m[11] + m[4] * m[3] * m[10] +
+             m[8] * m[2] * m[7] - m[8] * m[3] * m[6];
+    inv[11] = -m[0] * m[5] * m[11] + m[0] * m[7] * m[9] + m[4] * m[1] * m[11] - m[4] * m[3] * m[9] -
+              m[8] * m[1] * m[7] + m[8] * m[3] * m[5];
+    inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] +
+              m[8] * m[1] * m[6] - m[8] * m[2] * m[5];
+    const float determinant = m[0] * inv[0] + m[1] * inv[4] + m[2] * inv[8] + m[3] * inv[12];
+    Matrix result;
+    if (determinant == 0)
+        return result;
+    for (int i = 0; i < 16; ++i)
+        result.m[i] = inv[i] / determinant;
+    return result;
+}
+
+const int textureUnits = 2;  // what the shader combines; the engine's effects use one or two
+
+struct TextureUnit {
+    bool enabled = false;  // GL_TEXTURE_2D
+    GLuint binding = 0;
+    GLenum environment = GL_MODULATE;
+    GLenum combineRgb = GL_MODULATE;
+    bool generate[4] = {};       // s, t, r, q, eye-linear
+    float eyePlanes[4][4] = {};  // in eye space, as given planes are kept
+    std::vector<Matrix> matrices{Matrix()};
+};
+
+struct ClientArray {
+    bool enabled = false;
+    GLint size = 4;
+    GLsizei stride = 0;
+    const void* pointer = nullptr;  // an offset when `buffer` is not 0
+    GLuint buffer = 0;
+};
+
+struct State {
+    // current
+    float color[4] = {1, 1, 1, 1};
+    float texCoords[textureUnits][4] = {{0, 0, 0, 1}, {0, 0, 0, 1}};
+    float normal[3] = {0, 0, 1};
+    // enables
+    bool blend = false, depthTest = false, scissorTest = false, cullFace = false, pointSprite = false;
+    // texturing
+    int activeUnit = 0;
+    TextureUnit units[textureUnits];
+    bool coordReplace = false;
+    // colour and depth buffers
+    GLenum blendSource = GL_ONE, blendDestination = GL_ZERO;
+    GLenum depthFunction = GL_LESS;
+    bool depthMask = true;
+    bool colorMask[4] = {true, true, true, true};
+    float clearColor[4] = {0, 0, 0, 0};
+    // points, polygons, lines
+    float pointSize = 1, pointSizeMin = 0, pointSizeMax = 8192, pointFadeThreshold = 1;
+    float pointAttenuation[3] = {1, 0, 0};
+    GLenum polygonMode = GL_FILL;
+    float lineWidth = 1;
+    // transform and view
+    GLenum matrixMode = GL_MODELVIEW;
+    std::vector<Matrix> modelview{Matrix()};
+    std::vector<Matrix> projection{Matrix()};
+    GLint viewport[4] = {0, 0, 640, 480};
+    GLint scissorBox[4] = {0, 0, 640, 480};
+    double depthRange[2] = {0, 1};
+    GLuint listBase = 0;
+    // client
+    GLuint arrayBuffer = 0;
+    GLenum clientActiveUnit = 0;
+    ClientArray vertexArray;
+    ClientArray texCoordArrays[textureUnits];
+};
+
+State state;
+
+struct PushedAttributes {
+    GLbitfield mask;
+    State saved;
+};
+std::vector<PushedAttributes> attributeStack;
+std::vector<State> clientAttributeStack;
+
+Matrix& currentMatrix() {
+    switch (state.matrixMode) {
+    case GL_PROJECTION: return state.projection.back();
+    case GL_TEXTURE: return state.units[state.activeUnit].matrices.back();
+    default: return state.modelview.back();
+    }
+}
+
+std::vector<Matrix>& currentMatrixStack() {
+    switch (state.matrixMode) {
+    case GL_PROJECTION: return state.projection;
+    case GL_TEXTURE: return state.units[state.activeUnit].matrices;
+    default: return state.modelview;
+    }
+}
+
+// ---- Display lists ----
+// A list is the calls made between glNewList and glEndList, kept as calls of
+// the same entry points with their arguments, made again by glCallList(s).
+
+struct Lists {
+    std::vector<std::vector<std::function<void()>>> bodies;  // list n - 1 at index n - 1
+    std::vector<bool> made;
+    GLuint compiling = 0;  // the list being recorded, 0 while none
+    bool executeToo = false;
+};
+Lists lists;
+
+// True when the call is to be recorded only; records it while a list is made.
+template <typename Call>
+bool recorded(Call call) {
+    if (lists.compiling == 0)
+        return false;
+    lists.bodies[lists.compiling - 1].push_back(call);
+    return !lists.executeToo;
+}
+
+// ---- The shader ----
+
+const char* const vertexSource = R"(#version 300 es
+in vec4 position;
+in vec4 color;
+in vec4 texCoord0;
+in vec4 texCoord1;
+uniform mat4 modelview;
+uniform mat4 projection;
+uniform mat4 textureMatrix[2];
+uniform bvec4 generate[2];
+uniform mat4 eyePlanes[2];  // column i is the plane of coordinate i
+uniform float pointSize;
+uniform vec3 pointAttenuation;
+uniform vec3 pointLimits;  // least, most, fade threshold
+out vec4 vColor;
+out vec4 vTexCoord0;
+out vec4 vTexCoord1;
+vec4 generated(vec4 given, bvec4 which, mat4 planes, vec4 eye) {
+    for (int i = 0; i < 4; ++i)
+        if (which[i])
+            given[i] = dot(planes[i], eye);
+    return given;
+}
+void main() {
+    vec4 eye = modelview * position;
+    gl_Position = projection * eye;
+    vTexCoord0 = textureMatrix[0] * generated(texCoord0, generate[0], eyePlanes[0], eye);
+    vTexCoord1 = textureMatrix[1] * generated(texCoord1, generate[1], eyePlanes[1], eye);
+    float d = length(eye.xyz);
+    float attenuation = pointAttenuation.x + pointAttenuation.y * d + pointAttenuation.z * d * d;
+    float size = clamp(pointSize * inversesqrt(max(attenuation, 1e-9)), pointLimits.x, pointLimits.y);
+    vColor = color;
+    if (size < pointLimits.z) {
+        float fade = size / pointLimits.z;
+        vColor.a *= fade * fade;
+        size = pointLimits.z;
+    }
+    gl_PointSize = size;
+}
+)";
+
+const char* const fragmentSource = R"(#version 300 es
+precision highp float;
+in vec4 vColor;
+in vec4 vTexCoord0;
+in vec4 vTexCoord1;
+uniform sampler2D sampler0;
+uniform sampler2D sampler1;
+uniform bool textured[2];
+uniform int environment[2];  // 0 modulate, 1 replace, 2 decal, 3 add, 4 combine: modulate, 5 combine: add
+uniform bool spriteCoordinates;
+out vec4 fragmentColor;
+vec4 combine(int mode, vec4 previous, vec4 texel) {
+    if (mode == 1) return texel;
+    if (mode == 2) return vec4(mix(previous.rgb, texel.rgb, texel.a), previous.a);
+    if (mode == 3) return vec4(min(previous.rgb + texel.rgb, 1.0), previous.a * texel.a);
+    if (mode == 5) return vec4(min(previous.rgb + texel.rgb, 1.0), previous.a * texel.a);
+    return previous * texel;
+}
+void main() {
+    vec4 colour = vColor;
+    if (textured[0]) {
+        vec2 st = spriteCoordinates ? gl_PointCoord : vTexCoord0.xy / vTexCoord0.w;
+        colour = combine(environment[0], colour, texture(sampler0, st));
+    }
+    if (textured[1])
+        colour = combine(environment[1], colour, texture(sampler1, vTexCoord1.xy / vTexCoord1.w));
+    fragmentColor = colour;
+}
+)";
+
+enum Attribute : GLuint { positionAttribute, colorAttribute, texCoord0Attribute, texCoord1Attribute };
+
+struct Program {
+    GLuint id = 0;
+    GLint modelview = -1, projection = -1, textureMatrix = -1, generate = -1, eyePlanes = -1;
+    GLint pointSize = -1, pointAttenuation = -1, pointLimits = -1;
+    GLint textured = -1, environment = -1, spriteCoordinates = -1;
+    GLuint streamBuffer = 0;  // the vertices of immediate mode and client arrays
+    GLuint vertexArray = 0;
+};
+Program program;
+
+GLuint compile(GLenum kind, const char* source) {
+    const GLuint shader = emscripten_glCreateShader(kind);
+    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glCompileShader(shader);
+    return shader;
+}
+
+void makeProgram() {
+    program.id = emscripten_glCreateProgram();
+    emscripten_glAttachShader(program.id, compile(GL_VERTEX_SHADER, vertexSource));
+    emscripten_glAttachShader(program.id, compile(GL_FRAGMENT_SHADER, fragmentSource));
+    emscripten_glBindAttribLocation(program.id, positionAttribute, "position");
+    emscripten_glBindAttribLocation(program.id, colorAttribute, "color");
+    emscripten_glBindAttribLocation(program.id, texCoord0Attribute, "texCoord0");
+    emscripten_glBindAttribLocation(program.id, texCoord1Attribute, "texCoord1");
+    emscripten_glLinkProgram(program.id);
+    const GLuint id = program.id;
+    auto where = [id](const char* name) { return emscripten_glGetUniformLocation(id, name); };
+    program.modelview = where("modelview");
+    program.projection = where("projection");
+    program.textureMatrix = where("textureMatrix");
+    program.generate = where("generate");
+    program.eyePlanes = where("eyePlanes");
+    program.pointSize = where("pointSize");
+    program.pointAttenuation = where("pointAttenuation");
+    program.pointLimits = where("pointLimits");
+    program.textured = where("textured");
+    program.environment = where("environment");
+    program.spriteCoordinates = where("spriteCoordinates");
+    emscripten_glUseProgram(program.id);
+    emscripten_glUniform1i(where("sampler0"), 0);
+    emscripten_glUniform1i(where("sampler1"), 1);
+    emscripten_glGenBuffers(1, &program.streamBuffer);
+    emscripten_glGenVertexArrays(1, &program.vertexArray);
+}
+
+int environmentCode(const TextureUnit& unit) {
+    switch (unit.environment) {
+    case GL_REPLACE: return 1;
+    case GL_DECAL: return 2;
+    case GL_ADD: return 3;
+    case GL_COMBINE: return unit.combineRgb == GL_ADD ? 5 : unit.combineRgb == GL_REPLACE ? 1 : 4;
+    default: return 0;
+    }
+}
+
+void setUniforms(bool points) {
+    if (program.id == 0)
+        makeProgram();
+    emscripten_glUseProgram(program.id);
+    emscripten_glUniformMatrix4fv(program.modelview, 1, GL_FALSE, state.modelview.back().m);
+    emscripten_glUniformMatrix4fv(program.projection, 1, GL_FALSE, state.projection.back().m);
+    float textureMatrices[2][16];
+    GLint generate[2][4];
+    float planes[2][16];
+    GLint textured[2];
+    GLint environments[2];
+    for (int u = 0; u < textureUnits; ++u) {
+        const TextureUnit& unit = state.units[u];
+        std::memcpy(textureMatrices[u], unit.matrices.back().m, sizeof textureMatrices[u]);
+        for (int i = 0; i < 4; ++i) {
+            generate[u][i] = unit.generate[i];
+            for (int k = 0; k < 4; ++k)
+                planes[u][i * 4 + k] = unit.eyePlanes[i][k];
+        }
+        textured[u] = unit.enabled && unit.binding != 0;
+        environments[u] = environmentCode(unit);
+    }
+    emscripten_glUniformMatrix4fv(program.textureMatrix, 2, GL_FALSE, &textureMatrices[0][0]);
+    emscripten_glUniform4iv(program.generate, 2, &generate[0][0]);
+    emscripten_glUniformMatrix4fv(program.eyePlanes, 2, GL_FALSE, &planes[0][0]);
+    emscripten_glUniform1iv(program.textured, 2, textured);
+    emscripten_glUniform1iv(program.environment, 2, environments);
+    emscripten_glUniform1f(program.pointSize, state.pointSize);
+    emscripten_glUniform3fv(program.pointAttenuation, 1, state.pointAttenuation);
+    const float limits[3] = {state.pointSizeMin, state.pointSizeMax, state.pointFadeThreshold};
+    emscripten_glUniform3fv(program.pointLimits, 1, limits);
+    emscripten_glUniform1i(program.spriteCoordinates, points && state.pointSprite && state.coordReplace);
+}
+
+// ---- Drawing ----
+
+struct Vertex {
+    float position[4];
+    float color[4];
+    float texCoords[textureUnits][4];
+};
+
+// The WebGL primitive for a fixed-function one, after the vertices have been
+// put into an order WebGL draws: quads become triangles, polygons fans, and
+// in wireframe every polygon its edges.
+GLenum webglPrimitive(GLenum mode, std::vector<Vertex>& vertices) {
+    auto quadsAsTriangles = [&vertices] {
+        std::vector<Vertex> triangles;
+        for (std::size_t q = 0; q + 3 < vertices.size(); q += 4)
+            for (int corner : {0, 1, 2, 0, 2, 3})
+                triangles.push_back(vertices[q + corner]);
+        vertices.swap(triangles);
+    };
+    auto edges = [&vertices](const std::vector<std::vector<std::size_t>>& polygons) {
+        std::vector<Vertex> lines;
+        for (const auto& polygon : polygons)
+            for (std::size_t i = 0; i < polygon.size(); ++i) {
+                lines.push_back(vertices[polygon[i]]);
+                lines.push_back(vertices[polygon[(i + 1) % polygon.size()]]);
+            }
+        vertices.swap(lines);
+    };
+    const bool polygonal = mode == GL_TRIANGLES || mode == GL_TRIANGLE_STRIP || mode == GL_TRIANGLE_FAN ||
+                           mode == GL_QUADS || mode == GL_QUAD_STRIP || mode == GL_POLYGON;
+    if (polygonal && state.polygonMode == GL_LINE) {
+        std::vector<std::vector<std::size_t>> polygons;
+        const std::size_t n = vertices.size();
+        switch (mode) {
+        case GL_TRIANGLES:
+            for (std::size_t i = 0; i + 2 < n; i += 3)
+                polygons.push_back({i, i + 1, i + 2});
+            break;
+        case GL_TRIANGLE_STRIP:
+            for (std::size_t i = 0; i + 2 < n; ++i)
+                polygons.push_back({i, i + 1, i + 2});
+            break;
+        case GL_TRIANGLE_FAN:
+            for (std::size_t i = 1; i + 1 < n; ++i)
+                polygons.push_back({0, i, i + 1});
+            break;
+        case GL_QUADS:
+            for (std::size_t i = 0; i + 3 < n; i += 4)
+                polygons.push_back({i, i + 1, i + 2, i + 3});
+            break;
+        case GL_QUAD_STRIP:
+            for (std::size_t i = 0; i + 3 < n; i += 2)
+                polygons.push_back({i, i + 1, i + 3, i + 2});
+            break;
+        default: {
+            std::vector<std::size_t> all;
+            for (std::size_t i = 0; i < n; ++i)
+                all.push_back(i);
+            polygons.push_back(all);
+        }
+        }
+        edges(polygons);
+        return GL_LINES;
+    }
+    switch (mode) {
+    case GL_QUADS: quadsAsTriangles(); return GL_TRIANGLES;
+    case GL_QUAD_STRIP: return GL_TRIANGLE_STRIP;
+    case GL_POLYGON: return GL_TRIANGLE_FAN;
+    default: return mode;
+    }
+}
+
+void drawVertices(GLenum mode, std::vector<Vertex>& vertices) {
+    if (vertices.empty())
+        return;
+    const GLenum primitive = webglPrimitive(mode, vertices);
+    setUniforms(primitive == GL_POINTS);
+    emscripten_glBindVertexArray(program.vertexArray);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, program.streamBuffer);
+    emscripten_glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
+                            vertices.data(), GL_STREAM_DRAW);
+    auto attribute = [](GLuint index, std::size_t offset) {
+        emscripten_glEnableVertexAttribArray(index);
+        emscripten_glVertexAttribPointer(index, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                                         reinterpret_cast<const void*>(offset));
+    };
+    attribute(positionAttribute, offsetof(Vertex, position));
+    attribute(colorAttribute, offsetof(Vertex, color));
+    attribute(texCoord0Attribute, offsetof(Vertex, texCoords));
+    attribute(texCoord1Attribute, offsetof(Vertex, texCoords) + 4 * sizeof(float));
+    for (int u = 0; u < textureUnits; ++u) {
+        emscripten_glActiveTexture(GL_TEXTURE0 + u);
+        emscripten_glBindTexture(GL_TEXTURE_2D, state.units[u].binding);
+    }
+    emscripten_glActiveTexture(GL_TEXTURE0 + state.activeUnit);
+    emscripten_glDrawArrays(primitive, 0, static_cast<GLsizei>(vertices.size()));
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, state.arrayBuffer);
+}
+
+// ---- Immediate mode ----
+
+struct Immediate {
+    bool inside = false;
+    GLenum mode = GL_POINTS;
+    std::vector<Vertex> vertices;
+};
+Immediate immediate;
+
+void emitVertex(float x, float y, float z, float w) {
+    Vertex vertex = {{x, y, z, w}, {}, {}};
+    std::memcpy(vertex.color, state.color, sizeof vertex.color);
+    std::memcpy(vertex.texCoords, state.texCoords, sizeof vertex.texCoords);
+    immediate.vertices.push_back(vertex);
+}
+
+// ---- Client arrays ----
+
+// Element `index` of a float array, from client memory or a buffer's copy.
+const float* arrayElement(const ClientArray& array, const std::vector<unsigned char>& bufferBytes, GLint index) {
+    const std::size_t stride = array.stride != 0 ? array.stride : array.size * sizeof(float);
+    const std::size_t offset = reinterpret_cast<std::size_t>(array.pointer) + stride * index;
+    if (array.buffer == 0)
+        return reinterpret_cast<const float*>(offset);
+    if (offset + array.size * sizeof(float) > bufferBytes.size())
+        return nullptr;
+    return reinterpret_cast<const float*>(bufferBytes.data() + offset);
+}
+
+// The bytes of each buffer object as last given to glBufferData: WebGL cannot
+// read a buffer back, and arrays drawn from buffers are gathered here as
+// client arrays are.
+std::vector<std::vector<unsigned char>> bufferContents;
+
+const std::vector<unsigned char>& contentOf(GLuint buffer) {
+    static const std::vector<unsigned char> none;
+    return buffer < bufferContents.size() ? bufferContents[buffer] : none;
+}
+
+void applyPassThroughState() {
+    auto toggle = [](GLenum capability, bool on) { on ? emscripten_glEnable(capability) : emscripten_glDisable(capability); };
+    toggle(GL_BLEND, state.blend);
+    toggle(GL_DEPTH_TEST, state.depthTest);
+    toggle(GL_SCISSOR_TEST, state.scissorTest);
+    toggle(GL_CULL_FACE, state.cullFace);
+    emscripten_glBlendFunc(state.blendSource, state.blendDestination);
+    emscripten_glDepthFunc(state.depthFunction);
+    emscripten_glDepthMask(state.depthMask);
+    emscripten_glColorMask(state.colorMask[0], state.colorMask[1], state.colorMask[2], state.colorMask[3]);
+    emscripten_glClearColor(state.clearColor[0], state.clearColor[1], state.clearColor[2], state.clearColor[3]);
+    emscripten_glViewport(state.viewport[0], state.viewport[1], state.viewport[2], state.viewport[3]);
+    emscripten_glScissor(state.scissorBox[0], state.scissorBox[1], state.scissorBox[2], state.scissorBox[3]);
+    emscripten_glDepthRangef(static_cast<float>(state.depthRange[0]), static_cast<float>(state.depthRange[1]));
+}
+
+void restoreAttributes(const PushedAttributes& pushed) {
+    const GLbitfield mask = pushed.mask;
+    const State& saved = pushed.saved;
+    if (mask & GL_CURRENT_BIT) {
+        std::memcpy(state.color, saved.color, sizeof state.color);
+        std::memcpy(state.texCoords, saved.texCoords, sizeof state.texCoords);
+        std::memcpy(state.normal, saved.normal, sizeof state.normal);
+    }
+    if (mask & GL_ENABLE_BIT) {
+        state.blend = saved.blend;
+        state.depthTest = saved.depthTest;
+        state.scissorTest = saved.scissorTest;
+        state.cullFace = saved.cullFace;
+        state.pointSprite = saved.pointSprite;
+        for (int u = 0; u < textureUnits; ++u) {
+            state.units[u].enabled = saved.units[u].enabled;
+            std::memcpy(state.units[u].generate, saved.units[u].generate, sizeof state.units[u].generate);
+        }
+    }
+    if (mask & GL_TEXTURE_BIT) {
+        state.activeUnit = saved.activeUnit;
+        for (int u = 0; u < textureUnits; ++u) {
+            TextureUnit& unit = state.units[u];
+            const TextureUnit& was = saved.units[u];
+            unit.binding = was.binding;
+            unit.environment = was.environment;
+            unit.combineRgb = was.combineRgb;
+            unit.enabled = was.enabled;
+            std::memcpy(unit.generate, was.generate, sizeof unit.generate);
+            std::memcpy(unit.eyePlanes, was.eyePlanes, sizeof unit.eyePlanes);
+        }
+    }
+    if (mask & GL_COLOR_BUFFER_BIT) {
+        state.blend = saved.blend;
+        state.blendSource = saved.blendSource;
+        state.blendDestination = saved.blendDestination;
+        std::memcpy(state.colorMask, saved.colorMask, sizeof state.colorMask);
+        std::memcpy(state.clearColor, saved.clearColor, sizeof state.clearColor);
+    }
+    if (mask & GL_DEPTH_BUFFER_BIT) {
+        state.depthTest = saved.depthTest;
+        state.depthFunction = saved.depthFunction;
+        state.depthMask = saved.depthMask;
+    }
+    if (mask & GL_POINT_BIT) {
+        state.pointSize = saved.pointSize;
+        state.pointSprite = saved.pointSprite;
+        state.coordReplace = saved.coordReplace;
+    }
+    if (mask & GL_POLYGON_BIT) {
+        state.polygonMode = saved.polygonMode;
+        state.cullFace = saved.cullFace;
+    }
+    if (mask & GL_LINE_BIT)
+        state.lineWidth = saved.lineWidth;
+    if (mask & GL_SCISSOR_BIT) {
+        state.scissorTest = saved.scissorTest;
+        std::memcpy(state.scissorBox, saved.scissorBox, sizeof state.scissorBox);
+    }
+    if (mask & GL_VIEWPORT_BIT) {
+        std::memcpy(state.viewport, saved.viewport, sizeof state.viewport);
+        std::memcpy(state.depthRange, saved.depthRange, sizeof state.depthRange);
+    }
+    if (mask & GL_TRANSFORM_BIT)
+        state.matrixMode = saved.matrixMode;
+    if (mask & GL_LIST_BIT)
+        state.listBase = saved.listBase;
+    applyPassThroughState();
+}
+
+void setEnabled(GLenum capability, bool on) {
+    TextureUnit& unit = state.units[state.activeUnit];
+    switch (capability) {
+    case GL_TEXTURE_2D: unit.enabled = on; return;
+    case GL_TEXTURE_GEN_S: unit.generate[0] = on; return;
+    case GL_TEXTURE_GEN_T: unit.generate[1] = on; return;
+    case GL_TEXTURE_GEN_R: unit.generate[2] = on; return;
+    case GL_TEXTURE_GEN_Q: unit.generate[3] = on; return;
+    case GL_POINT_SPRITE: state.pointSprite = on; return;
+    case GL_BLEND: state.blend = on; break;
+    case GL_DEPTH_TEST: state.depthTest = on; break;
+    case GL_SCISSOR_TEST: state.scissorTest = on; break;
+    case GL_CULL_FACE: state.cullFace = on; break;
+    default: return;  // lighting, smoothing and the like: not drawn here
+    }
+    on ? emscripten_glEnable(capability) : emscripten_glDisable(capability);
+}
+
+const char* const extensionString =
+    "GL_ARB_multitexture GL_EXT_texture_env_combine GL_ARB_texture_env_combine GL_ARB_texture_env_add "
+    "GL_ARB_vertex_buffer_object GL_ARB_point_sprite GL_ARB_point_parameters GL_ARB_texture_non_power_of_two "
+    "GL_EXT_framebuffer_object";
+
+}  // namespace
+
+// ---- Entry points ----
+
+extern "C" {
+
+void glBegin(GLenum mode) {
+    if (recorded([=] { glBegin(mode); }))
+        return;
+    immediate.inside = true;
+    immediate.mode = mode;
+    immediate.vertices.clear();
+}
+
+void glEnd() {
+    if (recorded([] { glEnd(); }))
+        return;
+    immediate.inside = false;
+    drawVertices(immediate.mode, immediate.vertices);
+}
+
+void glVertex2f(GLfloat x, GLfloat y) {
+    if (!recorded([=] { glVertex2f(x, y); }))
+        emitVertex(x, y, 0, 1);
+}
+void glVertex2i(GLint x, GLint y) {
+    if (!recorded([=] { glVertex2i(x, y); }))
+        emitVertex(static_cast<float>(x), static_cast<float>(y), 0, 1);
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (!recorded([=] { glVertex3f(x, y, z); }))
+        emitVertex(x, y, z, 1);
+}
+void glVertex3fv(const GLfloat* v) { glVertex3f(v[0], v[1], v[2]); }
+
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    if (recorded([=] { glColor4f(r, g, b, a); }))
+        return;
+    state.color[0] = r;
+    state.color[1] = g;
+    state.color[2] = b;
+    state.color[3] = a;
+}
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) { glColor4f(r, g, b, 1); }
+void glColor4fv(const GLfloat* v) { glColor4f(v[0], v[1], v[2], v[3]); }
+void glColor3fv(const GLfloat* v) { glColor4f(v[0], v[1], v[2], 1); }
+void glColor4ub(GLubyte r, GLubyte g, GLubyte b, GLubyte a) { glColor4f(r / 255.0f, g / 255.0f, b / 255.0f, a / 255.0f); }
+
+void glMultiTexCoord2f(GLenum unit, GLfloat s, GLfloat t) {
+    if (recorded([=] { glMultiTexCoord2f(unit, s, t); }))
+        return;
+    const unsigned index = unit - GL_TEXTURE0;
+    if (index >= textureUnits)
+        return;
+    float* coordinates = state.texCoords[index];
+    coordinates[0] = s;
+    coordinates[1] = t;
+    coordinates[2] = 0;
+    coordinates[3] = 1;
+}
+void glMultiTexCoord2fARB(GLenum unit, GLfloat s, GLfloat t) { glMultiTexCoord2f(unit, s, t); }
+void glTexCoord2f(GLfloat s, GLfloat t) { glMultiTexCoord2f(GL_TEXTURE0, s, t); }
+
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (recorded([=] { glNormal3f(x, y, z); }))
+        return;
+    state.normal[0] = x;
+    state.normal[1] = y;
+    state.normal[2] = z;
+}
+
+// -- matrices --
+
+void glMatrixMode(GLenum mode) {
+    if (!recorded([=] { glMatrixMode(mode); }))
+        state.matrixMode = mode;
+}
+
+void glLoadIdentity() {
+    if (!recorded([] { glLoadIdentity(); }))
+        currentMatrix() = Matrix();
+}
+
+void glLoadMatrixf(const GLfloat* m) {
+    Matrix given;
+    std::memcpy(given.m, m, sizeof given.m);
+    if (!recorded([=] { glLoadMatrixf(given.m); }))
+        currentMatrix() = given;
+}
+
+void glMultMatrixf(const GLfloat* m) {
+    Matrix given;
+    std::memcpy(given.m, m, sizeof given.m);
+    if (recorded([=] { glMultMatrixf(given.m); }))
+        return;
+    Matrix& current = currentMatrix();
+    current = multiply(current, given);
+}
+
+void glPushMatrix() {
+    if (recorded([] { glPushMatrix(); }))
+        return;
+    std::vector<Matrix>& stack = currentMatrixStack();
+    stack.push_back(stack.back());
+}
+
+void glPopMatrix() {
+    if (recorded([] { glPopMatrix(); }))
+        return;
+    std::vector<Matrix>& stack = currentMatrixStack();
+    if (stack.size() > 1)
+        stack.pop_back();
+}
+
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+    Matrix translation;
+    translation.m[12] = x;
+    translation.m[13] = y;
+    translation.m[14] = z;
+    glMultMatrixf(translation.m);
+}
+
+void glScalef(GLfloat x, GLfloat y, GLfloat z) {
+    Matrix scaling;
+    scaling.m[0] = x;
+    scaling.m[5] = y;
+    scaling.m[10] = z;
+    glMultMatrixf(scaling.m);
+}
+
+void glRotatef(GLfloat degrees, GLfloat x, GLfloat y, GLfloat z) {
+    const float length = std::sqrt(x * x + y * y + z * z);
+    if (length == 0)
+        return;
+    x /= length;
+    y /= length;
+    z /= length;
+    const float radians = degrees * 3.14159265358979f / 180.0f;
+    const float c = std::cos(radians), s = std::sin(radians), k = 1 - c;
+    Matrix rotation;
+    float* m = rotation.m;
+    m[0] = x * x * k + c;
+    m[1] = y * x * k + z * s;
+    m[2] = x * z * k - y * s;
+    m[4] = x * y * k - z * s;
+    m[5] = y * y * k + c;
+    m[6] = y * z * k + x * s;
+    m[8] = x * z * k + y * s;
+    m[9] = y * z * k - x * s;
+    m[10] = z * z * k + c;
+    glMultMatrixf(m);
+}
+
+void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar) {
+    Matrix ortho;
+    float* m = ortho.m;
+    m[0] = static_cast<float>(2 / (right - left));
+    m[5] = static_cast<float>(2 / (top - bottom));
+    m[10] = static_cast<float>(-2 / (zFar - zNear));
+    m[12] = static_cast<float>(-(right + left) / (right - left));
+    m[13] = static_cast<float>(-(top + bottom) / (top - bottom));
+    m[14] = static_cast<float>(-(zFar + zNear) / (zFar - zNear));
+    glMultMatrixf(m);
+}
+
+void glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar) {
+    Matrix frustum;
+    float* m = frustum.m;
+    m[0] = static_cast<float>(2 * zNear / (right - left));
+    m[5] = static_cast<float>(2 * zNear / (top - bottom));
+    m[8] = static_cast<float>((right + left) / (right - left));
+    m[9] = static_cast<float>((top + bottom) / (top - bottom));
+    m[10] = static_cast<float>(-(zFar + zNear) / (zFar - zNear));
+    m[11] = -1;
+    m[14] = static_cast<float>(-2 * zFar * zNear / (zFar - zNear));
+    m[15] = 0;
+    glMultMatrixf(m);
+}
+
+// -- enables and pass-through state --
+
+void glEnable(GLenum capability) {
+    if (!recorded([=] { glEnable(capability); }))
+        setEnabled(capability, true);
+}
+
+void glDisable(GLenum capability) {
+    if (!recorded([=] { glDisable(capability); }))
+        setEnabled(capability, false);
+}
+
+GLboolean glIsEnabled(GLenum capability) {
+    const TextureUnit& unit = state.units[state.activeUnit];
+    switch (capability) {
+    case GL_TEXTURE_2D: return unit.enabled;
+    case GL_BLEND: return state.blend;
+    case GL_DEPTH_TEST: return state.depthTest;
+    case GL_SCISSOR_TEST: return state.scissorTest;
+    case GL_POINT_SPRITE: return state.pointSprite;
+    default: return GL_FALSE;
+    }
+}
+
+void glBlendFunc(GLenum source, GLenum destination) {
+    if (recorded([=] { glBlendFunc(source, destination); }))
+        return;
+    state.blendSource = source;
+    state.blendDestination = destination;
+    emscripten_glBlendFunc(source, destination);
+}
+
+void glDepthFunc(GLenum function) {
+    if (recorded([=] { glDepthFunc(function); }))
+        return;
+    state.depthFunction = function;
+    emscripten_glDepthFunc(function);
+}
+
+void glDepthMask(GLboolean on) {
+    if (recorded([=] { glDepthMask(on); }))
+        return;
+    state.depthMask = on;
+    emscripten_glDepthMask(on);
+}
+
+void glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) {
+    state.colorMask[0] = r;
+    state.colorMask[1] = g;
+    state.colorMask[2] = b;
+    state.colorMask[3] = a;
+    emscripten_glColorMask(r, g, b, a);
+}
+
+void glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    state.clearColor[0] = r;
+    state.clearColor[1] = g;
+    state.clearColor[2] = b;
+    state.clearColor[3] = a;
+    emscripten_glClearColor(r, g, b, a);
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    state.viewport[0] = x;
+    state.viewport[1] = y;
+    state.viewport[2] = width;
+    state.viewport[3] = height;
+    emscripten_glViewport(x, y, width, height);
+}
+
+void glScissor(GLint x, GLint y, GLsizei width, GLsizei height) {
+    state.scissorBox[0] = x;
+    state.scissorBox[1] = y;
+    state.scissorBox[2] = width;
+    state.scissorBox[3] = height;
+    emscripten_glScissor(x, y, width, height);
+}
+
+void glDepthRange(GLdouble zNear, GLdouble zFar) {
+    state.depthRange[0] = zNear;
+    state.depthRange[1] = zFar;
+    emscripten_glDepthRangef(static_cast<float>(zNear), static_cast<float>(zFar));
+}
+
+void glLineWidth(GLfloat width) { state.lineWidth = width; }
+
+void glPointSize(GLfloat size) {
+    if (!recorded([=] { glPointSize(size); }))
+        state.pointSize = size;
+}
+
+void glPointParameterf(GLenum name, GLfloat value) {
+    switch (name) {
+    case GL_POINT_SIZE_MIN: state.pointSizeMin = value; break;
+    case GL_POINT_SIZE_MAX: state.pointSizeMax = value; break;
+    case GL_POINT_FADE_THRESHOLD_SIZE: state.pointFadeThreshold = value; break;
+    default: break;
+    }
+}
+void glPointParameterfARB(GLenum name, GLfloat value) { glPointParameterf(name, value); }
+
+void glPointParameterfv(GLenum name, const GLfloat* values) {
+    if (name == GL_POINT_DISTANCE_ATTENUATION)
+        std::memcpy(state.pointAttenuation, values, sizeof state.pointAttenuation);
+    else
+        glPointParameterf(name, values[0]);
+}
+void glPointParameterfvARB(GLenum name, const GLfloat* values) { glPointParameterfv(name, values); }
+
+void glPolygonMode(GLenum, GLenum mode) {
+    if (!recorded([=] { glPolygonMode(GL_FRONT_AND_BACK, mode); }))
+        state.polygonMode = mode;
+}
+
+// -- textures --
+
+void glActiveTexture(GLenum unit) {
+    if (recorded([=] { glActiveTexture(unit); }))
+        return;
+    const unsigned index = unit - GL_TEXTURE0;
+    state.activeUnit = index < textureUnits ? static_cast<int>(index) : textureUnits - 1;
+}
+void glActiveTextureARB(GLenum unit) { glActiveTexture(unit); }
+
+void glBindTexture(GLenum target, GLuint texture) {
+    if (recorded([=] { glBindTexture(target, texture); }))
+        return;
+    state.units[state.activeUnit].binding = texture;
+    emscripten_glActiveTexture(GL_TEXTURE0 + state.activeUnit);
+    emscripten_glBindTexture(target, texture);
+}
+
+void glTexEnvf(GLenum target, GLenum name, GLfloat value) {
+    if (recorded([=] { glTexEnvf(target, name, value); }))
+        return;
+    TextureUnit& unit = state.units[state.activeUnit];
+    if (target == GL_POINT_SPRITE && name == GL_COORD_REPLACE)
+        state.coordReplace = value != 0;
+    else if (name == GL_TEXTURE_ENV_MODE)
+        unit.environment = static_cast<GLenum>(value);
+    else if (name == GL_COMBINE_RGB)
+        unit.combineRgb = static_cast<GLenum>(value);
+}
+void glTexEnvi(GLenum target, GLenum name, GLint value) { glTexEnvf(target, name, static_cast<GLfloat>(value)); }
+
+void glTexGeni(GLenum, GLenum, GLint) {}  // eye-linear is the one mode drawn
+
+// The plane is kept in eye space, multiplied by the inverse of the modelview
+// matrix of the moment, as OpenGL keeps it.
+void glTexGenfv(GLenum coordinate, GLenum name, const GLfloat* plane) {
+    if (name != GL_EYE_PLANE || coordinate < GL_S || coordinate > GL_Q)
+        return;
+    const Matrix inverseModelview = inverse(state.modelview.back());
+    float* kept = state.units[state.activeUnit].eyePlanes[coordinate - GL_S];
+    for (int column = 0; column < 4; ++column) {
+        float sum = 0;
+        for (int k = 0; k < 4; ++k)
+            sum += plane[k] * inverseModelview.m[column * 4 + k];
+        kept[column] = sum;
+    }
+}
+
+// WebGL 2 takes an unsized internal format only when it is the format of the
+// pixels given: OpenGL 1's component counts (3, 4) become that format. RGBA
+// pixels for a texture of three components lose their alpha there (it
+// samples as 1): here they get an opaque one.
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
+                  GLenum format, GLenum type, const void* pixels) {
+    const bool colourOnly = internalFormat == 3 || internalFormat == GL_RGB || internalFormat == GL_RGB8;
+    std::vector<unsigned char> opaque;
+    if (colourOnly && format == GL_RGBA && type == GL_UNSIGNED_BYTE && pixels && width > 0 && height > 0) {
+        const auto* bytes = static_cast<const unsigned char*>(pixels);
+        opaque.assign(bytes, bytes + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        for (std::size_t alpha = 3; alpha < opaque.size(); alpha += 4)
+            opaque[alpha] = 255;
+        pixels = opaque.data();
+    }
+    if (type == GL_UNSIGNED_BYTE && (format == GL_RGBA || format == GL_RGB))
+        internalFormat = static_cast<GLint>(format);
+    emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+}
+
+// -- display lists --
+
+GLuint glGenLists(GLsizei range) {
+    const GLuint first = static_cast<GLuint>(lists.bodies.size()) + 1;
+    lists.bodies.resize(lists.bodies.size() + static_cast<std::size_t>(range));
+    lists.made.resize(lists.bodies.size(), false);
+    return first;
+}
+
+void glNewList(GLuint list, GLenum mode) {
+    if (list == 0 || list > lists.bodies.size())
+        return;
+    lists.bodies[list - 1].clear();
+    lists.made[list - 1] = true;
+    lists.compiling = list;
+    lists.executeToo = mode == GL_COMPILE_AND_EXECUTE;
+}
+
+void glEndList() { lists.compiling = 0; }
+
+void glDeleteLists(GLuint list, GLsizei range) {
+    for (GLuint n = list; n < list + static_cast<GLuint>(range) && n <= lists.bodies.size(); ++n) {
+        lists.bodies[n - 1].clear();
+        lists.made[n - 1] = false;
+    }
+}
+
+void glCallList(GLuint list) {
+    if (recorded([=] { glCallList(list); }))
+        return;
+    if (list == 0 || list > lists.bodies.size() || !lists.made[list - 1])
+        return;
+    const std::vector<std::function<void()>> body = lists.bodies[list - 1];
+    for (const std::function<void()>& call : body)
+        call();
+}
+
+void glListBase(GLuint base) { state.listBase = base; }
+
+void glCallLists(GLsizei count, GLenum type, const void* names) {
+    for (GLsizei i = 0; i < count; ++i) {
+        long offset = 0;
+        switch (type) {
+        case GL_BYTE: offset = static_cast<const signed char*>(names)[i]; break;
+        case GL_UNSIGNED_BYTE: offset = static_cast<const unsigned char*>(names)[i]; break;
+        case GL_INT: offset = static_cast<const GLint*>(names)[i]; break;
+        case GL_UNSIGNED_INT: offset = static_cast<long>(static_cast<const GLuint*>(names)[i]); break;
+        default: return;
+        }
+        glCallList(static_cast<GLuint>(static_cast<long>(state.listBase) + offset));
+    }
+}
+
+// -- attribute stacks --
+
+void glPushAttrib(GLbitfield mask) { attributeStack.push_back({mask, state}); }
+
+void glPopAttrib() {
+    if (attributeStack.empty())
+        return;
+    const PushedAttributes pushed = attributeStack.back();
+    attributeStack.pop_back();
+    restoreAttributes(pushed);
+}
+
+void glPushClientAttrib(GLbitfield) { clientAttributeStack.push_back(state); }
+
+void glPopClientAttrib() {
+    if (clientAttributeStack.empty())
+        return;
+    const State& saved = clientAttributeStack.back();
+    state.vertexArray = saved.vertexArray;
+    for (int u = 0; u < textureUnits; ++u)
+        state.texCoordArrays[u] = saved.texCoordArrays[u];
+    state.clientActiveUnit = saved.clientActiveUnit;
+    clientAttributeStack.pop_back();
+}
+
+// -- buffers and client arrays --
+
+void glGenBuffers(GLsizei count, GLuint* buffers) { emscripten_glGenBuffers(count, buffers); }
+void glGenBuffersARB(GLsizei count, GLuint* buffers) { glGenBuffers(count, buffers); }
+
+void glBindBuffer(GLenum target, GLuint buffer) {
+    if (target == GL_ARRAY_BUFFER)
+        state.arrayBuffer = buffer;
+    emscripten_glBindBuffer(target, buffer);
+}
+void glBindBufferARB(GLenum target, GLuint buffer) { glBindBuffer(target, buffer); }
+
+void glBufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
+    if (target == GL_ARRAY_BUFFER && state.arrayBuffer != 0) {
+        if (bufferContents.size() <= state.arrayBuffer)
+            bufferContents.resize(state.arrayBuffer + 1);
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        bufferContents[state.arrayBuffer].assign(bytes, bytes + (data ? size : 0));
+    }
+    emscripten_glBufferData(target, size, data, usage);
+}
+void glBufferDataARB(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
+    glBufferData(target, size, data, usage);
+}
+
+void glDeleteBuffers(GLsizei count, const GLuint* buffers) {
+    for (GLsizei i = 0; i < count; ++i)
+        if (buffers[i] < bufferContents.size())
+            bufferContents[buffers[i]].clear();
+    emscripten_glDeleteBuffers(count, buffers);
+}
+void glDeleteBuffersARB(GLsizei count, const GLuint* buffers) { glDeleteBuffers(count, buffers); }
+
+void glEnableClientState(GLenum array) {
+    if (array == GL_VERTEX_ARRAY)
+        state.vertexArray.enabled = true;
+    else if (array == GL_TEXTURE_COORD_ARRAY)
+        state.texCoordArrays[state.clientActiveUnit].enabled = true;
+}
+
+void glDisableClientState(GLenum array) {
+    if (array == GL_VERTEX_ARRAY)
+        state.vertexArray.enabled = false;
+    else if (array == GL_TEXTURE_COORD_ARRAY)
+        state.texCoordArrays[state.clientActiveUnit].enabled = false;
+}
+
+void glVertexPointer(GLint size, GLenum, GLsizei stride, const void* pointer) {
+    state.vertexArray.size = size;
+    state.vertexArray.stride = stride;
+    state.vertexArray.pointer = pointer;
+    state.vertexArray.buffer = state.arrayBuffer;
+}
+
+void glTexCoordPointer(GLint size, GLenum, GLsizei stride, const void* pointer) {
+    ClientArray& array = state.texCoordArrays[state.clientActiveUnit];
+    array.size = size;
+    array.stride = stride;
+    array.pointer = pointer;
+    array.buffer = state.arrayBuffer;
+}
+
+// The arrays' elements are gathered into the stream as immediate mode's
+// vertices are: the engine draws a few thousand triangles this way a frame.
+void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    if (!state.vertexArray.enabled || count <= 0)
+        return;
+    const std::vector<unsigned char>& positions = contentOf(state.vertexArray.buffer);
+    std::vector<Vertex> vertices;
+    vertices.reserve(static_cast<std::size_t>(count));
+    for (GLint i = first; i < first + count; ++i) {
+        Vertex vertex = {{0, 0, 0, 1}, {}, {}};
+        const float* position = arrayElement(state.vertexArray, positions, i);
+        if (!position)
+            break;
+        for (int k = 0; k < state.vertexArray.size && k < 4; ++k)
+            vertex.position[k] = position[k];
+        std::memcpy(vertex.color, state.color, sizeof vertex.color);
+        std::memcpy(vertex.texCoords, state.texCoords, sizeof vertex.texCoords);
+        for (int u = 0; u < textureUnits; ++u) {
+            const ClientArray& array = state.texCoordArrays[u];
+            if (!array.enabled)
+                continue;
+            const float* coordinates = arrayElement(array, contentOf(array.buffer), i);
+            for (int k = 0; coordinates && k < array.size && k < 4; ++k)
+                vertex.texCoords[u][k] = coordinates[k];
+        }
+        vertices.push_back(vertex);
+    }
+    drawVertices(mode, vertices);
+}
+
+// -- queries --
+
+void glGetFloatv(GLenum name, GLfloat* values) {
+    switch (name) {
+    case GL_MODELVIEW_MATRIX: std::memcpy(values, state.modelview.back().m, 16 * sizeof(float)); return;
+    case GL_PROJECTION_MATRIX: std::memcpy(values, state.projection.back().m, 16 * sizeof(float)); return;
+    case GL_CURRENT_COLOR: std::memcpy(values, state.color, 4 * sizeof(float)); return;
+    case GL_POINT_SIZE: values[0] = state.pointSize; return;
+    default: emscripten_glGetFloatv(name, values);
+    }
+}
+
+void glGetIntegerv(GLenum name, GLint* values) {
+    switch (name) {
+    case GL_VIEWPORT: std::memcpy(values, state.viewport, sizeof state.viewport); return;
+    case GL_MATRIX_MODE: values[0] = static_cast<GLint>(state.matrixMode); return;
+    case GL_MAX_TEXTURE_UNITS: values[0] = textureUnits; return;
+    case GL_MAX_RENDERBUFFER_SIZE_EXT: emscripten_glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, values); return;
+    default: emscripten_glGetIntegerv(name, values);
+    }
+}
+
+const GLubyte* glGetString(GLenum name) {
+    if (name == GL_EXTENSIONS)
+        return reinterpret_cast<const GLubyte*>(extensionString);
+    return emscripten_glGetString(name);
+}
+
+// -- entry points by name --
+
+// SDL's lookup, answered by this layer for the extension functions it carries
+// out, and by WebGL's own for the rest (framebuffers, which WebGL 2 has).
+void* SDL_GL_GetProcAddress(const char* name) {
+    struct Entry {
+        const char* name;
+        void* function;
+    };
+    static const Entry entries[] = {
+        {"glActiveTextureARB", reinterpret_cast<void*>(glActiveTextureARB)},
+        {"glMultiTexCoord2fARB", reinterpret_cast<void*>(glMultiTexCoord2fARB)},
+        {"glGenBuffersARB", reinterpret_cast<void*>(glGenBuffersARB)},
+        {"glBindBufferARB", reinterpret_cast<void*>(glBindBufferARB)},
+        {"glBufferDataARB", reinterpret_cast<void*>(glBufferDataARB)},
+        {"glDeleteBuffersARB", reinterpret_cast<void*>(glDeleteBuffersARB)},
+        {"glPointParameterfARB", reinterpret_cast<void*>(glPointParameterfARB)},
+        {"glPointParameterfvARB", reinterpret_cast<void*>(glPointParameterfvARB)},
+    };
+    for (const Entry& entry : entries)
+        if (std::strcmp(entry.name, name) == 0)
+            return entry.function;
+    std::string core = name;
+    for (const char* suffix : {"ARB", "EXT"})
+        if (core.size() > 3 && core.compare(core.size() - 3, 3, suffix) == 0)
+            core.resize(core.size() - 3);
+    return emscripten_webgl_get_proc_address(core.c_str());
+}
+
+}  // extern "C"

@@ -1,0 +1,102 @@
+#!/bin/bash
+# Builds, with Emscripten on this machine, the libraries the web build of the
+# demo needs, from Debian 12's source packages, into PREFIX:
+#   release-web-libraries.sh PREFIX SOURCES
+# PREFIX is a folder that does not exist yet: the script makes it, and refuses
+# one that is there rather than empty it. SOURCES is the folder the source
+# packages are downloaded to and kept in (the cache folder's sources/web/).
+# Run by release-web.sh, which keeps PREFIX in the cache folder between runs
+# and moves an earlier one out of the way first.
+#
+# What comes out: static WebAssembly archives of zlib, libpng, libdeflate,
+# libogg, libvorbis and libvorbisfile with their headers. SDL is Emscripten's
+# own (its SDL 1.2 in JavaScript); the engine's sound on the web decodes Ogg
+# Vorbis with these and plays through the browser's Web Audio, so SDL_mixer
+# is not built. No paths of this machine in the archives.
+set -euo pipefail
+[ $# -eq 2 ] && [ -n "$1" ] && [ -n "$2" ] ||
+    { echo "usage: release-web-libraries.sh PREFIX SOURCES (PREFIX a folder that does not exist yet)" >&2; exit 2; }
+prefix=$1
+sources=$2
+if [ -e "$prefix" ] || [ -L "$prefix" ]; then
+    echo "release-web-libraries: $prefix is there already: the libraries are built into a new folder only" >&2
+    exit 1
+fi
+mkdir -p "$(dirname "$prefix")"
+mkdir "$prefix"
+jobs=$(nproc)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# ---- The source packages ----
+# apt-get source through a configuration of its own, as for the Windows
+# libraries: the machine's apt sources stay as they are.
+apt_dir=$prefix.apt
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts" "$sources"
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+cat >"$apt_dir/sources.list" <<EOF
+deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
+EOF
+apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
+    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
+apt-get "${apt_options[@]}" update -qq
+packages=(zlib libpng1.6 libdeflate libogg libvorbis)
+(cd "$sources" && apt-get "${apt_options[@]}" source --download-only -qq "${packages[@]}" >/dev/null)
+
+# The .dsc of the version apt-get picked, asked from the empty work folder
+# (apt-get leaves out of its list the files it finds already downloaded there).
+dsc_of() {
+    local version
+    version=$(cd "$work" && apt-get "${apt_options[@]}" source --print-uris "$1" 2>/dev/null |
+        awk -v name="$1" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')
+    [ -n "$version" ] || { echo "release-web-libraries: apt-get source found no $1" >&2; return 1; }
+    echo "$sources/$version"
+}
+for package in "${packages[@]}"; do
+    dsc=$(dsc_of "$package")
+    basename "$dsc" >>"$work/versions"
+    dpkg-source -x "$dsc" "$work/$package" >"$work/$package.log" 2>&1 ||
+        { cat "$work/$package.log" >&2; echo "release-web-libraries: unpacking $package failed" >&2; exit 1; }
+done
+
+# ---- The build ----
+mkdir -p "$prefix/include" "$prefix/lib"
+export CC=emcc AR=emar RANLIB=emranlib
+export CPPFLAGS="-I$prefix/include"
+export CFLAGS="-O2 -g0 -ffile-prefix-map=$work/="
+export LDFLAGS="-L$prefix/lib"
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
+
+fail() { tail -n 30 "$2" >&2; echo "release-web-libraries: $1 failed" >&2; exit 1; }
+
+# configure_and_make NAME [configure options...]: in $work/NAME, quiet unless
+# it fails. Configured as a cross build, which runs none of its test
+# programs, for WebAssembly on a host system the packages' older config.sub
+# scripts all know (they know no "emscripten"): Emscripten's compiler decides
+# what comes out.
+configure_and_make() {
+    local name=$1
+    shift
+    cd "$work/$name"
+    emconfigure ./configure --host=wasm32-unknown-linux-gnu --prefix="$prefix" --disable-shared --enable-static \
+        "$@" >configure.log 2>&1 || fail "configuring $name" configure.log
+    emmake make -j "$jobs" >make.log 2>&1 && emmake make install >install.log 2>&1 || fail "building $name" make.log
+}
+
+# zlib's configure is its own, not autoconf's: no --host.
+(cd "$work/zlib" && CHOST= emconfigure ./configure --static --prefix="$prefix" >configure.log 2>&1) ||
+    fail "configuring zlib" "$work/zlib/configure.log"
+(cd "$work/zlib" && emmake make -j "$jobs" libz.a >make.log 2>&1 && emmake make install >install.log 2>&1) ||
+    fail "building zlib" "$work/zlib/make.log"
+configure_and_make libpng1.6 --disable-hardware-optimizations
+(cd "$work/libdeflate" && emmake make -j "$jobs" CC=emcc AR=emar libdeflate.a >make.log 2>&1) ||
+    fail "building libdeflate" "$work/libdeflate/make.log"
+cp "$work/libdeflate/libdeflate.a" "$prefix/lib/"
+cp "$work/libdeflate/libdeflate.h" "$prefix/include/"
+configure_and_make libogg
+configure_and_make libvorbis --disable-docs --disable-examples --disable-oggtest
+
+for library in libz libpng16 libdeflate libogg libvorbis libvorbisfile; do
+    [ -f "$prefix/lib/$library.a" ] || { echo "release-web-libraries: no $library.a was built" >&2; exit 1; }
+done
+cp "$work/versions" "$prefix/versions"

@@ -20,6 +20,14 @@ test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-d
 # shellcheck disable=SC2034 # for fuzz.sh and test.sh
 fuzz_packages="clang libclang-rt-14-dev"
 
+# The web page is built with Debian's Emscripten (its libraries from source
+# packages, unpacked by dpkg-source) and tested in Debian's Chromium, driven
+# from Node.js by puppeteer-core from the npm registry.
+# shellcheck disable=SC2034 # for release-web.sh and test.sh
+web_packages="emscripten dpkg-dev"
+# shellcheck disable=SC2034 # for test.sh
+web_test_packages="chromium nodejs npm"
+
 # What the release scripts and their tests keep between runs (see systems.sh):
 # Debian systems, the libraries built for the releases, source packages. The
 # user's own cache folder, outside the clone, so that every clone of this user

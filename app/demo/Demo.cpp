@@ -188,11 +188,13 @@ void releaseDemoObjects() {
 
 namespace {
 
-// One pass of the main loop; false once Escape has ended it.
+// One pass of the main loop; false once Escape has ended it. A page shows
+// the demo time of each frame as the clock is read for it.
 bool playFrame() {
     draw();
     tarnix::delay(framePauseMs);
     tarnix::timer.update();
+    tarnix::tellHost("demoTime", std::to_string(tarnix::timer.getTime()));
     tarnix::input.pollEvent();
     if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
         quit = true;

@@ -3,6 +3,7 @@
 #include "engine/io/FileIO.h"
 #include "engine/io/FileName.h"
 #include "engine/media/MixerLibrary.h"
+#include "engine/platform/Platform.h"
 
 #include <SDL.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace tarnix {
 
@@ -157,9 +159,12 @@ void Sound::playSound(const char* name) {
             playOnFreeChannel(effect.chunk, 0);
 }
 
+// A page shows where in the track the music is from where it started.
 void Sound::playMusic(unsigned i) {
-    if (i < music.size())
-        playOnFreeChannel(music[i].chunk, musicLoops);
+    if (i >= music.size())
+        return;
+    tellHost("musicFrom", "0");
+    playOnFreeChannel(music[i].chunk, musicLoops);
 }
 
 void Sound::play(unsigned i) { playMusic(i); }
@@ -198,6 +203,7 @@ void Sound::playMusicFrom(unsigned i, unsigned ms, double speed) {
         std::memcpy(&turnedSamples[k * frameBytes], track->abuf + source * frameBytes, frameBytes);
     }
     turnedTrack = mix->quickLoadRaw(turnedSamples.data(), static_cast<Uint32>(turnedSamples.size()));
+    tellHost("musicFrom", std::to_string(ms));
     if (turnedTrack)
         playOnFreeChannel(turnedTrack, musicLoops);
 }

@@ -103,7 +103,7 @@ unsigned usableProcessors();
 // Work meant for worker threads is then done by the thread that asks for it.
 extern const bool threadsAvailable;
 
-// ---- Frame loop (FrameLoop_*) ----
+// ---- Host: what runs the program (Host_*) ----
 
 // Calls `frame` once a frame until it returns false. On a desktop the calls
 // come back to back (each frame waits for itself). In a browser, once each
@@ -111,6 +111,10 @@ extern const bool threadsAvailable;
 // in between; there the call never returns, and a frame that returns false
 // ends the program with status 0.
 void runFrameLoop(bool (*frame)());
+
+// Tells the page the program runs in a named value, for its scripts and its
+// tests: document.body.dataset[name]. Nothing on a desktop.
+void tellHost(const char* name, const std::string& value);
 
 // ---- Files (FileSystem_*) ----
 

@@ -18,7 +18,7 @@ void browserFrame() {
     if (loopFrame())
         return;
     emscripten_cancel_main_loop();
-    EM_ASM({ document.body.dataset.ended = "1"; });
+    tellHost("ended", "1");
     std::exit(0);
 }
 
@@ -29,6 +29,18 @@ void runFrameLoop(bool (*frame)()) {
     const int browserRate = 0;
     const int neverReturn = 1;
     emscripten_set_main_loop(browserFrame, browserRate, neverReturn);
+}
+
+// The page's sound hears of each value too (Module.onTell), to show the
+// music's time beside the demo time read at the same moment.
+void tellHost(const char* name, const std::string& value) {
+    EM_ASM(
+        {
+            var name = UTF8ToString($0);
+            document.body.dataset[name] = UTF8ToString($1);
+            if (Module.onTell) Module.onTell(name);
+        },
+        name, value.c_str());
 }
 
 }  // namespace tarnix

@@ -7,4 +7,6 @@ void runFrameLoop(bool (*frame)()) {
     }
 }
 
+void tellHost(const char*, const std::string&) {}
+
 }  // namespace tarnix

@@ -1,0 +1,457 @@
+// The SDL_mixer calls the engine makes (engine/media/MixerLibrary), carried
+// out in the browser: sound files decoded here (WAV, and Ogg Vorbis with
+// libvorbisfile) into the device's format, and mixing channels played by the
+// page's Web Audio context, each chunk an audio buffer and each channel a
+// source and a gain. Library_web.cpp hands these out by name as the desktop's
+// loader finds SDL_mixer's. The music is a looping chunk like any other;
+// while one plays, each demo time the program tells the page comes with
+// document.body.dataset.musicTime: where in the track the listener is at
+// that moment, in ms (counted from the track's start, where the engine tells
+// the page it began the music as dataset.musicFrom).
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <emscripten.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// ---- The page's side ----
+
+// clang-format off
+EM_JS(int, webAudioOpen, (int rate), {
+    var AudioContextClass = window.AudioContext || window.webkitAudioContext;
+    if (!AudioContextClass) return 0;
+    var ctx = Module.audioContext || new AudioContextClass({sampleRate: rate});
+    Module.audioContext = ctx;
+    var audio = {ctx: ctx, channels: [], buffers: new Map(), music: null};
+    for (var i = 0; i < 8; ++i) {
+        var gain = ctx.createGain();
+        gain.connect(ctx.destination);
+        audio.channels.push({gain: gain, source: null, busy: false, paused: false, at: 0});
+    }
+    // Starts the channel's chunk `offset` seconds in; `loops` as SDL_mixer
+    // counts them (-1 for ever, n for n more times).
+    audio.start = function(channel, buffer, loops, offset) {
+        if (channel.source) { channel.source.onended = null; channel.source.stop(); }
+        var source = ctx.createBufferSource();
+        source.buffer = buffer;
+        source.loop = loops != 0;
+        source.connect(channel.gain);
+        var now = ctx.currentTime;
+        source.start(now, offset);
+        if (loops > 0) source.stop(now + buffer.duration * (loops + 1) - offset);
+        source.onended = function() { if (channel.source === source) { channel.busy = false; channel.source = null; } };
+        channel.source = source;
+        channel.busy = true;
+        channel.paused = false;
+        channel.loops = loops;
+        channel.started = now - offset;
+        return now;
+    };
+    Module.tarnixAudio = audio;
+    Module.onTell = function(name) {
+        var music = audio.music;
+        if (name != 'demoTime' || Module.tarnixAudio !== audio || !music || audio.channels[music.channel].paused) return;
+        var heard = ctx.currentTime - (ctx.outputLatency || 0) - (ctx.baseLatency || 0) - music.started;
+        var ms = music.from + Math.max(0, heard) * 1000;
+        document.body.dataset.musicTime = String(Math.round(ms % music.length));
+    };
+    return 1;
+});
+
+EM_JS(void, webAudioClose, (), {
+    var audio = Module.tarnixAudio;
+    if (!audio) return;
+    audio.channels.forEach(function(channel) { if (channel.source) channel.source.stop(); });
+    Module.tarnixAudio = null;
+});
+
+// The chunk's samples (interleaved signed 16-bit, two channels) as an audio
+// buffer, made once per chunk.
+EM_JS(void, webAudioPlay, (int channelIndex, int chunk, const int16_t* samples, int frames, int loops), {
+    var audio = Module.tarnixAudio;
+    var ctx = audio.ctx;
+    var buffer = audio.buffers.get(chunk);
+    if (!buffer) {
+        buffer = ctx.createBuffer(2, Math.max(frames, 1), ctx.sampleRate);
+        var left = buffer.getChannelData(0), right = buffer.getChannelData(1);
+        var base = samples >> 1;
+        for (var i = 0; i < frames; ++i) {
+            left[i] = HEAP16[base + 2 * i] / 32768;
+            right[i] = HEAP16[base + 2 * i + 1] / 32768;
+        }
+        audio.buffers.set(chunk, buffer);
+    }
+    var channel = audio.channels[channelIndex];
+    channel.chunk = chunk;
+    var now = audio.start(channel, buffer, loops, 0);
+    if (loops < 0) {
+        var from = Number(document.body.dataset.musicFrom || 0);
+        audio.music = {channel: channelIndex, started: now, from: from, length: buffer.duration * 1000};
+    }
+});
+
+EM_JS(int, webAudioBusy, (int channelIndex), {
+    var channel = Module.tarnixAudio.channels[channelIndex];
+    return channel.busy ? 1 : 0;
+});
+
+EM_JS(void, webAudioHalt, (int channelIndex), {
+    var audio = Module.tarnixAudio;
+    var channel = audio.channels[channelIndex];
+    if (channel.source) { channel.source.onended = null; channel.source.stop(); }
+    channel.source = null;
+    channel.busy = false;
+    channel.paused = false;
+    if (audio.music && audio.music.channel == channelIndex) audio.music = null;
+});
+
+// A paused channel keeps where it was, in seconds into its chunk, and starts
+// there again when resumed; the music's clock waits meanwhile.
+EM_JS(void, webAudioPause, (int channelIndex), {
+    var audio = Module.tarnixAudio;
+    var channel = audio.channels[channelIndex];
+    if (!channel.source || channel.paused) return;
+    var position = audio.ctx.currentTime - channel.started;
+    var length = channel.source.buffer.duration;
+    channel.at = channel.loops != 0 ? position % length : Math.min(position, length);
+    channel.pausedAt = audio.ctx.currentTime;
+    channel.source.onended = null;
+    channel.source.stop();
+    channel.source = null;
+    channel.paused = true;
+});
+
+EM_JS(void, webAudioResume, (int channelIndex), {
+    var audio = Module.tarnixAudio;
+    var channel = audio.channels[channelIndex];
+    var buffer = audio.buffers.get(channel.chunk);
+    if (!channel.paused || !buffer) return;
+    audio.start(channel, buffer, channel.loops, channel.at);
+    if (audio.music && audio.music.channel == channelIndex)
+        audio.music.started += audio.ctx.currentTime - channel.pausedAt;
+});
+
+EM_JS(void, webAudioVolume, (int channelIndex, double level), {
+    Module.tarnixAudio.channels[channelIndex].gain.gain.value = level;
+});
+
+EM_JS(void, webAudioForget, (int chunk), {
+    if (Module.tarnixAudio) Module.tarnixAudio.buffers.delete(chunk);
+});
+// clang-format on
+
+// ---- The device ----
+
+const int channelCount = 8;  // SDL_mixer's own number of mixing channels
+
+struct Device {
+    bool open = false;
+    int rate = 0;
+    int volumes[channelCount] = {};
+    Mix_Chunk* playing[channelCount] = {};
+};
+Device device;
+
+int chunkId(const Mix_Chunk* chunk) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(chunk)); }
+
+// ---- Decoding ----
+
+std::uint32_t little32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
+std::uint16_t little16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+struct Pcm {
+    std::vector<std::int16_t> samples;  // interleaved
+    int channels = 0;
+    int rate = 0;
+};
+
+// A RIFF WAVE file of PCM samples, 8 or 16 bits, one or two channels.
+bool decodeWave(const unsigned char* data, std::size_t size, Pcm& pcm) {
+    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) {
+        SDL_SetError("not a WAVE file");
+        return false;
+    }
+    int bits = 0;
+    for (std::size_t at = 12; at + 8 <= size;) {
+        const std::uint32_t length = little32(data + at + 4);
+        const unsigned char* body = data + at + 8;
+        const std::size_t available = std::min<std::size_t>(length, size - at - 8);
+        if (std::memcmp(data + at, "fmt ", 4) == 0 && available >= 16) {
+            if (little16(body) != 1) {
+                SDL_SetError("WAVE samples that are not PCM");
+                return false;
+            }
+            pcm.channels = little16(body + 2);
+            pcm.rate = static_cast<int>(little32(body + 4));
+            bits = little16(body + 14);
+        } else if (std::memcmp(data + at, "data", 4) == 0) {
+            if ((bits != 8 && bits != 16) || pcm.channels < 1 || pcm.channels > 2 || pcm.rate <= 0) {
+                SDL_SetError("a WAVE format other than 8 or 16 bits, one or two channels");
+                return false;
+            }
+            const std::size_t count = bits == 16 ? available / 2 : available;
+            pcm.samples.resize(count);
+            for (std::size_t i = 0; i < count; ++i)
+                pcm.samples[i] = bits == 16 ? static_cast<std::int16_t>(little16(body + 2 * i))
+                                            : static_cast<std::int16_t>((body[i] - 128) << 8);
+            return true;
+        }
+        at += 8 + length + (length & 1);
+    }
+    SDL_SetError("a WAVE file without samples");
+    return false;
+}
+
+struct MemorySource {
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t at;
+};
+
+std::size_t readMemory(void* into, std::size_t size, std::size_t count, void* source) {
+    auto* memory = static_cast<MemorySource*>(source);
+    const std::size_t bytes = std::min(size * count, memory->size - memory->at);
+    std::memcpy(into, memory->data + memory->at, bytes);
+    memory->at += bytes;
+    return size ? bytes / size : 0;
+}
+
+int seekMemory(void* source, ogg_int64_t offset, int whence) {
+    auto* memory = static_cast<MemorySource*>(source);
+    const ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<ogg_int64_t>(memory->at)
+                                                                        : static_cast<ogg_int64_t>(memory->size);
+    const ogg_int64_t target = base + offset;
+    if (target < 0 || target > static_cast<ogg_int64_t>(memory->size))
+        return -1;
+    memory->at = static_cast<std::size_t>(target);
+    return 0;
+}
+
+long tellMemory(void* source) { return static_cast<long>(static_cast<MemorySource*>(source)->at); }
+
+bool decodeVorbis(const unsigned char* data, std::size_t size, Pcm& pcm) {
+    MemorySource memory = {data, size, 0};
+    const ov_callbacks callbacks = {readMemory, seekMemory, nullptr, tellMemory};
+    OggVorbis_File file;
+    if (ov_open_callbacks(&memory, &file, nullptr, 0, callbacks) != 0) {
+        SDL_SetError("not an Ogg Vorbis file");
+        return false;
+    }
+    const vorbis_info* info = ov_info(&file, -1);
+    pcm.channels = info->channels;
+    pcm.rate = static_cast<int>(info->rate);
+    std::vector<char> block(8192);
+    int section = 0;
+    for (;;) {
+        const long got = ov_read(&file, block.data(), static_cast<int>(block.size()), 0, 2, 1, &section);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            ov_clear(&file);
+            SDL_SetError("a damaged Ogg Vorbis stream");
+            return false;
+        }
+        const auto* values = reinterpret_cast<const std::int16_t*>(block.data());
+        pcm.samples.insert(pcm.samples.end(), values, values + got / 2);
+    }
+    ov_clear(&file);
+    if (pcm.channels < 1 || pcm.channels > 2) {
+        SDL_SetError("Ogg Vorbis with other than one or two channels");
+        return false;
+    }
+    return true;
+}
+
+// Stereo at the device's rate, each output frame the source's frame at or
+// before its place, as SDL's own converter does for these rates.
+std::vector<std::int16_t> toDevice(const Pcm& pcm) {
+    const std::size_t frames = pcm.samples.size() / static_cast<std::size_t>(pcm.channels);
+    const std::size_t outFrames = static_cast<std::size_t>(static_cast<double>(frames) * device.rate / pcm.rate);
+    std::vector<std::int16_t> out(outFrames * 2);
+    for (std::size_t k = 0; k < outFrames; ++k) {
+        const std::size_t source = std::min(frames - 1, static_cast<std::size_t>(static_cast<double>(k) * pcm.rate / device.rate));
+        const std::int16_t left = pcm.samples[source * static_cast<std::size_t>(pcm.channels)];
+        const std::int16_t right = pcm.samples[source * static_cast<std::size_t>(pcm.channels) + (pcm.channels - 1)];
+        out[2 * k] = left;
+        out[2 * k + 1] = right;
+    }
+    return out;
+}
+
+Mix_Chunk* chunkOver(std::vector<std::int16_t> samples) {
+    auto* chunk = new Mix_Chunk;
+    chunk->allocated = 1;
+    chunk->alen = static_cast<Uint32>(samples.size() * sizeof(std::int16_t));
+    chunk->abuf = new Uint8[chunk->alen];
+    std::memcpy(chunk->abuf, samples.data(), chunk->alen);
+    chunk->volume = MIX_MAX_VOLUME;
+    return chunk;
+}
+
+bool validChannel(int channel) { return channel >= 0 && channel < channelCount; }
+
+template <typename Action>
+void forChannels(int channel, Action action) {
+    if (channel == -1) {
+        for (int c = 0; c < channelCount; ++c)
+            action(c);
+    } else if (validChannel(channel)) {
+        action(channel);
+    }
+}
+
+}  // namespace
+
+// The memory streams of Sound.cpp, which hands Mix_LoadWAV_RW a file's bytes.
+// Emscripten's SDL keeps its streams on the page's side, out of reach here.
+extern "C" SDL_RWops* SDL_RWFromMem(void* memory, int size) {
+    auto* stream = new SDL_RWops{};
+    stream->hidden.mem.base = static_cast<Uint8*>(memory);
+    stream->hidden.mem.here = stream->hidden.mem.base;
+    stream->hidden.mem.stop = stream->hidden.mem.base + (size > 0 ? size : 0);
+    return stream;
+}
+
+extern "C" void SDL_FreeRW(SDL_RWops* stream) { delete stream; }
+
+// ---- Mix_ calls ----
+
+namespace tarnix {
+
+int webMixOpenAudio(int frequency, Uint16 format, int channels, int) {
+    if (format != AUDIO_S16LSB || channels != 2) {
+        SDL_SetError("the browser's mixer plays signed 16-bit stereo only");
+        return -1;
+    }
+    if (!webAudioOpen(frequency)) {
+        SDL_SetError("this browser has no Web Audio");
+        return -1;
+    }
+    device = Device();
+    device.open = true;
+    device.rate = frequency;
+    std::fill(std::begin(device.volumes), std::end(device.volumes), MIX_MAX_VOLUME);
+    return 0;
+}
+
+void webMixCloseAudio() {
+    webAudioClose();
+    device = Device();
+}
+
+Mix_Chunk* webMixLoadWavRw(SDL_RWops* source, int freeSource) {
+    const unsigned char* data = source->hidden.mem.base;
+    const auto size = static_cast<std::size_t>(source->hidden.mem.stop - source->hidden.mem.base);
+    Pcm pcm;
+    const bool ogg = size >= 4 && std::memcmp(data, "OggS", 4) == 0;
+    const bool decoded = ogg ? decodeVorbis(data, size, pcm) : decodeWave(data, size, pcm);
+    if (freeSource)
+        SDL_FreeRW(source);
+    if (!decoded || pcm.samples.empty() || !device.open)
+        return nullptr;
+    return chunkOver(toDevice(pcm));
+}
+
+void webMixFreeChunk(Mix_Chunk* chunk) {
+    if (!chunk)
+        return;
+    for (int c = 0; c < channelCount; ++c)
+        if (device.playing[c] == chunk) {
+            webAudioHalt(c);
+            device.playing[c] = nullptr;
+        }
+    webAudioForget(chunkId(chunk));
+    if (chunk->allocated)
+        delete[] chunk->abuf;
+    delete chunk;
+}
+
+int webMixPlayChannelTimed(int channel, Mix_Chunk* chunk, int loops, int) {
+    if (!device.open || !chunk)
+        return -1;
+    if (channel == -1)
+        for (int c = 0; c < channelCount && channel == -1; ++c)
+            if (!webAudioBusy(c))
+                channel = c;
+    if (!validChannel(channel)) {
+        SDL_SetError("no free channel");
+        return -1;
+    }
+    device.playing[channel] = chunk;
+    webAudioPlay(channel, chunkId(chunk), reinterpret_cast<const std::int16_t*>(chunk->abuf),
+                 static_cast<int>(chunk->alen / 4), loops);
+    return channel;
+}
+
+int webMixHaltChannel(int channel) {
+    if (device.open)
+        forChannels(channel, [](int c) {
+            webAudioHalt(c);
+            device.playing[c] = nullptr;
+        });
+    return 0;
+}
+
+void webMixPause(int channel) {
+    if (device.open)
+        forChannels(channel, [](int c) { webAudioPause(c); });
+}
+
+void webMixResume(int channel) {
+    if (device.open)
+        forChannels(channel, [](int c) { webAudioResume(c); });
+}
+
+int webMixVolume(int channel, int volume) {
+    if (channel == -1) {
+        int sum = 0;
+        for (int c = 0; c < channelCount; ++c)
+            sum += webMixVolume(c, volume);
+        return sum / channelCount;
+    }
+    if (!validChannel(channel))
+        return 0;
+    const int previous = device.volumes[channel];
+    if (volume >= 0) {
+        device.volumes[channel] = std::min(volume, MIX_MAX_VOLUME);
+        if (device.open)
+            webAudioVolume(channel, static_cast<double>(device.volumes[channel]) / MIX_MAX_VOLUME);
+    }
+    return previous;
+}
+
+int webMixQuerySpec(int* frequency, Uint16* format, int* channels) {
+    if (!device.open)
+        return 0;
+    *frequency = device.rate;
+    *format = AUDIO_S16LSB;
+    *channels = 2;
+    return 1;
+}
+
+Mix_Chunk* webMixQuickLoadRaw(Uint8* samples, Uint32 length) {
+    auto* chunk = new Mix_Chunk;
+    chunk->allocated = 0;
+    chunk->abuf = samples;
+    chunk->alen = length;
+    chunk->volume = MIX_MAX_VOLUME;
+    return chunk;
+}
+
+// The engine plays its music on mixing channels: SDL_mixer's music stream
+// stays silent, and these have nothing to do.
+int webMixHaltMusic() { return 0; }
+void webMixPauseMusic() {}
+void webMixResumeMusic() {}
+void webMixRewindMusic() {}
+int webMixSetMusicPosition(double) { return 0; }
+int webMixVolumeMusic(int) { return MIX_MAX_VOLUME; }
+
+}  // namespace tarnix

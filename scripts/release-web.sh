@@ -13,8 +13,9 @@
 #    web/wasm32, with its recipe in web/wasm32.stamp. Only the first run builds
 #    them, or a run after the recipe (that script, Emscripten) changed.
 # 3. The program, built with cmake/emscripten.cmake (the preset "web") in
-#    build/release/build-web: one JavaScript file with the WebAssembly and the
-#    data pack inside it.
+#    build/release/build-web (kept between runs unless --clean empties it
+#    first; through the compiler cache, unless --clean): one JavaScript file
+#    with the WebAssembly and the data pack inside it.
 # 4. The page: app/web/page.html with the photosensitivity warning (as --help
 #    gives it), the screenshot and the program filled in.
 #
@@ -63,9 +64,14 @@ fi
 say_time "the libraries"
 
 # ---- 3. The program ----
+# Through the compiler cache, unless --clean: a clean clone compiles what an
+# earlier one did from the cache.
 program_build="$out/build-web"
 fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
-(cd "$repo" && TARNIX_WEB_PREFIX=$prefix cmake --preset web -B "$program_build" \
+compiler_cache=""
+$clean || compiler_cache=$(compiler_cache_options)
+# shellcheck disable=SC2086 # the options are words of their own
+(cd "$repo" && TARNIX_WEB_PREFIX=$prefix cmake --preset web -B "$program_build" $compiler_cache \
     -DTARNIX_WEB_DATA_PACK="$data_pack" >/dev/null)
 TARNIX_WEB_PREFIX=$prefix nice -n 19 cmake --build "$program_build" --target tarnix -j "$jobs"
 release_cache_lock

@@ -10,7 +10,7 @@ set -euo pipefail
 # shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
-install_missing $build_packages $test_packages $fuzz_packages
+install_missing $build_packages $test_packages $fuzz_packages $web_packages $web_test_packages
 start_xvfb
 say_time "packages and Xvfb"
 

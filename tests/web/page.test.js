@@ -1,0 +1,127 @@
+// The web release's page in headless Chromium (WebGL on SwiftShader), opened
+// from disk as a viewer's double-click opens it:
+//   node page.test.js PAGE OUTDIR MS...
+// 1. The start card shows the title, the photosensitivity warning and "Click
+//    to start", and nothing plays before the click.
+// 2. A still frame at each MS (?start=MS&still), read back from the canvas
+//    into OUTDIR/still_MS.png for the caller to hold to the native capture.
+// 3. Ten seconds of play after a click on the card: no page error, the demo
+//    time advancing at the clock's rate, the music within 100 ms of it.
+// Prints "figure: NAME VALUE [UNIT]" lines and "fail: REASON" lines; exits 1
+// after any failure.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const [pagePath, outDir, ...stillTimes] = process.argv.slice(2);
+const url = 'file://' + path.resolve(pagePath);
+let failed = false;
+const figure = (name, value, unit) => console.log(`figure: ${name} ${value}${unit ? ' ' + unit : ''}`);
+const fail = reason => {
+  console.log(`fail: ${reason}`);
+  failed = true;
+};
+const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+async function openPage(browser, query, errors) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 800, height: 600});
+  page.on('pageerror', error => errors.push(error.message));
+  page.on('console', message => {
+    if (message.type() === 'error') errors.push(message.text());
+  });
+  await page.goto(url + query);
+  return page;
+}
+
+async function startCard(browser) {
+  const errors = [];
+  const page = await openPage(browser, '', errors);
+  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, {timeout: 60000});
+  const card = await page.evaluate(() => {
+    const element = document.getElementById('card');
+    return {shown: getComputedStyle(element).display !== 'none', text: element.innerText};
+  });
+  if (!card.shown) fail('the start card is not shown');
+  for (const words of ['Kelbo vs. Vistral', 'Photosensitivity warning', 'Click to start'])
+    if (!card.text.includes(words)) fail(`the start card does not say "${words}"`);
+  await sleep(1000);
+  if (await page.evaluate(() => document.body.dataset.demoTime !== undefined)) fail('the demo started before a click');
+  if (errors.length) fail(`the card's page reported: ${errors[0]}`);
+  await page.close();
+}
+
+async function stillFrames(browser) {
+  for (const ms of stillTimes) {
+    const errors = [];
+    const started = Date.now();
+    const page = await openPage(browser, `?start=${ms}&still`, errors);
+    await page.waitForFunction(() => document.body.dataset.frame !== undefined, {timeout: 120000});
+    figure(`still frame at ${ms} ms, page opened to frame shown`, ((Date.now() - started) / 1000).toFixed(2), 's');
+    const frame = await page.evaluate(() => document.body.dataset.frame);
+    if (frame !== ms) fail(`the still at ${ms} ms says it shows ${frame}`);
+    const picture = await page.evaluate(() => document.getElementById('canvas').toDataURL('image/png'));
+    fs.writeFileSync(path.join(outDir, `still_${ms}.png`), Buffer.from(picture.split(',')[1], 'base64'));
+    if (errors.length) fail(`the still at ${ms} ms reported: ${errors[0]}`);
+    await page.close();
+  }
+}
+
+async function livePlay(browser) {
+  const errors = [];
+  const page = await openPage(browser, '', errors);
+  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, {timeout: 60000});
+  const clicked = Date.now();
+  await page.click('#card');
+  await page.waitForFunction(() => document.body.dataset.demoTime !== undefined, {timeout: 60000});
+  figure('live play, click to first frame', ((Date.now() - clicked) / 1000).toFixed(2), 's');
+  const samples = [];
+  for (let i = 0; i <= 10; ++i) {
+    if (i > 0) await sleep(1000);
+    samples.push(await page.evaluate(() => ({
+      wall: performance.now(),
+      demo: Number(document.body.dataset.demoTime),
+      music: Number(document.body.dataset.musicTime),
+      audio: Module.audioContext ? Module.audioContext.state : 'none',
+    })));
+  }
+  const first = samples[0], last = samples[samples.length - 1];
+  const rate = (last.demo - first.demo) / (last.wall - first.wall);
+  figure('live play, demo time per clock time', rate.toFixed(3));
+  if (!(rate > 0.95 && rate < 1.05)) fail(`the demo time ran at ${rate.toFixed(3)} of the clock's rate`);
+  if (last.audio !== 'running') fail(`the page's sound is ${last.audio}, not running`);
+  let worst = 0;
+  for (const sample of samples) {
+    if (!Number.isFinite(sample.music)) {
+      fail(`no music time beside demo time ${sample.demo} ms`);
+      break;
+    }
+    worst = Math.max(worst, Math.abs(sample.music - sample.demo));
+  }
+  figure('live play, music time from demo time, most', worst, 'ms');
+  if (worst > 100) fail(`the music was ${worst} ms from the picture`);
+  if (errors.length) fail(`the page reported while playing: ${errors[0]}`);
+  await page.close();
+}
+
+(async () => {
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    // No sandbox: Chromium's cannot start as root nor in most containers.
+    // WebGL on the software renderer.
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+  });
+  try {
+    figure('page size', (fs.statSync(pagePath).size / 1048576).toFixed(2), 'MiB');
+    await startCard(browser);
+    await stillFrames(browser);
+    await livePlay(browser);
+  } catch (error) {
+    fail(error.message);
+  } finally {
+    await browser.close();
+  }
+  process.exit(failed ? 1 : 0);
+})();

@@ -25,8 +25,12 @@ fuzz_packages="clang libclang-rt-14-dev"
 # from Node.js by puppeteer-core from the npm registry.
 # shellcheck disable=SC2034 # for release-web.sh and test.sh
 web_packages="emscripten dpkg-dev"
+# npm comes with Node.js where that is NodeSource's package (as on these
+# machines), which Debian's npm cannot be installed beside: it is asked for
+# only where there is no npm.
 # shellcheck disable=SC2034 # for test.sh
-web_test_packages="chromium nodejs npm"
+web_test_packages="chromium nodejs"
+command -v npm >/dev/null || web_test_packages+=" npm"
 
 # What the release scripts and their tests keep between runs (see systems.sh):
 # Debian systems, the libraries built for the releases, source packages. The

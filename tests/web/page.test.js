@@ -6,7 +6,8 @@
 // 2. A still frame at each MS (?start=MS&still), read back from the canvas
 //    into OUTDIR/still_MS.png for the caller to hold to the native capture.
 // 3. Ten seconds of play after a click on the card: no page error, the demo
-//    time advancing at the clock's rate, the music within 100 ms of it.
+//    time advancing at the clock's rate, the music within 100 ms of it; then
+//    Escape ends the demo.
 // Prints "figure: NAME VALUE [UNIT]" lines and "fail: REASON" lines; exits 1
 // after any failure.
 'use strict';
@@ -102,6 +103,13 @@ async function livePlay(browser) {
   figure('live play, music time from demo time, most', worst, 'ms');
   if (worst > 100) fail(`the music was ${worst} ms from the picture`);
   if (errors.length) fail(`the page reported while playing: ${errors[0]}`);
+  await page.keyboard.press('Escape');
+  try {
+    await page.waitForFunction(() => document.body.dataset.ended === '1', {timeout: 10000});
+  } catch (error) {
+    fail('Escape did not end the demo');
+  }
+  if (errors.length) fail(`the page reported as the demo ended: ${errors[0]}`);
   await page.close();
 }
 

@@ -29,35 +29,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # ---- The source packages ----
-# apt-get source through a configuration of its own, as for the Windows
-# libraries: the machine's apt sources stay as they are.
-apt_dir=$prefix.apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts" "$sources"
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-cat >"$apt_dir/sources.list" <<EOF
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
-EOF
-apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
-apt-get "${apt_options[@]}" update -qq
-packages=(zlib libpng1.6 libdeflate libogg libvorbis)
-(cd "$sources" && apt-get "${apt_options[@]}" source --download-only -qq "${packages[@]}" >/dev/null)
-
-# The .dsc of the version apt-get picked, asked from the empty work folder
-# (apt-get leaves out of its list the files it finds already downloaded there).
-dsc_of() {
-    local version
-    version=$(cd "$work" && apt-get "${apt_options[@]}" source --print-uris "$1" 2>/dev/null |
-        awk -v name="$1" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')
-    [ -n "$version" ] || { echo "release-web-libraries: apt-get source found no $1" >&2; return 1; }
-    echo "$sources/$version"
-}
-for package in "${packages[@]}"; do
-    dsc=$(dsc_of "$package")
-    basename "$dsc" >>"$work/versions"
-    dpkg-source -x "$dsc" "$work/$package" >"$work/$package.log" 2>&1 ||
-        { cat "$work/$package.log" >&2; echo "release-web-libraries: unpacking $package failed" >&2; exit 1; }
-done
+# shellcheck source=source-packages.sh
+source "$(dirname "$0")/source-packages.sh"
+unpack_source_packages "$prefix.apt" "$sources" "$work" zlib libpng1.6 libdeflate libogg libvorbis
 
 # ---- The build ----
 mkdir -p "$prefix/include" "$prefix/lib"

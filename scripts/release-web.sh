@@ -11,7 +11,7 @@
 #    Emscripten from Debian 12's source packages by release-web-libraries.sh
 #    into the cache folder ($TARNIX_CACHE, default ~/.cache/tarnix):
 #    web/wasm32, with its recipe in web/wasm32.stamp. Only the first run builds
-#    them, or a run after the recipe (that script, Emscripten) changed.
+#    them, or a run after the recipe (those scripts, Emscripten) changed.
 # 3. The program, built with cmake/emscripten.cmake (the preset "web") in
 #    build/release/build-web (kept between runs unless --clean empties it
 #    first; through the compiler cache, unless --clean): one JavaScript file
@@ -49,18 +49,10 @@ say_time "the data pack"
 # ---- 2. The libraries ----
 prefix="$tarnix_cache/web/wasm32"
 take_cache_lock web
-libraries_recipe=$(cat "$repo/scripts/release-web-libraries.sh" <(emcc --version) | sha256sum | cut -d' ' -f1)
-if ! stamp_holds "$prefix.stamp" "$libraries_recipe" || [ ! -d "$prefix" ]; then
-    say "building zlib, libpng, libdeflate and Ogg Vorbis for WebAssembly into $prefix"
-    rm -f "$prefix.stamp"
-    mkdir -p "$tarnix_cache/web" "$tarnix_cache/sources/web"
-    earlier=$(mktemp -d "$tarnix_cache/web/earlier.XXXXXX")
-    if [ -e "$prefix" ] || [ -L "$prefix" ]; then mv "$prefix" "$earlier/"; fi
-    rm -rf --one-file-system "${earlier:?}"
-    nice -n 19 bash "$repo/scripts/release-web-libraries.sh" "$prefix" "$tarnix_cache/sources/web" ||
-        { echo "release-web: building the libraries into $prefix failed" >&2; exit 1; }
-    echo "$libraries_recipe" >"$prefix.stamp"
-fi
+libraries_recipe=$(cat "$repo/scripts/release-web-libraries.sh" "$repo/scripts/source-packages.sh" <(emcc --version) |
+    sha256sum | cut -d' ' -f1)
+build_libraries "$prefix" "$libraries_recipe" "$repo/scripts/release-web-libraries.sh" "$tarnix_cache/sources/web" \
+    "zlib, libpng, libdeflate and Ogg Vorbis for WebAssembly"
 say_time "the libraries"
 
 # ---- 3. The program ----

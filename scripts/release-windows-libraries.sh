@@ -38,40 +38,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # ---- The source packages ----
-# apt-get source through a configuration of its own (a deb-src line for the
-# archive the machine uses, its own index folder), so that the machine's apt
-# sources stay as they are. Bookworm itself, not its security updates: the
-# mirror does not serve those updates' source packages.
-apt_dir=$prefix.apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts" "$sources"
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-cat >"$apt_dir/sources.list" <<EOF
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
-EOF
-apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
-apt-get "${apt_options[@]}" update -qq
-packages=(libogg libvorbis libpng1.6 libdeflate libsdl1.2 sdl-mixer1.2)
-(cd "$sources" && apt-get "${apt_options[@]}" source --download-only -qq "${packages[@]}" >/dev/null)
-
-# The .dsc of the version apt-get picked: the newest in the archive. Asked
-# from the empty work folder: apt-get leaves out of its list the files it finds
-# already downloaded there.
-dsc_of() {
-    local version
-    version=$(cd "$work" && apt-get "${apt_options[@]}" source --print-uris "$1" 2>/dev/null |
-        awk -v name="$1" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')
-    [ -n "$version" ] || { echo "release-windows-libraries: apt-get source found no $1" >&2; return 1; }
-    echo "$sources/$version"
-}
-for package in "${packages[@]}"; do
-    dsc=$(dsc_of "$package")
-    basename "$dsc" >>"$work/versions"
-    # dpkg-source has no keyring to check the signatures with: the checksums
-    # of the files are checked all the same, against the archive's signed index.
-    dpkg-source -x "$dsc" "$work/$package" >"$work/$package.log" 2>&1 ||
-        { cat "$work/$package.log" >&2; echo "release-windows-libraries: unpacking $package failed" >&2; exit 1; }
-done
+# shellcheck source=source-packages.sh
+source "$(dirname "$0")/source-packages.sh"
+unpack_source_packages "$prefix.apt" "$sources" "$work" libogg libvorbis libpng1.6 libdeflate libsdl1.2 sdl-mixer1.2
 
 # ---- The build ----
 mkdir -p "$prefix/include" "$prefix/lib" "$prefix/bin"

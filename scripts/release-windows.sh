@@ -12,7 +12,7 @@
 #    cross-built from Debian 12's source packages by release-windows-libraries.sh
 #    into the cache folder ($TARNIX_CACHE, default ~/.cache/tarnix):
 #    mingw/x86_64, with its recipe in mingw/x86_64.stamp. Only the first run
-#    builds them, or a run after the recipe (that script, the compiler, Debian's
+#    builds them, or a run after the recipe (those scripts, the compiler, Debian's
 #    MinGW-w64 zlib) changed. The lock of the cache's mingw part is held from
 #    here until the DLLs are in the folder (step 4), so that a run with another
 #    recipe cannot build others underneath.
@@ -59,21 +59,10 @@ say_time "the data pack"
 # ---- 2. The libraries ----
 prefix="$tarnix_cache/mingw/x86_64"
 take_cache_lock mingw
-libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" <($host-gcc-posix --version) \
+libraries_recipe=$(cat "$repo/scripts/release-windows-libraries.sh" "$repo/scripts/source-packages.sh" <($host-gcc-posix --version) \
     <(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) | sha256sum | cut -d' ' -f1)
-if ! stamp_holds "$prefix.stamp" "$libraries_recipe" || [ ! -d "$prefix" ]; then
-    say "cross-building SDL 1.2, SDL_mixer 1.2, Ogg Vorbis and libpng into $prefix"
-    rm -f "$prefix.stamp"
-    # The libraries go into a new folder: an earlier one, or what a failed
-    # build left, is moved into a folder made here for it, and deleted there.
-    mkdir -p "$tarnix_cache/mingw" "$tarnix_cache/sources/windows"
-    earlier=$(mktemp -d "$tarnix_cache/mingw/earlier.XXXXXX")
-    if [ -e "$prefix" ] || [ -L "$prefix" ]; then mv "$prefix" "$earlier/"; fi
-    rm -rf --one-file-system "${earlier:?}"
-    nice -n 19 bash "$repo/scripts/release-windows-libraries.sh" "$prefix" "$tarnix_cache/sources/windows" ||
-        { echo "release-windows: cross-building the libraries into $prefix failed" >&2; exit 1; }
-    echo "$libraries_recipe" >"$prefix.stamp"
-fi
+build_libraries "$prefix" "$libraries_recipe" "$repo/scripts/release-windows-libraries.sh" \
+    "$tarnix_cache/sources/windows" "SDL 1.2, SDL_mixer 1.2, Ogg Vorbis and libpng for Windows"
 say_time "the libraries"
 
 # ---- 3. The program ----

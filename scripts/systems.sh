@@ -103,6 +103,27 @@ take_cache_lock() {
 }
 release_cache_lock() { exec 9<&-; }
 
+# build_libraries PREFIX RECIPE SCRIPT SOURCES WHAT
+# Has SCRIPT (release-windows-libraries.sh, release-web-libraries.sh) build
+# libraries into PREFIX, at the lowest priority, from source packages kept in
+# SOURCES, unless PREFIX was made with RECIPE (its stamp, PREFIX.stamp). They
+# go into a new folder: an earlier one, or what a failed build left, is moved
+# into a folder made beside it for that, and deleted there. WHAT says what
+# is built in the messages. The caller holds the cache part's lock.
+build_libraries() {
+    local prefix=$1 recipe=$2 script=$3 sources=$4 what=$5 earlier
+    stamp_holds "$prefix.stamp" "$recipe" && [ -d "$prefix" ] && return 0
+    say "building $what into $prefix"
+    rm -f "$prefix.stamp"
+    mkdir -p "$(dirname "$prefix")" "$sources"
+    earlier=$(mktemp -d "$(dirname "$prefix")/earlier.XXXXXX")
+    if [ -e "$prefix" ] || [ -L "$prefix" ]; then mv "$prefix" "$earlier/"; fi
+    rm -rf --one-file-system "${earlier:?}"
+    nice -n 19 bash "$script" "$prefix" "$sources" ||
+        { echo "$(basename "$script" .sh): building $what into $prefix failed" >&2; exit 1; }
+    echo "$recipe" >"$prefix.stamp"
+}
+
 # Deletes the folders given, systems among them: a system may hold folders
 # without write permission, which its owner opens first.
 remove_tree() {

@@ -11,8 +11,9 @@
 #   WebGL (the head's wireframe at 12 s is drawn wider by Mesa), and points
 #   fall on other pixels here and there (the tunnel at 51 s): both cost a few
 #   dB, as the figures show.
-# - Ten seconds of play after a click: no page error, the demo time at the
-#   clock's rate, the music within 100 ms of the picture.
+# - After a click the demo loads without blocking the page (its loading bar
+#   shows), then ten seconds of play: no page error, the demo time at the
+#   clock's rate, the music within 100 ms of the picture; Escape ends it.
 # The page's size, the time to each still and to the first frame of play are
 # printed. Needs no root. Each step's time is printed.
 set -u

@@ -26,12 +26,18 @@ const fail = reason => {
 };
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
+// A page whose errors, console errors and requests for anything but itself
+// (the page is the whole program: it fetches nothing) are added to `errors`.
 async function openPage(browser, query, errors) {
   const page = await browser.newPage();
   await page.setViewport({width: 800, height: 600});
   page.on('pageerror', error => errors.push(error.message));
   page.on('console', message => {
     if (message.type() === 'error') errors.push(message.text());
+  });
+  page.on('request', request => {
+    const asked = request.url();
+    if (asked !== url + query && !asked.startsWith('data:')) errors.push(`the page fetched ${asked}`);
   });
   await page.goto(url + query);
   return page;

@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
-// The one door to the operating system: everything the engine and the demo ask
-// of it beyond standard C++ and SDL. Each section is carried out once per
-// platform, by the file of this folder named after it with the platform's
-// suffix (FileSystem_posix.cpp, FileSystem_windows.cpp); CMake picks the
-// suffix. No code outside this folder includes a system header for these
-// things or asks which platform it is built for.
+// The one door to the operating system, or to the browser: everything the
+// engine and the demo ask of it beyond standard C++ and SDL. Each section is
+// carried out once per platform, by the file of this folder named after it
+// with the platform's suffix (FileSystem_posix.cpp, FileSystem_windows.cpp,
+// Threads_web.cpp); CMake picks the suffix. A section alike on several
+// platforms has one file for them (Host_desktop.cpp, Process_none.cpp), and
+// the browser takes the POSIX one where Emscripten's POSIX layer does the
+// work. In the browser this folder also carries out OpenGL 1.x, GLU and
+// SDL_mixer's calls (OpenGL_web.cpp, Glu_web.cpp, Mixer_web.cpp). No code
+// outside this folder includes a system header for these things or asks which
+// platform it is built for.
 
 namespace tarnix {
 

@@ -2,12 +2,14 @@
 // out in the browser: sound files decoded here (WAV, and Ogg Vorbis with
 // libvorbisfile) into the device's format, and mixing channels played by the
 // page's Web Audio context, each chunk an audio buffer and each channel a
-// source and a gain. Library_web.cpp hands these out by name as the desktop's
-// loader finds SDL_mixer's. The music is a looping chunk like any other;
+// source and a gain. Library_web.cpp hands these out by name
+// (pageMixerEntryPoint) as the desktop's loader finds SDL_mixer's. The music is a looping chunk like any other;
 // while one plays, each demo time the program tells the page comes with
 // document.body.dataset.musicTime: where in the track the listener is at
 // that moment, in ms (counted from the track's start, where the engine tells
 // the page it began the music as dataset.musicFrom).
+
+#include "engine/platform/Mixer_web.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -325,6 +327,8 @@ extern "C" void SDL_FreeRW(SDL_RWops* stream) { delete stream; }
 
 namespace tarnix {
 
+namespace {
+
 int webMixOpenAudio(int frequency, Uint16 format, int channels, int) {
     if (format != AUDIO_S16LSB || channels != 2) {
         SDL_SetError("the browser's mixer plays signed 16-bit stereo only");
@@ -453,5 +457,44 @@ void webMixResumeMusic() {}
 void webMixRewindMusic() {}
 int webMixSetMusicPosition(double) { return 0; }
 int webMixVolumeMusic(int) { return MIX_MAX_VOLUME; }
+
+struct EntryPoint {
+    const char* name;
+    void* function;
+};
+
+template <typename Function>
+EntryPoint entry(const char* name, Function function) {
+    return {name, reinterpret_cast<void*>(function)};
+}
+
+const EntryPoint mixerEntryPoints[] = {
+    entry("Mix_OpenAudio", webMixOpenAudio),
+    entry("Mix_CloseAudio", webMixCloseAudio),
+    entry("Mix_LoadWAV_RW", webMixLoadWavRw),
+    entry("Mix_FreeChunk", webMixFreeChunk),
+    entry("Mix_PlayChannelTimed", webMixPlayChannelTimed),
+    entry("Mix_HaltChannel", webMixHaltChannel),
+    entry("Mix_HaltMusic", webMixHaltMusic),
+    entry("Mix_Pause", webMixPause),
+    entry("Mix_Resume", webMixResume),
+    entry("Mix_PauseMusic", webMixPauseMusic),
+    entry("Mix_ResumeMusic", webMixResumeMusic),
+    entry("Mix_RewindMusic", webMixRewindMusic),
+    entry("Mix_SetMusicPosition", webMixSetMusicPosition),
+    entry("Mix_Volume", webMixVolume),
+    entry("Mix_VolumeMusic", webMixVolumeMusic),
+    entry("Mix_QuerySpec", webMixQuerySpec),
+    entry("Mix_QuickLoad_RAW", webMixQuickLoadRaw),
+};
+
+}  // namespace
+
+void* pageMixerEntryPoint(const char* name) {
+    for (const EntryPoint& entryPoint : mixerEntryPoints)
+        if (std::strcmp(entryPoint.name, name) == 0)
+            return entryPoint.function;
+    return nullptr;
+}
 
 }  // namespace tarnix

@@ -77,6 +77,15 @@ struct Lists {
 };
 Lists lists;
 
+// Keeps four values of a call (a colour, a mask, a rectangle) in `kept`.
+template <typename Kept, typename Value>
+void keep(Kept (&kept)[4], Value a, Value b, Value c, Value d) {
+    kept[0] = a;
+    kept[1] = b;
+    kept[2] = c;
+    kept[3] = d;
+}
+
 // True when the call is to be recorded only; records it while a list is made.
 template <typename Call>
 bool recorded(Call call) {
@@ -256,10 +265,7 @@ void glVertex3fv(const GLfloat* v) { glVertex3f(v[0], v[1], v[2]); }
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
     if (recorded([=] { glColor4f(r, g, b, a); }))
         return;
-    state.color[0] = r;
-    state.color[1] = g;
-    state.color[2] = b;
-    state.color[3] = a;
+    keep(state.color, r, g, b, a);
 }
 void glColor3f(GLfloat r, GLfloat g, GLfloat b) { glColor4f(r, g, b, 1); }
 void glColor4fv(const GLfloat* v) { glColor4f(v[0], v[1], v[2], v[3]); }
@@ -444,34 +450,22 @@ void glDepthMask(GLboolean on) {
 }
 
 void glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) {
-    state.colorMask[0] = r;
-    state.colorMask[1] = g;
-    state.colorMask[2] = b;
-    state.colorMask[3] = a;
+    keep(state.colorMask, r, g, b, a);
     emscripten_glColorMask(r, g, b, a);
 }
 
 void glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    state.clearColor[0] = r;
-    state.clearColor[1] = g;
-    state.clearColor[2] = b;
-    state.clearColor[3] = a;
+    keep(state.clearColor, r, g, b, a);
     emscripten_glClearColor(r, g, b, a);
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
-    state.viewport[0] = x;
-    state.viewport[1] = y;
-    state.viewport[2] = width;
-    state.viewport[3] = height;
+    keep(state.viewport, x, y, width, height);
     emscripten_glViewport(x, y, width, height);
 }
 
 void glScissor(GLint x, GLint y, GLsizei width, GLsizei height) {
-    state.scissorBox[0] = x;
-    state.scissorBox[1] = y;
-    state.scissorBox[2] = width;
-    state.scissorBox[3] = height;
+    keep(state.scissorBox, x, y, width, height);
     emscripten_glScissor(x, y, width, height);
 }
 
@@ -611,8 +605,8 @@ void glCallList(GLuint list) {
         return;
     if (list == 0 || list > lists.bodies.size() || !lists.made[list - 1])
         return;
-    const std::vector<std::function<void()>> body = lists.bodies[list - 1];
-    for (const std::function<void()>& call : body)
+    // No recorded call makes or deletes a list: the body stays as it is.
+    for (const std::function<void()>& call : lists.bodies[list - 1])
         call();
 }
 

@@ -13,7 +13,9 @@
 // shaders on first use). Each line also gives the processor time spent, the
 // process's own (renderer, writers) and the encoder's, which places the
 // limit: the renderer keeps most of the cores busy, and the capture's work
-// that does not fit in what it leaves adds to the wall time. For the videos
+// that does not fit in what it leaves adds to the wall time. The "floor" is
+// that limit as a ratio: the capture's processor time spread over every core
+// against the drawing's wall time, which no scheduling can beat. For the videos
 // the last round also prints the capture folder's peak on disk against the
 // finished file, and the memory a quarter of the way through against its
 // peak. The last line is "ratios: png=R video=R youtube=R".
@@ -198,13 +200,19 @@ bool capture(const DemoOptions& options, VirtualClock& clock, const FrameState& 
 class Job {
 public:
     Job(const char* name, const char* what, double target) : name(name), what(what), target(target) {}
+    // The floor is what no scheduling can beat: the capture's processor time
+    // spread over every core, against the drawing's wall time.
     void add(const Spent& drawn, const Spent& captured, unsigned long frames) {
-        std::printf("%s: drawn only %.2f s (%.1f ms a frame, %.1f s of processor time), captured %.2f s (%.1f ms a "
-                    "frame, %.1f s of processor time here and %.1f s in the encoder): %.3f\n",
-                    what, drawn.wall, 1000 * drawn.wall / frames, drawn.own, captured.wall,
-                    1000 * captured.wall / frames, captured.own, captured.encoder, captured.wall / drawn.wall);
+        const double floor = (captured.own + captured.encoder) / (cores * drawn.wall);
+        std::printf("%s: drawn only %.2f s (%.1f ms a frame, %.1f s of processor time, %.2f cores busy), captured "
+                    "%.2f s (%.1f ms a frame, %.1f s of processor time here and %.1f s in the encoder): %.3f, the "
+                    "floor on %u cores %.3f\n",
+                    what, drawn.wall, 1000 * drawn.wall / frames, drawn.own, drawn.own / drawn.wall, captured.wall,
+                    1000 * captured.wall / frames, captured.own, captured.encoder, captured.wall / drawn.wall, cores,
+                    floor);
         std::fflush(stdout);
         ratios.push_back(captured.wall < 0 || drawn.wall <= 0 ? -1 : captured.wall / drawn.wall);
+        floors.push_back(floor);
     }
     double median() {
         std::sort(ratios.begin(), ratios.end());
@@ -212,8 +220,9 @@ public:
     }
     // False when a capture failed.
     bool print() {
-        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f)\n", what, ratios.size(), median(),
-                    target);
+        std::sort(floors.begin(), floors.end());
+        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f), median floor %.3f\n", what,
+                    ratios.size(), median(), target, floors.empty() ? -1 : floors[floors.size() / 2]);
         return !ratios.empty() && ratios.front() >= 0;
     }
     const char* name;
@@ -221,7 +230,9 @@ public:
 private:
     const char* what;
     double target;
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<double> ratios;
+    std::vector<double> floors;  // the floor of each round
 };
 
 }  // namespace

@@ -200,19 +200,17 @@ bool capture(const DemoOptions& options, VirtualClock& clock, const FrameState& 
 class Job {
 public:
     Job(const char* name, const char* what, double target) : name(name), what(what), target(target) {}
-    // The floor is what no scheduling can beat: the capture's processor time
-    // spread over every core, against the drawing's wall time.
     void add(const Spent& drawn, const Spent& captured, unsigned long frames) {
-        const double floor = (captured.own + captured.encoder) / (cores * drawn.wall);
+        const double floorRatio = (captured.own + captured.encoder) / (cores * drawn.wall);
         std::printf("%s: drawn only %.2f s (%.1f ms a frame, %.1f s of processor time, %.2f cores busy), captured "
                     "%.2f s (%.1f ms a frame, %.1f s of processor time here and %.1f s in the encoder): %.3f, the "
                     "floor on %u cores %.3f\n",
                     what, drawn.wall, 1000 * drawn.wall / frames, drawn.own, drawn.own / drawn.wall, captured.wall,
                     1000 * captured.wall / frames, captured.own, captured.encoder, captured.wall / drawn.wall, cores,
-                    floor);
+                    floorRatio);
         std::fflush(stdout);
         ratios.push_back(captured.wall < 0 || drawn.wall <= 0 ? -1 : captured.wall / drawn.wall);
-        floors.push_back(floor);
+        floors.push_back(floorRatio);
     }
     double median() {
         std::sort(ratios.begin(), ratios.end());

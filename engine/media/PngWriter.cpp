@@ -1,5 +1,6 @@
 #include "engine/media/PngWriter.h"
 
+#include "engine/media/RunDeflater.h"
 #include "engine/platform/Platform.h"
 
 #include <libdeflate.h>
@@ -29,7 +30,7 @@
 // are byte for byte the ones libpng writes; a test holds the two together.
 // Pictures of 16 KiB of filtered data or less go through libpng itself, which
 // shrinks zlib's window and patches the stream header for them.
-// A capture's frames take a cheaper way of their own (writeFramePngFile).
+// A capture's frames take a cheaper way of their own (FramePngWriter).
 
 namespace tarnix {
 
@@ -346,7 +347,6 @@ bool encodeSmall(std::FILE* file, int width, int height, int channels, const uns
 
 // ---- Frames of a capture ----
 
-const int fastestDeflateLevel = 1;
 const std::size_t largestFrameChunk = std::size_t(1) << 30;  // a chunk's length must stay below 2^31
 
 // Each row after its filter type byte: the first as it is (None), every other
@@ -412,28 +412,23 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
                         compressionLevel, error);
 }
 
-// What a writer keeps from one frame to the next: the compressor and the
+// What a writer keeps from one frame to the next: the deflater and the
 // buffers, so that frames of one size allocate nothing after the first.
 struct FramePngWriter::Encoder {
-    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{
-        libdeflate_alloc_compressor(fastestDeflateLevel), libdeflate_free_compressor};
+    RunDeflater deflater;
     std::vector<unsigned char> filtered;
     std::vector<unsigned char> compressed;
 
     bool encode(std::FILE* file, int width, int height, int channels, const unsigned char* topRow,
                 std::ptrdiff_t rowStride) {
-        if (!compressor)
-            return false;
         const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
         filtered.resize((rowBytes + 1) * height);
         filterRowsUp(topRow, rowStride, rowBytes, height, filtered.data());
-        compressed.resize(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
-        const std::size_t length = libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(),
-                                                            compressed.data(), compressed.size());
-        if (length == 0 || !writeHeader(file, width, height, channels))
+        deflater.compress(filtered.data(), filtered.size(), channels, compressed);
+        if (!writeHeader(file, width, height, channels))
             return false;
-        for (std::size_t at = 0; at < length; at += largestFrameChunk)
-            if (!writeChunk(file, "IDAT", compressed.data() + at, std::min(largestFrameChunk, length - at)))
+        for (std::size_t at = 0; at < compressed.size(); at += largestFrameChunk)
+            if (!writeChunk(file, "IDAT", compressed.data() + at, std::min(largestFrameChunk, compressed.size() - at)))
                 return false;
         return writeChunk(file, "IEND", nullptr, 0);
     }

@@ -23,11 +23,11 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
                   std::ptrdiff_t rowStride, int compressionLevel, std::string& error);
 
 // Writes a capture's frames at the least processor time: every row filtered
-// by the one above it (the first as it is), the whole picture compressed by
-// libdeflate at its fastest level into one IDAT chunk. About half the time of
-// writePngFile at level 1 for a frame of the demo, the files a twentieth
-// smaller; the same pixels give the same bytes with the same libdeflate. One
-// writer per thread: it keeps its compressor and buffers from frame to frame.
+// by the one above it (the first as it is), the whole picture compressed by a
+// RunDeflater into one IDAT chunk. About a quarter of the time of
+// writePngFile at level 1 for a frame of the demo, the files about the same
+// size; the same pixels always give the same bytes. One writer per thread: it
+// keeps its deflater and buffers from frame to frame.
 class FramePngWriter {
 public:
     FramePngWriter();

@@ -24,7 +24,7 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
 
 // Writes a capture's frames at the least processor time: every row filtered
 // by the one above it (the first as it is), the whole picture compressed by a
-// RunDeflater into one IDAT chunk. About a quarter of the time of
+// RunDeflater into one IDAT chunk. Under a third of the time of
 // writePngFile at level 1 for a frame of the demo, the files about the same
 // size; the same pixels always give the same bytes. One writer per thread: it
 // keeps its deflater and buffers from frame to frame.

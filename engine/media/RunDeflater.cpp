@@ -19,6 +19,12 @@
 // whichever of a Huffman-coded or a stored block is smaller, worked out to the
 // bit before anything is written, which bounds the output.
 
+// BitWriter::flush stores its word as it lies in memory, and runLength finds
+// the first byte that differs from the lowest bit set: both little-endian.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the run deflater is written for little-endian processors"
+#endif
+
 namespace tarnix {
 
 namespace {
@@ -311,7 +317,8 @@ struct BandCodes {
     int codeLengthCount = 4;  // HCLEN + 4
 };
 
-const std::uint8_t codeLengthOrder[codeLengthSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const std::uint8_t codeLengthOrder[codeLengthSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                         11, 4,  12, 3, 13, 2, 14, 1, 15};
 const unsigned codeLengthExtraBits[codeLengthSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
 
 // The lengths of both codes, one sequence as deflate sends them, as symbols
@@ -416,13 +423,6 @@ private:
     unsigned filled = 0;
 };
 
-inline bool isLittleEndian() {
-    const std::uint16_t probe = 1;
-    unsigned char first;
-    std::memcpy(&first, &probe, 1);
-    return first == 1;
-}
-
 void writeLiterals(const unsigned char* bytes, std::size_t count, const std::uint32_t* codes, BitWriter& bits) {
     std::size_t i = 0;
     for (; i + 3 <= count; i += 3) {  // three codes of at most 15 bits fit after a flush
@@ -497,7 +497,6 @@ std::size_t RunDeflater::bound(std::size_t size) {
 
 void RunDeflater::compress(const unsigned char* data, std::size_t size, int pixelBytes,
                            std::vector<unsigned char>& out) {
-    assert(isLittleEndian());  // BitWriter::flush stores its bits as they lie in memory
     const std::size_t repeat = pixelBytes >= 1 && pixelBytes <= 4 ? static_cast<std::size_t>(pixelBytes) : 1;
     out.resize(bound(size) + sizeof(std::uint64_t));  // flush() writes whole words
     out[0] = 0x78;  // deflate, a 32 KiB window

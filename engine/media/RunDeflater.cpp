@@ -480,7 +480,8 @@ void writeStoredBlock(const unsigned char* band, std::size_t length, bool last, 
     const unsigned char header[4] = {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
                                      static_cast<unsigned char>(~length), static_cast<unsigned char>(~length >> 8)};
     std::memcpy(out, header, 4);
-    std::memcpy(out + 4, band, length);
+    if (length > 0)  // an empty input's band may have no bytes at all to point at
+        std::memcpy(out + 4, band, length);
     bits.resumeAt(out + 4 + length);
 }
 

@@ -12,8 +12,8 @@ namespace tarnix {
 // Huffman codes. Rendered frames filtered by the row above are mostly such
 // runs and small differences, so the files stay near a general compressor's
 // at its fastest level for a fraction of its time. The same input always gives
-// the same bytes. One deflater per thread: it keeps its buffers from call to
-// call, so inputs of one size allocate nothing after the first.
+// the same bytes. One deflater per thread: it keeps its list of runs from call
+// to call (building a band's codes takes a few small allocations).
 class RunDeflater {
 public:
     // The most bytes compress() writes for `size` bytes of input: stored

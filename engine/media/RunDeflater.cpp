@@ -221,59 +221,58 @@ void findRuns(const unsigned char* data, std::size_t size, std::size_t begin, st
 // symbols get a code (unused ones are given the least weight), so every code
 // is complete, as inflaters require.
 void buildLengths(const std::uint32_t* frequencies, int count, int limit, std::uint8_t* lengths) {
-    std::vector<std::uint32_t> weights(frequencies, frequencies + count);
-    for (int symbol = 0, used = static_cast<int>(std::count_if(weights.begin(), weights.end(),
-                                                               [](std::uint32_t weight) { return weight > 0; }));
-         used < 2 && symbol < count; ++symbol)
+    assert(count <= literalLengthSymbols);
+    // Fixed arrays: this runs three times for every band of every frame.
+    std::uint32_t weights[literalLengthSymbols];
+    std::copy(frequencies, frequencies + count, weights);
+    int used = static_cast<int>(count - std::count(weights, weights + count, 0u));
+    for (int symbol = 0; used < 2 && symbol < count; ++symbol)
         if (weights[symbol] == 0) {
             weights[symbol] = 1;
             ++used;
         }
-    std::vector<int> symbols;
-    std::vector<std::uint64_t> nodeWeight;
-    std::vector<int> parent;
+    int symbols[literalLengthSymbols];
+    std::uint64_t nodeWeight[2 * literalLengthSymbols];
+    int parent[2 * literalLengthSymbols];
+    int depth[2 * literalLengthSymbols];
     for (;;) {
-        symbols.clear();
+        int leaves = 0;
         for (int symbol = 0; symbol < count; ++symbol)
             if (weights[symbol] > 0)
-                symbols.push_back(symbol);
-        std::stable_sort(symbols.begin(), symbols.end(),
-                         [&](int a, int b) { return weights[a] < weights[b]; });
+                symbols[leaves++] = symbol;
+        std::stable_sort(symbols, symbols + leaves, [&](int a, int b) { return weights[a] < weights[b]; });
         // Leaves in order of weight, then the joined nodes as they are made
         // (already in order of weight): the two lightest of both queues join.
-        const std::size_t leaves = symbols.size();
-        nodeWeight.assign(2 * leaves - 1, 0);
-        parent.assign(2 * leaves - 1, -1);
-        for (std::size_t i = 0; i < leaves; ++i)
+        const int nodes = 2 * leaves - 1;
+        for (int i = 0; i < leaves; ++i)
             nodeWeight[i] = weights[symbols[i]];
-        std::size_t nextLeaf = 0, nextJoined = leaves;
-        const auto lightest = [&](std::size_t made) {
+        int nextLeaf = 0, nextJoined = leaves;
+        const auto lightest = [&](int made) {
             if (nextLeaf < leaves && (nextJoined >= made || nodeWeight[nextLeaf] <= nodeWeight[nextJoined]))
                 return nextLeaf++;
             return nextJoined++;
         };
-        for (std::size_t made = leaves; made < 2 * leaves - 1; ++made) {
-            const std::size_t first = lightest(made), second = lightest(made);
+        for (int made = leaves; made < nodes; ++made) {
+            const int first = lightest(made), second = lightest(made);
             nodeWeight[made] = nodeWeight[first] + nodeWeight[second];
-            parent[first] = parent[second] = static_cast<int>(made);
+            parent[first] = parent[second] = made;
         }
         // Depths from the root down: a parent is always made after its children.
-        std::vector<int> depth(2 * leaves - 1, 0);
         int deepest = 0;
-        for (std::size_t node = 2 * leaves - 1; node-- > 0;)
-            if (parent[node] >= 0) {
-                depth[node] = depth[parent[node]] + 1;
-                deepest = std::max(deepest, depth[node]);
-            }
+        depth[nodes - 1] = 0;
+        for (int node = nodes - 1; node-- > 0;) {
+            depth[node] = depth[parent[node]] + 1;
+            deepest = std::max(deepest, depth[node]);
+        }
         if (deepest <= limit) {
             std::fill(lengths, lengths + count, 0);
-            for (std::size_t i = 0; i < leaves; ++i)
+            for (int i = 0; i < leaves; ++i)
                 lengths[symbols[i]] = static_cast<std::uint8_t>(depth[i]);
             return;
         }
-        for (auto& weight : weights)
-            if (weight > 0)
-                weight = weight / 2 | 1;
+        for (int symbol = 0; symbol < count; ++symbol)
+            if (weights[symbol] > 0)
+                weights[symbol] = weights[symbol] / 2 | 1;
     }
 }
 
@@ -311,7 +310,8 @@ struct BandCodes {
     int literalLengthCount = 257;  // HLIT + 257
     int distanceCount = 1;         // HDIST + 1
     // The lengths run-length coded: symbols 0 to 18, each with its extra value.
-    std::vector<std::pair<std::uint8_t, std::uint8_t>> lengthSymbols;
+    std::pair<std::uint8_t, std::uint8_t> lengthSymbols[literalLengthSymbols + distanceSymbols];
+    int lengthSymbolCount = 0;
     std::uint8_t codeLengthBits[codeLengthSymbols] = {};
     std::uint32_t codeLength[codeLengthSymbols] = {};
     int codeLengthCount = 4;  // HCLEN + 4
@@ -325,7 +325,10 @@ const unsigned codeLengthExtraBits[codeLengthSymbols] = {0, 0, 0, 0, 0, 0, 0, 0,
 // 0 to 15, 16 (the last length 3 to 6 times more), 17 (3 to 10 zeros) and 18
 // (11 to 138 zeros).
 void runLengthCode(const std::uint8_t* lengths, int count, BandCodes& codes) {
-    codes.lengthSymbols.clear();
+    codes.lengthSymbolCount = 0;
+    const auto add = [&](std::uint8_t symbol, int extra) {
+        codes.lengthSymbols[codes.lengthSymbolCount++] = {symbol, static_cast<std::uint8_t>(extra)};
+    };
     for (int at = 0; at < count;) {
         const std::uint8_t length = lengths[at];
         int repeat = 1;
@@ -334,17 +337,17 @@ void runLengthCode(const std::uint8_t* lengths, int count, BandCodes& codes) {
         at += repeat;
         if (length == 0) {
             for (; repeat >= 11; repeat -= std::min(repeat, 138))
-                codes.lengthSymbols.push_back({18, static_cast<std::uint8_t>(std::min(repeat, 138) - 11)});
+                add(18, std::min(repeat, 138) - 11);
             for (; repeat >= 3; repeat -= std::min(repeat, 10))
-                codes.lengthSymbols.push_back({17, static_cast<std::uint8_t>(std::min(repeat, 10) - 3)});
+                add(17, std::min(repeat, 10) - 3);
         } else {
-            codes.lengthSymbols.push_back({length, 0});
+            add(length, 0);
             --repeat;
             for (; repeat >= 3; repeat -= std::min(repeat, 6))
-                codes.lengthSymbols.push_back({16, static_cast<std::uint8_t>(std::min(repeat, 6) - 3)});
+                add(16, std::min(repeat, 6) - 3);
         }
         for (; repeat > 0; --repeat)
-            codes.lengthSymbols.push_back({length, 0});
+            add(length, 0);
     }
 }
 
@@ -366,8 +369,8 @@ std::uint64_t buildBand(const BandCounts& counts, BandCodes& codes) {
     std::copy(codes.distanceBits, codes.distanceBits + codes.distanceCount, lengths + codes.literalLengthCount);
     runLengthCode(lengths, codes.literalLengthCount + codes.distanceCount, codes);
     std::uint32_t lengthFrequencies[codeLengthSymbols] = {};
-    for (const auto& symbol : codes.lengthSymbols)
-        ++lengthFrequencies[symbol.first];
+    for (int i = 0; i < codes.lengthSymbolCount; ++i)
+        ++lengthFrequencies[codes.lengthSymbols[i].first];
     buildLengths(lengthFrequencies, codeLengthSymbols, longestCodeLengthCode, codes.codeLengthBits);
     buildCodes(codes.codeLengthBits, codeLengthSymbols, codes.codeLength);
     codes.codeLengthCount = codeLengthSymbols;
@@ -375,8 +378,10 @@ std::uint64_t buildBand(const BandCounts& counts, BandCodes& codes) {
         --codes.codeLengthCount;
 
     std::uint64_t bits = 3 + 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(codes.codeLengthCount) + counts.extraBits;
-    for (const auto& symbol : codes.lengthSymbols)
-        bits += codes.codeLengthBits[symbol.first] + codeLengthExtraBits[symbol.first];
+    for (int i = 0; i < codes.lengthSymbolCount; ++i) {
+        const int symbol = codes.lengthSymbols[i].first;
+        bits += codes.codeLengthBits[symbol] + codeLengthExtraBits[symbol];
+    }
     for (int symbol = 0; symbol < literalLengthSymbols; ++symbol)
         bits += std::uint64_t(counts.literalLength[symbol]) * codes.literalLengthBits[symbol];
     for (int symbol = 0; symbol < distanceSymbols; ++symbol)
@@ -447,7 +452,8 @@ void writeHeader(const BandCodes& codes, bool last, BitWriter& bits) {
         bits.put(codes.codeLengthBits[codeLengthOrder[i]], 3);
         bits.flush();
     }
-    for (const auto& symbol : codes.lengthSymbols) {
+    for (int i = 0; i < codes.lengthSymbolCount; ++i) {
+        const auto& symbol = codes.lengthSymbols[i];
         bits.putCode(codes.codeLength[symbol.first]);
         bits.put(symbol.second, codeLengthExtraBits[symbol.first]);
         bits.flush();

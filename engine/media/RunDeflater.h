@@ -13,7 +13,7 @@ namespace tarnix {
 // runs and small differences, so the files stay near a general compressor's
 // at its fastest level for a fraction of its time. The same input always gives
 // the same bytes. One deflater per thread: it keeps its list of runs from call
-// to call (building a band's codes takes a few small allocations).
+// to call, so inputs of one size allocate nothing after the first.
 class RunDeflater {
 public:
     // The most bytes compress() writes for `size` bytes of input: stored

@@ -6,16 +6,21 @@
 //   - youtube: 25 to 35 s, the heaviest stretch, with the youtube preset
 //     (drawn at 2880 x 2160),
 // each against the same frames only drawn, as the capture draws them (the
-// motion grid, the window shown twice a second). Each ratio is the median of
-// ROUNDS rounds in which drawing and capturing alternate, so that a slow
-// spell of a shared machine weighs on both alike; every round starts warm,
-// after one pass that draws the demo once (a software renderer compiles its
-// shaders on first use). Each line also gives the processor time spent, the
-// process's own (renderer, writers) and the encoder's, which places the
+// motion grid, the window shown twice a second), every run timed from an idle
+// renderer to its last frame drawn. Each ratio is the median of ROUNDS rounds
+// in which drawing and capturing alternate, so that a slow spell of a shared
+// machine weighs on both alike: the png and video captures are set against
+// the mean of the whole demo drawn before and after them. Every round starts
+// warm, after one pass that draws the demo once (a software renderer compiles
+// its shaders on first use). Each line also gives the processor time spent,
+// the process's own (renderer, writers) and the encoder's, which places the
 // limit: the renderer keeps most of the cores busy, and the capture's work
 // that does not fit in what it leaves adds to the wall time. The "floor" is
 // that limit as a ratio: the capture's processor time spread over every core
-// against the drawing's wall time, which no scheduling can beat. For the videos
+// against the drawing's wall time, which no scheduling can beat. With Mesa's
+// software renderer a second line splits it: its own threads' processor time
+// drawing only and capturing (sharing the cores' caches slows them), and the
+// floor of the capture's own work alone. For the videos
 // the last round also prints the capture folder's peak on disk against the
 // finished file, and the memory a quarter of the way through against its
 // peak. The last line is "ratios: png=R video=R youtube=R".
@@ -75,22 +80,57 @@ double childProcessorSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Processor time of the software renderer's own threads (Mesa names them
+// "llvmpipe-N"), s: 0 with a graphics processor. Set against the same frames
+// only drawn, it shows what sharing the cores costs the renderer itself.
+double rendererThreadSeconds() {
+    double seconds = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("llvmpipe", 0) != 0)
+            continue;
+        std::ifstream schedstat(task.path() / "schedstat");  // first field: ns on a processor
+        double nanoseconds = 0;
+        if (schedstat >> nanoseconds)
+            seconds += nanoseconds / 1e9;
+    }
+    return seconds;
+}
+
 // Wall and processor time of one measured run, s.
 struct Spent {
     double wall = -1;  // -1: the capture failed
     double own = 0;    // this process's threads
+    double renderer = 0;  // of them, the software renderer's
     double encoder = 0;
+
+    // The mean of two runs of the same work (a run that failed stays failed).
+    static Spent mean(const Spent& a, const Spent& b) {
+        Spent both;
+        both.wall = a.wall < 0 || b.wall < 0 ? -1 : (a.wall + b.wall) / 2;
+        both.own = (a.own + b.own) / 2;
+        both.renderer = (a.renderer + b.renderer) / 2;
+        both.encoder = (a.encoder + b.encoder) / 2;
+        return both;
+    }
 };
 
-// Times `run`, which returns false when it failed.
+// Times `run`, which returns false when it failed. The renderer is idle
+// first, so that no earlier run's frames are counted in this one.
 template <typename Run>
 Spent measure(Run run) {
+    glFinish();
     const double ownBefore = processorSeconds(), childrenBefore = childProcessorSeconds();
+    const double rendererBefore = rendererThreadSeconds();
     const auto start = std::chrono::steady_clock::now();
     const bool done = run();
     Spent spent;
     spent.wall = done ? secondsSince(start) : -1;
     spent.own = processorSeconds() - ownBefore;
+    spent.renderer = rendererThreadSeconds() - rendererBefore;
     spent.encoder = childProcessorSeconds() - childrenBefore;
     return spent;
 }
@@ -135,9 +175,16 @@ public:
         if (watcher.joinable())
             watcher.join();
     }
-    void print(const std::string& file) {
+    // Stops watching; the finished file `file` is measured, for print().
+    void finish(const std::string& file) {
         stop();
-        const double size = static_cast<double>(std::filesystem::file_size(file));
+        std::error_code error;
+        const auto bytes = std::filesystem::file_size(file, error);
+        size = error ? -1 : static_cast<double>(bytes);
+    }
+    void print() const {
+        if (size <= 0)
+            return;
         std::printf("  the video %.1f MB; the folder at its fullest %.1f MB (%.3f of the video)\n", size / 1e6,
                     peakDisk / 1e6, peakDisk / size);
         std::printf("  memory a quarter through %.0f MB, at its peak %.0f MB\n", quarterMemory / 1e6, peakMemory / 1e6);
@@ -146,6 +193,7 @@ public:
 private:
     std::string folder;
     double quarter;
+    double size = -1;  // of the finished file, bytes; -1: none
     std::atomic<bool> done{false};
     std::atomic<double> peakDisk{0}, peakMemory{0}, quarterMemory{0};
     std::thread watcher;
@@ -169,6 +217,10 @@ unsigned long drawOnly(VirtualClock& clock, const FrameState& afterSetUp, unsign
         grid.prepare(static_cast<unsigned>(t));
         draw();
     }
+    // A software renderer is still drawing what the frames since the last
+    // one shown asked of it (up to half a second of them, which in the
+    // heaviest stretch is seconds of work); a capture waits for each frame.
+    glFinish();
     tarnix::setPresentInterval(0);
     return frames;
 }
@@ -208,20 +260,30 @@ public:
                     what, drawn.wall, 1000 * drawn.wall / frames, drawn.own, drawn.own / drawn.wall, captured.wall,
                     1000 * captured.wall / frames, captured.own, captured.encoder, captured.wall / drawn.wall, cores,
                     floorRatio);
+        if (drawn.renderer > 0) {
+            // The capture's own work (reading back, writing, encoding), apart
+            // from what sharing the cores adds to the renderer's.
+            const double work = captured.own - captured.renderer - (drawn.own - drawn.renderer) + captured.encoder;
+            const double workFloor = (drawn.own + work) / (cores * drawn.wall);
+            std::printf("  of which the renderer's threads: drawing only %.1f s, capturing %.1f s (%+.1f %%); the "
+                        "capture's own work %.1f s, which alone would give %.3f\n",
+                        drawn.renderer, captured.renderer, 100 * (captured.renderer / drawn.renderer - 1), work,
+                        workFloor);
+            workFloors.push_back(workFloor);
+        }
         std::fflush(stdout);
         ratios.push_back(captured.wall < 0 || drawn.wall <= 0 ? -1 : captured.wall / drawn.wall);
         floors.push_back(floorRatio);
     }
-    double median() {
-        std::sort(ratios.begin(), ratios.end());
-        return ratios.empty() ? -1 : ratios[ratios.size() / 2];
-    }
+    double median() const { return middleOf(ratios); }
     // False when a capture failed.
     bool print() {
-        std::sort(floors.begin(), floors.end());
-        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f), median floor %.3f\n", what,
-                    ratios.size(), median(), target, floors.empty() ? -1 : floors[floors.size() / 2]);
-        return !ratios.empty() && ratios.front() >= 0;
+        std::printf("%s: median ratio of %zu rounds %.3f (target at most %.2f), median floor %.3f", what,
+                    ratios.size(), median(), target, middleOf(floors));
+        if (!workFloors.empty())
+            std::printf(", of the capture's own work alone %.3f", middleOf(workFloors));
+        std::printf("\n");
+        return !ratios.empty() && *std::min_element(ratios.begin(), ratios.end()) >= 0;
     }
     const char* name;
 
@@ -231,6 +293,12 @@ private:
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<double> ratios;
     std::vector<double> floors;  // the floor of each round
+    std::vector<double> workFloors;  // the same with the renderer's threads as busy as when drawing only
+
+    static double middleOf(std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? -1 : values[values.size() / 2];
+    }
 };
 
 }  // namespace
@@ -275,29 +343,41 @@ int main(int argc, char** argv) {
         youtube("youtube", "with --preset youtube", 1.3);
     for (unsigned round = 1; round <= rounds; ++round) {
         std::printf("round %u of %u\n", round, rounds);
-        const Spent drawn = measure([&] { return (frames = drawOnly(clock, afterSetUp, 60, 0, untilMs)) > 0; });
+        // The PNG and video captures against the mean of drawing before and
+        // after them, so that a shared machine slowing down or speeding up
+        // over the minutes of a round weighs on neither.
+        const auto drawWhole = [&] { return (frames = drawOnly(clock, afterSetUp, 60, 0, untilMs)) > 0; };
+        const Spent drawnBefore = measure(drawWhole);
         options.captureTarget = folder + "/frames";
-        png.add(drawn, measure([&] { return capture(options, clock, afterSetUp); }), frames);
+        const Spent pngCaptured = measure([&] { return capture(options, clock, afterSetUp); });
         std::filesystem::remove_all(options.captureTarget);
 
         // The disk and the memory of the videos are watched in the last round.
-        const auto captureVideo = [&](const DemoOptions& videoOptions, const Spent& videoDrawn) {
-            std::unique_ptr<CaptureWatch> watch;
+        const auto captureVideo = [&](const DemoOptions& videoOptions, double expectedWall,
+                                      std::unique_ptr<CaptureWatch>& watch) {
             if (round == rounds)
-                watch = std::make_unique<CaptureWatch>(folder, 1.3 * videoDrawn.wall);
+                watch = std::make_unique<CaptureWatch>(folder, 1.3 * expectedWall);
             const Spent captured = measure([&] { return capture(videoOptions, clock, afterSetUp); });
-            if (watch && captured.wall >= 0)
-                watch->print(videoOptions.captureTarget);
+            if (watch)
+                watch->finish(videoOptions.captureTarget);
             std::filesystem::remove(videoOptions.captureTarget);
             return captured;
         };
+        std::unique_ptr<CaptureWatch> videoWatch, youtubeWatch;
         options.captureTarget = folder + "/demo.mp4";
-        video.add(drawn, captureVideo(options, drawn), frames);
+        const Spent videoCaptured = captureVideo(options, drawnBefore.wall, videoWatch);
+        const Spent drawn = Spent::mean(drawnBefore, measure(drawWhole));
+        png.add(drawn, pngCaptured, frames);
+        video.add(drawn, videoCaptured, frames);
+        if (videoWatch)
+            videoWatch->print();
 
         unsigned long youtubeFrames = 0;
         const Spent youtubeDrawn = measure(
             [&] { return drawOnlyAtYoutubeSize(clock, afterSetUp, youtubeStartMs, youtubeUntilMs, youtubeFrames); });
-        youtube.add(youtubeDrawn, captureVideo(youtubeOptions, youtubeDrawn), youtubeFrames);
+        youtube.add(youtubeDrawn, captureVideo(youtubeOptions, youtubeDrawn.wall, youtubeWatch), youtubeFrames);
+        if (youtubeWatch)
+            youtubeWatch->print();
     }
     bool failed = !png.print();
     failed = !video.print() || failed;

@@ -29,8 +29,8 @@ const SwitchHelp demoSwitchHelp[] = {
      "plays fullscreen at the display's own resolution, switching no mode: the picture as large as fits, centred "
      "between black bars, drawn at that size; with --capture, the frames are the display's size"},
     {"--start MS",
-     "begins at demo time MS (at most 36000000, ten hours), as if every earlier frame had been drawn at 60 "
-     "frames a second (music too)"},
+     "begins at demo time MS (at most 36000000, ten hours), the music too, with the frame a run from 0 shows there: "
+     "the demo's motions follow its clock, at any frame rate"},
     {"--capture DIR",
      "renders offline on a virtual clock: DIR/frame_00000.png … one per frame, and DIR/sound.wav, the music as the "
      "demo plays it, as long as the frames. Two captures give the same bytes"},
@@ -59,10 +59,13 @@ const SwitchHelp demoSwitchHelp[] = {
 };
 const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
 
+// Every stretch FFmpeg's photosensitivity filter (the test parties and video
+// sites screen with) scores over its threshold in the plain demo.
 const char* const flashWarning =
-    "Photosensitivity warning: from 53 s on, the closing section swaps whole-screen pictures several times a "
-    "second, which may trigger seizures in people with photosensitive epilepsy. --calm plays it without those "
-    "flashes.";
+    "Photosensitivity warning: the demo flashes: from 6.7 to 18.7 s the title's frame jumps twice a second, at "
+    "18.7 s the picture cuts from bright to dark, and from 53 s on the closing section swaps whole-screen pictures "
+    "several times a second, which may trigger seizures in people with photosensitive epilepsy. --calm plays it "
+    "without those flashes.";
 
 std::string helpText() {
     std::string text = std::string(flashWarning) + "\n\n" + tarnix::windowCaption +

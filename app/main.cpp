@@ -82,9 +82,9 @@ int SDL_main(int argc, char** argv) {
         shutDownDemo();
         return 0;
     }
-    if (options.startMs > 0)
-        startAt(options.startMs);
-    runMainLoop();
+    // Where the display does not pace the frames, one a step of the motion
+    // grid: more would show the same motions again, torn.
+    runMainLoop(options.startMs, motionStepsPerSecond);
     shutDownDemo();
     return 0;
 }

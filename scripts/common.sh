@@ -14,7 +14,7 @@ build_packages="cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libp
 # shellcheck disable=SC2034 # for release.sh
 release_packages="mmdebstrap uidmap xvfb xauth imagemagick"
 # shellcheck disable=SC2034 # for test.sh
-test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils
+test_packages="libgtest-dev libgmock-dev libbenchmark-dev libvorbis-dev libogg-dev lib3ds-dev assimp-utils xvfb xauth xdotool x11-utils libx11-dev libxfixes-dev strace
     libsdl2-2.0-0 file imagemagick ffmpeg mmdebstrap uidmap wine wine64 unzip ccache shellcheck"
 
 # shellcheck disable=SC2034 # for fuzz.sh and test.sh

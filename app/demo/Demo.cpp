@@ -6,6 +6,7 @@
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Timeline.h"
 #include "app/demo/Tunnel.h"
+#include "engine/core/FramePacer.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
 #include "engine/core/Ticks.h"
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,11 +54,9 @@ int &pax = frameValues.pax, &pox = frameValues.pox, &headi = frameValues.headi, 
 
 namespace {
 
-const unsigned framePauseMs = 15;
 const unsigned cloudParticles = 2750;
 const unsigned smallestTextureCount = 6;  // the closing section picks from index 2 and falls back to 5
 
-bool quit = false;
 tarnix::FileIO scrollerStream;
 std::string scrollerText;  // the stream's content up to its first zero byte
 
@@ -188,28 +188,43 @@ void releaseDemoObjects() {
 
 namespace {
 
-// One pass of the main loop; false once Escape has ended it. A page shows
-// the demo time of each frame as the clock is read for it.
+// Made when the loop starts, and kept beyond it: in a browser the loop never
+// returns to the function that started it.
+std::optional<MotionGrid> liveGrid;
+std::optional<tarnix::FramePacer> pacer;
+
+// One pass of the main loop; false once the viewer has asked to stop. The
+// frame shows the demo time it is drawn at, with the per-frame motions as the
+// grid has them then, at whatever rate the frames come. A page shows the
+// demo time of each frame once it is drawn.
 bool playFrame() {
-    draw();
-    tarnix::delay(framePauseMs);
     tarnix::timer.update();
-    tarnix::tellHost("demoTime", std::to_string(tarnix::timer.getTime()));
-    tarnix::input.pollEvent();
-    if (tarnix::input.getKeyboard().getLastKey() == tarnix::keyEscape)
-        quit = true;
-    return !quit;
+    const unsigned t = tarnix::timer.getTime();
+    liveGrid->prepare(t);
+    draw();
+    // A stop asked for while the frame was drawn ends the loop before it
+    // waits for the next.
+    if (tarnix::input.stopAsked())
+        return false;
+    pacer->framePresented(t);
+    tarnix::tellHost("demoTime", std::to_string(t));
+    return !tarnix::input.stopAsked();
 }
 
 }  // namespace
 
-void runMainLoop() { tarnix::runFrameLoop(playFrame); }
-
-void startAt(unsigned ms) {
-    skipStepsBefore(ms);
-    tarnix::sound.stop();
-    tarnix::sound.playMusicFrom(0, ms);
-    tarnix::timer.setTime(ms);
+void runMainLoop(unsigned startMs, unsigned mostFramesPerSecond) {
+    tarnix::input.forgetStop();
+    liveGrid.emplace();
+    if (startMs > 0) {
+        tarnix::sound.stop();
+        tarnix::sound.playMusicFrom(0, startMs);
+        tarnix::timer.setTime(startMs);
+    }
+    pacer.emplace(mostFramesPerSecond);
+    tarnix::runFrameLoop(playFrame);
+    pacer.reset();
+    liveGrid.reset();
 }
 
 // The text ends at its first zero byte or at the end of the file, whichever

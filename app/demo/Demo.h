@@ -22,9 +22,14 @@ bool setUpDemo();
 void setUpDemoObjects();
 void releaseDemoObjects();
 
-// One pass per frame: draw, sleep 15 ms, advance the clock, take one event.
-// Returns once Escape has been pressed.
-void runMainLoop();
+// Plays the demo live from demo time `startMs` (the music from there too)
+// until the viewer asks to stop (Escape, Alt+F4, the window closed). One pass
+// a frame: advance the clock, put the per-frame motions where the motion grid
+// has them at that time, draw, wait until the next frame is due, take the
+// events. Every frame is the frame --start draws at its time, whatever the
+// frame rate; a machine that cannot keep up drops frames. Where the display
+// does not pace the frames, at most `mostFramesPerSecond` are drawn.
+void runMainLoop(unsigned startMs, unsigned mostFramesPerSecond);
 
 // Releases the scroller text.
 void shutDownDemo();
@@ -37,10 +42,6 @@ const std::string& scrollerTextShown();
 // Reads the demo's mesh again when `name` is "greeble.dvm", rebuilt in place;
 // false, the old mesh kept, for any other name or a file that does not load.
 bool reloadDemoMesh(const char* name);
-
-// Continues the demo from demo time `ms` as if every frame before it had been
-// drawn at 60 frames a second (the motion grid), the music from the same point.
-void startAt(unsigned ms);
 
 // Where the demo's data is: "data/" in the working directory, else the
 // "data/" beside the program, which then becomes the working directory.

@@ -322,15 +322,6 @@ std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k) {
     return startMs + static_cast<std::uint64_t>(k) * 1000 / fps;
 }
 
-void skipStepsBefore(unsigned startMs) {
-    for (unsigned long k = 0;; ++k) {
-        const std::uint64_t t = frameTime(0, motionStepsPerSecond, k);
-        if (t >= startMs)
-            break;
-        skipFrame(static_cast<unsigned>(t));
-    }
-}
-
 MotionGrid::MotionGrid() : state(saveFrameState()) {}
 
 void MotionGrid::prepare(unsigned t) {

@@ -53,8 +53,8 @@ void draw();
 
 // Makes every change but the picture that draw() would make at demo time t:
 // the random picks (the same rand() calls), the per-frame phases of the
-// sphere and the scroller, the head effect's counters. Playing or capturing
-// from a later start passes over the earlier frames with this.
+// sphere and the scroller, the head effect's counters. The motion grid
+// passes over the steps before a frame's time with this.
 void skipFrame(unsigned t);
 
 // The demo time of frame k at `fps` frames a second from `startMs`, ms;
@@ -63,17 +63,14 @@ std::uint64_t frameTime(unsigned startMs, unsigned fps, unsigned long k);
 
 // ---- The motion grid
 
-// Live, the per-frame motions advance once a drawn frame, so their speed
-// follows the frame rate the machine keeps. Wherever frames are not drawn
-// live (a capture, --start, the development mode's seeks and steps) they
-// follow a fixed grid instead: step k at floor(k · 1000 / 60) ms, the frames
-// of a run at 60 frames a second. A frame at demo time t carries what every
-// step before t left, so it is the same picture at any capture rate.
+// The per-frame motions (the sphere's wobble, the scroller, the head's spin
+// and reveal) advance by a fixed step a frame, as the demo was made for a
+// display of 60 frames a second. Every frame, live or captured, from --start
+// or the development mode, follows a fixed grid instead of the frames drawn:
+// step k at floor(k · 1000 / 60) ms. A frame at demo time t carries what
+// every step before t left, so it is the same picture at any frame rate, and
+// exactly 60 frames a second show what one frame a step always showed.
 inline constexpr unsigned motionStepsPerSecond = 60;
-
-// Passes over the grid's steps before `startMs` (skipFrame), so that the demo
-// continues from there as if a run at 60 frames a second had drawn them.
-void skipStepsBefore(unsigned startMs);
 
 // The per-frame state for frames drawn at any times in increasing order: for
 // each, the state after the grid's steps before its time, whatever the frames

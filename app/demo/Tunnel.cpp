@@ -2,7 +2,7 @@
 
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
-#include "engine/core/Ticks.h"
+#include "engine/core/Timer.h"
 #include "engine/media/Image.h"
 
 #include <cmath>
@@ -39,7 +39,7 @@ void buildTunnelTables() {
 }
 
 void tunnelTerrorRun() {
-    const float a = static_cast<float>(tarnix::getTicks()) / 500;
+    const float a = static_cast<float>(tarnix::timer.getTime()) / 500;
     const int shiftDistance = static_cast<int>(256 * a);
     const int shiftAngle = static_cast<int>(89.6f * a);
     glEnable(GL_BLEND);

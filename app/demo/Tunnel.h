@@ -16,7 +16,7 @@ extern int angleTable[256][256];
 // clock runs).
 void buildTunnelTables();
 
-// One frame of the tunnel, additive, under the current view. It animates on
-// the engine's tick count, not the demo clock: 512 distance codes and 179.2
-// angle codes a second.
+// One frame of the tunnel, additive, under the current view. It turns with
+// the demo clock (512 distance codes and 179.2 angle codes a second), so that
+// a frame live is the frame a capture or --start draws at the same demo time.
 void tunnelTerrorRun();

@@ -66,8 +66,7 @@ int DevClock::getSpeed() const { return speedDoublings; }
 
 namespace {
 
-const unsigned framePauseMs = 15;  // as the normal loop sleeps between frames
-const unsigned buildingFramePauseMs = 60;
+const unsigned buildingFramePauseMs = 45;  // besides the pacing
 const unsigned stripSpanStepMs = 10000;  // past the demo's end the strip grows by this much
 
 // The strip's scale and the caption's loop show times like this: "12.345".
@@ -129,16 +128,19 @@ void DevMode::start(unsigned startMs) {
         std::printf("tarnix: data/datafile.dat is here: its entries are used but where a loose file of the same name "
                     "is in data/ or is saved there\n");
     std::fflush(stdout);
+    pacer.emplace(motionStepsPerSecond);
     clock.run(true);
     seek(startMs);
     lastPass = Clock::now();
 }
 
 bool DevMode::frame() {
-    drawFrame();
-    // While the code builds, the compiler gets the cores the drawing would take.
-    tarnix::delay(live.building() ? buildingFramePauseMs : framePauseMs);
     const unsigned before = getTime();
+    drawFrame();
+    pacer->framePresented(before);
+    // While the code builds, the compiler gets the cores the drawing would take.
+    if (live.building())
+        tarnix::delay(buildingFramePauseMs);
     tarnix::timer.update();
     wrapAtLoopEnd(before);
     tarnix::Press press;

@@ -2,11 +2,13 @@
 
 #include "app/dev/DevOverlay.h"
 #include "app/dev/LiveCode.h"
+#include "engine/core/FramePacer.h"
 #include "engine/core/Ticks.h"
 #include "engine/platform/Platform.h"
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +65,7 @@ public:
     // `startMs`.
     void start(unsigned startMs);
     // One pass of the loop: draw (the picture held still while paused),
-    // sleep, advance the clock, act on every key pressed and every file
+    // wait until the next frame is due, advance the clock, act on every key pressed and every file
     // changed, caption. False once Escape has been pressed.
     bool frame();
 
@@ -118,6 +120,7 @@ private:
     tarnix::DirectoryWatcher watcher;
     LiveCode live;               // the demo's code, reloaded when its sources change
     DevOverlay overlay;
+    std::optional<tarnix::FramePacer> pacer;  // made by start(), with the window
     std::vector<unsigned> sectionStarts;  // demo times where a section begins, ms
     std::string failure;         // the message over the picture
     unsigned loopStartMs = 0, loopEndMs = 0;

@@ -20,7 +20,9 @@ bool Init::init() {
         return false;
     sound.init();
     openglInit();
-    SDL_ShowCursor(SDL_DISABLE);
+    // No pointer over a picture that fills the screen; a window keeps it, to
+    // be moved out of the way (and to click the development mode's strip).
+    SDL_ShowCursor((window.getFlags() & SDL_FULLSCREEN) ? SDL_DISABLE : SDL_ENABLE);
     extensions();
     readDirectoryContent("data/");
     return loadDataFiles();

@@ -22,11 +22,12 @@ public:
     Init(const Init&) = delete;
     Init& operator=(const Init&) = delete;
 
-    // Window, audio device, OpenGL state, hidden cursor, extension probing,
-    // the listing of data/ and the loading of every data file. Returns false
-    // when the window could not be opened (already reported on standard
-    // error; nothing may be drawn then), or when a quit request or a stop
-    // signal stopped the loading (see loadDataFiles; nothing reported).
+    // Window, audio device, OpenGL state, the cursor hidden when fullscreen,
+    // extension probing, the listing of data/ and the loading of every data
+    // file. Returns false when the window could not be opened (already
+    // reported on standard error; nothing may be drawn then), or when a quit
+    // request or a stop signal stopped the loading (see loadDataFiles;
+    // nothing reported).
     bool init();
     // The engine's initial OpenGL state: depth test on, and eye-linear texture
     // coordinate planes equal to the eye-space position (generation itself
@@ -59,9 +60,10 @@ public:
     bool readDirectoryContent(const char* directory);
     // Hands every registered name to the manager of its extension (png:
     // pictures; dvm: meshes; ogg, mp3, wav: sounds; in lower or upper case),
-    // in registry order, drawing the loading bar after each. Escape ends the
-    // process with status 0 (exit handlers run), and so does a quit request
-    // where quit requests end the program (Input::setQuitEndsProgram). A quit
+    // in registry order, drawing the loading bar after each. Escape or
+    // Alt+F4 ends the process with status 0 (exit handlers run), and so does a
+    // quit request where quit requests end the program
+    // (Input::setQuitEndsProgram). A quit
     // request that does not, or a caught stop signal (catchStopSignals in
     // engine/platform/Platform.h), stops the pass: false, the files after it
     // not loaded, the request left for the caller to see. The worker threads

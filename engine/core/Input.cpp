@@ -159,7 +159,32 @@ bool Input::nextPress(Press& press) {
     return false;
 }
 
+namespace {
+
+bool asksToStop(const SDL_Event& event) {
+    if (event.type == SDL_QUIT)
+        return true;
+    if (event.type != SDL_KEYDOWN)
+        return false;
+    const int key = event.key.keysym.sym;
+    return key == SDLK_ESCAPE || (key == SDLK_F4 && (event.key.keysym.mod & KMOD_ALT) != 0);
+}
+
+}  // namespace
+
+bool Input::stopAsked() {
+    SDL_Event next;
+    while (SDL_PollEvent(&next)) {
+        event = next;
+        examineEvent();
+    }
+    return stopSeen;
+}
+
+void Input::forgetStop() { stopSeen = false; }
+
 void Input::examineEvent() {
+    stopSeen = stopSeen || asksToStop(event);
     // A button event says where it happened; the pointer may have moved on.
     if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
         mouse.placeAt(event.button.x, event.button.y);

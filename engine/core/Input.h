@@ -112,6 +112,15 @@ public:
     // false once the queue is empty (nothing is examined twice). For callers
     // that act on each press once.
     bool nextPress(Press& press);
+    // Takes every event waiting, each folded in as pollEvent() does, and
+    // tells whether the viewer has asked the program to stop since the last
+    // forgetStop(): Escape or Alt+F4 pressed, or the window closed. For a loop
+    // that must not fall behind the queue (one event a frame would leave a key
+    // pressed behind a second of mouse motion).
+    bool stopAsked();
+    // Forgets a stop asked for, for a loop started again after one the
+    // viewer stopped.
+    void forgetStop();
 
     // Whether a quit request ends the process at once (the default) or is
     // only noted for quitRequested(), for a caller that must finish its work
@@ -138,6 +147,7 @@ private:
     bool clickTiming = false;  // a multi-click window is open
     bool quitEndsProgram = true;
     bool quitSeen = false;
+    bool stopSeen = false;     // see stopAsked()
 };
 
 extern Input input;

@@ -10,6 +10,7 @@ Timer timer;
 void Timer::init() {
     setTicks = getTicks();
     setValue = 0;
+    restarted = true;
 }
 
 void Timer::update() {
@@ -18,7 +19,12 @@ void Timer::update() {
         return;
     const std::uint32_t elapsed = getTicks() - setTicks;
     const std::uint32_t latency = sound.latencyMs();
-    time = setValue + (elapsed > latency ? elapsed - latency : 0);
+    const std::uint32_t now = setValue + (elapsed > latency ? elapsed - latency : 0);
+    // Compared as a signed difference, so that the wrap after 49.7 days
+    // still counts as going on.
+    if (restarted || static_cast<std::int32_t>(now - time) > 0)
+        time = now;
+    restarted = false;
 }
 
 unsigned Timer::getTime() const { return time; }
@@ -27,6 +33,7 @@ void Timer::setTime(unsigned ms) {
     setTicks = getTicks();
     setValue = ms;
     time = ms;
+    restarted = true;
 }
 
 float Timer::getTimePosition(unsigned start, unsigned end) const {

@@ -19,7 +19,10 @@ public:
     void init();
     // Sleeps 1 ms, then, unless paused, takes time = the time set + the ticks
     // since it was set, less the sound's latency (0 until that has passed;
-    // unsigned, so it wraps with the tick count after about 49.7 days).
+    // unsigned, so it wraps with the tick count after about 49.7 days). The
+    // time never steps back between two updates: a tick source that does (a
+    // page's clock handed over to its sound's) holds it until it is passed;
+    // only init() and setTime() move it back.
     void update();
     // Demo time as of the last update(), ms.
     unsigned getTime() const;
@@ -40,6 +43,7 @@ private:
     std::uint32_t setTicks = 0;  // tick count at the last init() or setTime(), ms
     std::uint32_t setValue = 0;  // demo time set then, ms
     std::uint32_t time = 0;      // demo time as of the last update(), ms
+    bool restarted = false;      // init() or setTime() since the last update(): any time goes
     bool pause = false;
 };
 

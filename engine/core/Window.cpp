@@ -52,6 +52,7 @@ bool Window::init() {
     const int modeHeight = atDisplaySize ? displayHeight : height;
     if (fullscreen || native)
         flags |= SDL_FULLSCREEN;
+    askForDisplayPacing();
     surface = SDL_SetVideoMode(modeWidth, modeHeight, 0, flags);
     if (!surface) {
         std::fprintf(stderr, "tarnix: cannot set the %dx%d%s OpenGL video mode: %s\n", modeWidth, modeHeight,
@@ -59,6 +60,7 @@ bool Window::init() {
         return false;
     }
     SDL_WM_SetCaption(windowCaption, nullptr);
+    displayPaced = presentingWaitsForDisplay();
     if (native)
         setFrameLayout(surface->w, surface->h);
     return true;
@@ -97,6 +99,8 @@ void Window::setSize(int newWidth, int newHeight) {
 int Window::getWidth() const { return width; }
 
 int Window::getHeight() const { return height; }
+
+bool Window::presentsAtDisplayRate() const { return displayPaced; }
 
 std::uint32_t Window::getFlags() const { return flags; }
 

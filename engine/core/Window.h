@@ -55,6 +55,11 @@ public:
     int getDisplayWidth() const;
     int getDisplayHeight() const;
 
+    // Whether presenting a frame waits for the display's next refresh (the
+    // driver took the swap interval init() asks for), so that frames come at
+    // the display's rate by themselves. Known once a mode is set.
+    bool presentsAtDisplayRate() const;
+
     std::uint32_t getFlags() const;       // SDL video-mode flags as last used
     SDL_Surface* getSurface() const;      // null until a mode is set
 
@@ -68,6 +73,7 @@ private:
     bool native = false;
     int displayWidth = 0;                  // pixels, see getDisplayWidth()
     int displayHeight = 0;
+    bool displayPaced = false;             // see presentsAtDisplayRate()
     std::uint32_t flags = 0;               // SDL video-mode flags, SDL_OPENGL from the constructor:
                                            // its value differs between SDL's headers (the browser's)
     SDL_Surface* surface = nullptr;        // owned by SDL

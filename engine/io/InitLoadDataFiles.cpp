@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
@@ -67,15 +68,25 @@ public:
 
     ~Decoders() { stop(); }
 
-    // File i's result, once decoded.
-    Result& take(std::size_t i) {
+    // File i's result, once decoded; null when `stopRequested`, asked first
+    // and every few milliseconds while it waits, says to stop.
+    template <typename StopRequested>
+    Result* take(std::size_t i, const StopRequested& stopRequested) {
+        if (stopRequested())
+            return nullptr;
         if (workers.empty()) {
             results[i] = decode(i);
-            return results[i];
+            return &results[i];
         }
         std::unique_lock<std::mutex> lock(mutex);
-        decoded.wait(lock, [this, i] { return results[i].ready; });
-        return results[i];
+        while (!decoded.wait_for(lock, lookInterval, [this, i] { return results[i].ready; })) {
+            lock.unlock();
+            const bool stop = stopRequested();
+            lock.lock();
+            if (stop)
+                return nullptr;
+        }
+        return &results[i];
     }
 
     // Lets the files being decoded finish and leaves the rest.
@@ -110,6 +121,8 @@ private:
             decoded.notify_all();
         }
     }
+
+    static constexpr std::chrono::milliseconds lookInterval{5};
 
     const std::vector<std::string>& names;
     std::vector<Result> results;
@@ -155,40 +168,48 @@ void drawLoadingBar(unsigned index, unsigned count) {
     perspective3D();
 }
 
-// The files are added in registry order, each followed by its bar frame and
-// a look for Escape, as a pass on one thread would; only the decoding runs
-// ahead, on the worker threads. Quit requests are only noted while the
-// workers run, so that none ends the process under them.
+// The files are added in registry order, each followed by its bar frame, as
+// a pass on one thread would; only the decoding runs ahead, on the worker
+// threads. A look for Escape or Alt+F4 comes before and after each file and
+// every few milliseconds while one is awaited, so that a large picture being
+// decoded does not hold it up. Quit requests are only noted while the workers run,
+// so that none ends the process under them.
 bool Init::loadDataFiles() {
     glPushAttrib(GL_CURRENT_BIT);
     const unsigned count = getFileListSize();
     const bool quitEndsProgram = input.getQuitEndsProgram();
     input.setQuitEndsProgram(false);
+    // The whole queue each time: Escape pressed behind mouse motion is not
+    // left for the next files.
+    bool keyPressed = false;
+    const auto stopRequested = [&keyPressed] {
+        keyPressed = input.stopAsked() && !input.quitRequested();  // Escape or Alt+F4
+        return keyPressed || input.quitRequested() || caughtStopSignal() != 0;
+    };
     Decoders decoders(fileList);
-    for (unsigned i = 0; i < count; ++i) {
-        Decoders::Result& result = decoders.take(i);
-        switch (kindOf(fileList[i])) {
-        case Kind::picture: image.addImage(std::move(result.picture)); break;
-        case Kind::sound: sound.add(std::move(result.sound)); break;
-        case Kind::mesh: meshManager.loadMeshObject(fileList[i]); break;
-        case Kind::other: break;
+    bool stopped = false;
+    for (unsigned i = 0; i < count && !stopped; ++i) {
+        Decoders::Result* result = decoders.take(i, stopRequested);
+        if (result) {
+            switch (kindOf(fileList[i])) {
+            case Kind::picture: image.addImage(std::move(result->picture)); break;
+            case Kind::sound: sound.add(std::move(result->sound)); break;
+            case Kind::mesh: meshManager.loadMeshObject(fileList[i]); break;
+            case Kind::other: break;
+            }
         }
-        input.pollEvent();
-        const bool escape = input.getKeyboard().getLastKey() == keyEscape;
-        if (escape || input.quitRequested() || caughtStopSignal() != 0) {
-            decoders.stop();
-            input.setQuitEndsProgram(quitEndsProgram);
-            if (escape || (quitEndsProgram && input.quitRequested()))
-                std::exit(0);
-            glPopAttrib();
-            return false;
+        stopped = !result || stopRequested();
+        if (!stopped) {
+            drawLoadingBar(i, count);
+            flush();
         }
-        drawLoadingBar(i, count);
-        flush();
     }
+    decoders.stop();
     input.setQuitEndsProgram(quitEndsProgram);
     glPopAttrib();
-    return true;
+    if (stopped && (keyPressed || (quitEndsProgram && input.quitRequested())))
+        std::exit(0);
+    return !stopped;
 }
 
 }  // namespace tarnix

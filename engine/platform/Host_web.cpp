@@ -33,6 +33,12 @@ extern "C" void SDL_GL_SwapBuffers() {
         emscripten_sleep(0);
 }
 
+const bool hostPacesFrames = true;
+
+void askForDisplayPacing() {}
+
+bool presentingWaitsForDisplay() { return false; }
+
 void runFrameLoop(bool (*frame)()) {
     loopFrame = frame;
     const int browserRate = 0;

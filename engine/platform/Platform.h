@@ -117,6 +117,20 @@ extern const bool threadsAvailable;
 // ends the program with status 0.
 void runFrameLoop(bool (*frame)());
 
+// Whether the host calls each frame when the display wants one (a browser,
+// at the screen's refresh), so that a frame never has to wait for the next
+// itself. False on a desktop, where the loop paces itself.
+extern const bool hostPacesFrames;
+
+// Before the OpenGL window is made: asks for each presented frame to wait for
+// the display's next refresh (a swap interval of one). Nothing where the host
+// paces the frames.
+void askForDisplayPacing();
+// Once the OpenGL window is made: whether the driver took that request, so
+// that presenting a frame waits for the display. False where it did not, or
+// cannot tell, and where the host paces the frames.
+bool presentingWaitsForDisplay();
+
 // Tells the page the program runs in a named value, for its scripts and its
 // tests: document.body.dataset[name]. Nothing on a desktop.
 void tellHost(const char* name, const std::string& value);

@@ -71,6 +71,38 @@ protected:
 
 }  // namespace
 
+// A loop that asks for a stop takes the whole queue: Escape behind mouse
+// motion is seen in one call, Alt+F4 asks as Escape does (F4 alone does not),
+// and the stop holds until forgotten.
+TEST_F(InputTest, AStopIsSeenBehindOtherEventsUntilForgotten) {
+    for (int i = 0; i < 20; ++i)
+        pushMotion();
+    pushKey(SDL_KEYDOWN, SDLK_F4);
+    EXPECT_FALSE(input.stopAsked());
+    for (int i = 0; i < 20; ++i)
+        pushMotion();
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    pushMotion();
+    EXPECT_TRUE(input.stopAsked());
+    EXPECT_TRUE(input.stopAsked());
+    input.forgetStop();
+    EXPECT_FALSE(input.stopAsked());
+
+    SDL_Event altF4 = {};
+    altF4.type = altF4.key.type = SDL_KEYDOWN;
+    altF4.key.keysym.sym = SDLK_F4;
+    altF4.key.keysym.mod = KMOD_LALT;
+    ASSERT_EQ(SDL_PushEvent(&altF4), 0);
+    EXPECT_TRUE(input.stopAsked());
+    input.forgetStop();
+
+    input.setQuitEndsProgram(false);
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 0);
+    EXPECT_TRUE(input.stopAsked());
+}
+
 TEST_F(InputTest, EscapeStaysTheLastKeyAfterItsRelease) {
     pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
     input.pollEvent();

@@ -25,6 +25,14 @@ TEST(TimerTest, TimeChangesOnlyInUpdateAndCountsFromInit) {
     EXPECT_EQ(timer.getTime(), 251u);
     timer.update();
     EXPECT_EQ(timer.getTime(), 1u);
+
+    // A tick count that steps back holds the time until it is passed again.
+    clock.now -= 200;
+    timer.update();
+    EXPECT_EQ(timer.getTime(), 1u);
+    clock.now += 209;
+    timer.update();
+    EXPECT_EQ(timer.getTime(), 12u);
 }
 
 TEST(TimerTest, TimeWrapsWithTheTickCount) {

@@ -204,5 +204,5 @@ TEST_F(LoadingPassTest, EscapeAndAQuitRequestStopTheBusyWorkersFirst) {
     EXPECT_EXIT(loadWithEventQueued(SDL_KEYDOWN, true), testing::ExitedWithCode(0), "(^|\n)exit handlers ran\n$");
     EXPECT_EXIT(loadWithEventQueued(SDL_QUIT, true), testing::ExitedWithCode(0), "(^|\n)exit handlers ran\n$");
     EXPECT_EXIT(loadWithEventQueued(SDL_QUIT, false), testing::ExitedWithCode(3),
-                "(^|\n)loading stopped with 1 of 40 pictures, quit noted\n$");
+                "(^|\n)loading stopped with 0 of 40 pictures, quit noted\n$");
 }

@@ -33,10 +33,10 @@ class PlayerTest : public testing::Test {
 protected:
     void SetUp() override { tarnix::timer.init(); }
 
-    // Plays one frame at demo time `ms`.
+    // Plays one frame at demo time `ms`, before the last one or after it.
     void playAt(tarnix::Player& player, unsigned ms) {
-        clock.now = ms - 1;  // the clock's update sleeps 1 ms
-        tarnix::timer.update();
+        clock.now = ms;
+        tarnix::timer.setTime(ms);
         ASSERT_EQ(tarnix::timer.getTime(), ms);
         player.renderPlayer();
     }

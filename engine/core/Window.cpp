@@ -59,6 +59,11 @@ bool Window::init() {
                      (flags & SDL_FULLSCREEN) ? " fullscreen" : "", SDL_GetError());
         return false;
     }
+    if (!drawingContextMade()) {
+        std::fprintf(stderr, "tarnix: the %dx%d window has no OpenGL context to draw with (in a browser: no WebGL "
+                             "2)\n", modeWidth, modeHeight);
+        return false;
+    }
     SDL_WM_SetCaption(windowCaption, nullptr);
     displayPaced = presentingWaitsForDisplay();
     if (native)

@@ -18,6 +18,8 @@ bool presentingWaitsForDisplay() {
     return SDL_GL_GetAttribute(SDL_GL_SWAP_CONTROL, &swapInterval) == 0 && swapInterval > 0;
 }
 
+bool drawingContextMade() { return true; }
+
 void tellHost(const char*, const std::string&) {}
 
 }  // namespace tarnix

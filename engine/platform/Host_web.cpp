@@ -1,6 +1,7 @@
 #include "engine/platform/Platform.h"
 
 #include <emscripten.h>
+#include <emscripten/html5_webgl.h>
 
 #include <cstdlib>
 
@@ -38,6 +39,8 @@ const bool hostPacesFrames = true;
 void askForDisplayPacing() {}
 
 bool presentingWaitsForDisplay() { return false; }
+
+bool drawingContextMade() { return emscripten_webgl_get_current_context() != 0; }
 
 void runFrameLoop(bool (*frame)()) {
     loopFrame = frame;

@@ -130,6 +130,11 @@ void askForDisplayPacing();
 // that presenting a frame waits for the display. False where it did not, or
 // cannot tell, and where the host paces the frames.
 bool presentingWaitsForDisplay();
+// Once the OpenGL window is made: whether it has a context for the OpenGL
+// calls to go to. A browser may make a window without one (no WebGL 2: an old
+// or blocked graphics chip, or a machine too busy to make one). True on a
+// desktop, where no window is made without it.
+bool drawingContextMade();
 
 // Tells the page the program runs in a named value, for its scripts and its
 // tests: document.body.dataset[name]. Nothing on a desktop.

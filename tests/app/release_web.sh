@@ -4,8 +4,9 @@
 #   release_web.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
 #
 # - The page is one file of at most 12 MB.
-# - Its start card shows the title, the photosensitivity warning and "Click
-#   to start", and nothing plays before the click.
+# - Its start card shows the title, the program's own photosensitivity
+#   warning, "Click to start" and the calm demo beside it, and nothing plays
+#   before a click.
 # - Still frames at 3, 12, 30, 46, 51 and 56 s are within 30 dB PSNR of the
 #   normal build's captures at the same times. Lines are one pixel wide in
 #   WebGL (the head's wireframe at 12 s is drawn wider by Mesa), and points
@@ -14,6 +15,10 @@
 # - After a click the demo loads without blocking the page (its loading bar
 #   shows), then ten seconds of play: no page error, the demo time at the
 #   clock's rate, the music within 100 ms of the picture; Escape ends it.
+# - Live frames at the browser's usual rate, unthrottled and slowed are the
+#   page's own stills of their demo times, pixel for pixel; the card's calm
+#   choice plays the calm demo; without WebGL 2, and when the context is
+#   lost while playing, the card says so (tests/web/live.test.js).
 # The page's size, the time to each still and to the first frame of play are
 # printed. Needs no root. Each step's time is printed.
 set -u
@@ -47,7 +52,7 @@ bash "$repo/scripts/release-web.sh" >"$workdir/release.log" 2>&1 ||
 step_time "the page built"
 driver="$repo/build/web-test"
 mkdir -p "$driver"
-cp "$repo/tests/web/package.json" "$repo/tests/web/package-lock.json" "$repo/tests/web/page.test.js" "$driver/"
+cp "$repo/tests/web/package.json" "$repo/tests/web/package-lock.json" "$repo/tests/web/"*.js "$driver/"
 if ! cmp -s "$repo/tests/web/package-lock.json" "$driver/node_modules/.package-lock.json.used" 2>/dev/null; then
     (cd "$driver" && npm ci --no-audit --no-fund --cache "$tarnix_cache/npm" >"$workdir/npm.log" 2>&1) ||
         { tail -n 20 "$workdir/npm.log"; fail "npm ci of puppeteer-core failed"; }
@@ -69,8 +74,11 @@ unset DISPLAY
 step_time "the normal build's frames"
 
 # ---- The page in Chromium ----
-node "$driver/page.test.js" "$page" "$workdir" $times | tee "$workdir/page.log"
+TARNIX_WARNING=$("$program" --help | head -n 1) node "$driver/page.test.js" "$page" "$workdir" $times |
+    tee "$workdir/page.log"
 status=${PIPESTATUS[0]}
+node "$driver/live.test.js" "$page" | tee -a "$workdir/page.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 sed -n 's/^figure: //p' "$workdir/page.log" | while read -r line; do
     [ -z "${TARNIX_FIGURES:-}" ] || echo "$figure_test: $line" >>"$TARNIX_FIGURES"
 done

@@ -1,8 +1,8 @@
 // The web release's page in headless Chromium (WebGL on SwiftShader), opened
 // from disk as a viewer's double-click opens it:
 //   node page.test.js PAGE OUTDIR MS...
-// 1. The start card shows the title, the photosensitivity warning and "Click
-//    to start", and nothing plays before the click.
+// 1. The start card shows the title, the photosensitivity warning, "Click
+//    to start" and the calm demo beside it, and nothing plays before a click.
 // 2. A still frame at each MS (?start=MS&still), read back from the canvas
 //    into OUTDIR/still_MS.png for the caller to hold to the native capture.
 // 3. After a click on the card, loading without blocking the page (no wait
@@ -11,37 +11,15 @@
 //    within 100 ms of it; then Escape ends the demo.
 // Prints "figure: NAME VALUE [UNIT]" lines and "fail: REASON" lines; exits 1
 // after any failure.
+// The card's warning is held to TARNIX_WARNING, the program's own (the first
+// line of its --help), when that is set.
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const {figure, fail, failed, sleep, launch, openPage: open} = require('./driver');
 
 const [pagePath, outDir, ...stillTimes] = process.argv.slice(2);
-const url = 'file://' + path.resolve(pagePath);
-let failed = false;
-const figure = (name, value, unit) => console.log(`figure: ${name} ${value}${unit ? ' ' + unit : ''}`);
-const fail = reason => {
-  console.log(`fail: ${reason}`);
-  failed = true;
-};
-const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
-
-// A page whose errors, console errors and requests for anything but itself
-// (the page is the whole program: it fetches nothing) are added to `errors`.
-async function openPage(browser, query, errors) {
-  const page = await browser.newPage();
-  await page.setViewport({width: 800, height: 600});
-  page.on('pageerror', error => errors.push(error.message));
-  page.on('console', message => {
-    if (message.type() === 'error') errors.push(message.text());
-  });
-  page.on('request', request => {
-    const asked = request.url();
-    if (asked !== url + query && !asked.startsWith('data:')) errors.push(`the page fetched ${asked}`);
-  });
-  await page.goto(url + query);
-  return page;
-}
+const openPage = (browser, query, errors) => open(browser, pagePath, query, errors);
 
 async function startCard(browser) {
   const errors = [];
@@ -52,8 +30,11 @@ async function startCard(browser) {
     return {shown: getComputedStyle(element).display !== 'none', text: element.innerText};
   });
   if (!card.shown) fail('the start card is not shown');
-  for (const words of ['Kelbo vs. Vistral', 'Photosensitivity warning', 'Click to start'])
+  for (const words of ['Kelbo vs. Vistral', 'Photosensitivity warning', 'Click to start', 'calm'])
     if (!card.text.includes(words)) fail(`the start card does not say "${words}"`);
+  const warning = await page.evaluate(() => document.querySelector('#card .warning').textContent);
+  if (process.env.TARNIX_WARNING && warning !== process.env.TARNIX_WARNING)
+    fail(`the card's warning is not the program's: "${warning}"`);
   await sleep(1000);
   if (await page.evaluate(() => document.body.dataset.demoTime !== undefined)) fail('the demo started before a click');
   if (errors.length) fail(`the card's page reported: ${errors[0]}`);
@@ -96,7 +77,7 @@ async function livePlay(browser) {
     requestAnimationFrame(count);
   });
   const clicked = Date.now();
-  await page.click('#card');
+  await page.click('#card .start');
   await page.waitForFunction(() => document.body.dataset.demoTime !== undefined, {timeout: 60000});
   const loadingMs = Date.now() - clicked;
   const loading = await page.evaluate(() => ({frames: window.framesWhileLoading, longestWait: window.longestWait}));
@@ -142,13 +123,7 @@ async function livePlay(browser) {
 }
 
 (async () => {
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    // No sandbox: Chromium's cannot start as root nor in most containers.
-    // WebGL on the software renderer.
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
-  });
+  const browser = await launch();
   try {
     figure('page size', (fs.statSync(pagePath).size / 1048576).toFixed(2), 'MiB');
     await startCard(browser);
@@ -159,5 +134,5 @@ async function livePlay(browser) {
   } finally {
     await browser.close();
   }
-  process.exit(failed ? 1 : 0);
+  process.exit(failed() ? 1 : 0);
 })();

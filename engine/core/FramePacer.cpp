@@ -1,6 +1,5 @@
 #include "engine/core/FramePacer.h"
 
-#include "engine/core/Ticks.h"
 #include "engine/core/Window.h"
 #include "engine/platform/Platform.h"
 
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace tarnix {
 
@@ -45,13 +45,18 @@ void FramePacer::framePresented(unsigned demoMs) {
     }
     if (hostPacesFrames)
         return;
-    if (!scheduled || now >= due + interval)
-        due = now;  // late by a whole frame or more: start the schedule from here
+    if (!scheduled)
+        due = now;
     due += interval;
     scheduled = true;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-    if (wait.count() > 0)
-        delay(static_cast<unsigned>(wait.count()));
+    // A frame that came after its time is followed at once, and the schedule
+    // goes on from it: no frames in a burst to catch up.
+    if (now > due)
+        due = now;
+    // Real time, whatever clock the engine's ticks come from: the pace is
+    // the viewer's, not the demo's (the development mode's clock may stand or
+    // run at another speed).
+    std::this_thread::sleep_until(due);
 }
 
 double FramePacer::intervalMs() const { return std::chrono::duration<double, std::milli>(interval).count(); }

@@ -11,9 +11,10 @@ namespace tarnix {
 // (a browser), the frames come at the display's rate and the pacer only keeps
 // a loop whose presenting does not really wait from spinning. Elsewhere it
 // holds the frames to at most `framesPerSecond`. Its schedule never catches up:
-// a frame that took longer than the interval is followed at once, and the
-// schedule starts again from it, so a slow machine drops frames and nothing
-// runs faster afterwards.
+// a frame presented after its time is followed at once, and the schedule goes
+// on from it, so a slow machine drops frames and never stalls, and nothing
+// runs faster afterwards. It sleeps in real time, whatever clock the engine's
+// ticks come from.
 //
 // With TARNIX_FRAME_LOG=FILE in the environment, each presented frame appends
 // one line to FILE: its demo time in ms, a space, and the steady clock's time
@@ -35,7 +36,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     Clock::duration interval{};
-    Clock::time_point due;    // when the next frame may start
+    Clock::time_point due;    // when the next frame may start: the last one's, one interval on
     bool scheduled = false;   // `due` holds a time
     std::FILE* log = nullptr;  // the frame log, owned
 };

@@ -31,6 +31,9 @@
 #   this network, so their X servers' abstract sockets are reached from here),
 #   with status 0 and nothing logged. A release whose SDL_mixer does not load
 #   plays silent and says so: it fails.
+# - From a read-only copy of its folder, live in a window under strace, the
+#   release opens nothing for writing and makes, removes or renames nothing,
+#   anywhere (but devices and the graphics driver's shader cache).
 # - Every process and mount a check starts in the systems ends with it: once
 #   the checks are done no process has its root in a viewer system or a mount
 #   of this test's folders, in whichever mount namespace.
@@ -70,8 +73,8 @@ if ! reason=$(systems_possible); then
 fi
 
 workdir=$(mktemp -d)
-xvfb_pid="" play_pid="" second_pid="" viewers_pid=""
-trap 'for pid in $xvfb_pid $play_pid; do stop_in_system "$pid"; done
+xvfb_pid="" play_pid="" tracee="" second_pid="" viewers_pid=""
+trap 'for pid in $xvfb_pid $play_pid $tracee; do stop_in_system "$pid"; done
     for pid in $second_pid $viewers_pid; do { kill -- -"$pid"; wait "$pid"; } 2>/dev/null; done
     remove_tree "$workdir"' EXIT
 started=$SECONDS step_started=$SECONDS
@@ -167,6 +170,36 @@ widest=$(awk '{ if (length($0) > widest) widest = length($0) } END { print wides
 check_nfo_switches "the nfo" "$nfo" "$repo" || fail "the nfo's switches are not the program's"
 check_nfo_warning "the nfo" "$nfo" "$program" || fail "the nfo does not warn first of the flashes"
 step_time "the archive and the kit"
+
+# ---- From read-only media, writing nothing ----
+# The unpacked release, made read-only and started from its own folder, plays
+# live in its window on the suite's display under strace, then ends on Escape:
+# nothing anywhere is opened for writing, made, removed, renamed or changed,
+# but devices and the graphics driver's own shader cache (Mesa keeps one in
+# the user's cache folder for every program it draws for).
+readonly_copy="$workdir/read-only"
+cp -a "$folder" "$readonly_copy"
+chmod -R a-w "$readonly_copy"
+(cd "$readonly_copy" && SDL_AUDIODRIVER=dummy exec strace -f -qq -e trace=%file -e signal=none \
+    -o "$workdir/read-only.trace" ./tarnix --window >"$workdir/read-only.log" 2>&1) &
+play_pid=$!
+# The program is strace's child; its window bears its own pid.
+for _ in $(seq 50); do
+    tracee=$(pgrep -n -P "$play_pid") && break
+    sleep 0.1
+done
+window=$(find_window "$tracee") || fail "read-only: $window"
+sleep 3
+xdotool key --window "$window" Escape 2>/dev/null
+wait_for_end "$play_pid" || fail "read-only: the demo still plays 10 s after Escape"
+play_pid="" tracee=""
+[ "$ended_status" -eq 0 ] || { cat "$workdir/read-only.log"; fail "read-only: the demo ended with status $ended_status"; }
+writes=$(grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|^[0-9]+ +(mkdir|mkdirat|unlink|unlinkat|rmdir|rename|renameat2?|link|linkat|symlink|symlinkat|chmod|fchmodat|chown|lchown|fchownat|truncate|utimensat|mknod|mknodat)\(' \
+    "$workdir/read-only.trace" | grep -v '"/dev/' | grep -v '/mesa_shader_cache/') || true
+[ -z "$writes" ] || fail "read-only: the release wrote or tried to write: $(head -n 5 <<<"$writes")"
+echo "read-only: played from a read-only folder, $(wc -l <"$workdir/read-only.trace") file calls, none writing"
+chmod -R u+w "$readonly_copy"
+step_time "the release from read-only media"
 
 # ---- The cache folder's guards ----
 # On cache folders of the test's own.

@@ -57,9 +57,12 @@ grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
     { echo "the compatibility layer in $compat is not the one the program loads" >&2; exit 1; }
 # Two of them run long and leave nothing to SDL but the window: every seek of
 # the development mode and a frame drawn at every rate compare the timeline's
-# arithmetic and Mesa's pictures, the same on either SDL.
+# arithmetic and Mesa's pictures, the same on either SDL. The times to end
+# the program are the release's SDL's: SDL 2's X11 layer waits up to 100 ms
+# for a window manager to unmap a closing window, and the test's X server has
+# none.
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure --no-tests=error -j "$jobs" -L '^sdl$' \
-    -E 'EverySeekDrawsTheFrameStartDraws|AFrameAtADemoTimeIsTheSameAtEveryRate')
+    -E 'EverySeekDrawsTheFrameStartDraws|AFrameAtADemoTimeIsTheSameAtEveryRate|ItEndsAtOnce')
 keep_timings "$repo/build" normal
 say_time "tests on the compatibility layer"
 

@@ -7,8 +7,8 @@
 #   picture at 1440 x 1080), each after twenty moves of the pointer. The
 #   limit is 100 ms after the frame being drawn is done: the software
 #   renderer cannot set a frame aside once it has it, so the limit adds the
-#   time it takes for one (the median time between frames, from the frame
-#   log). One event a frame, as the loop took them before, needs twenty
+#   time it takes for one (the longest time between frames so far, from the
+#   frame log). One event a frame, as the loop took them before, needs twenty
 #   frames; Alt+F4 had no meaning at all in fullscreen.
 # - Escape during the loading pass (a data folder with 200 pictures of 512 x
 #   512 besides the pack, so that loading takes seconds) ends it within 100
@@ -80,9 +80,9 @@ for how in escape alt+f4 close; do
         sleep 0.1
     done
     [ "$(frames "$workdir/plain")" -ge 4 ] || fail "fewer than 4 frames of the cloud in 30 s"
-    # The median time between the frames drawn so far, ms.
-    frame_ms=$(awk 'NR > 1 { print $2 - last } { last = $2 }' "$workdir/plain/frames.log" | sort -n |
-        awk '{ v[NR] = $1 } END { print int(v[int((NR + 1) / 2)] + 0.5) }')
+    # The longest time between the frames drawn so far, ms.
+    frame_ms=$(awk 'NR > 1 && $2 - last > most { most = $2 - last } { last = $2 } END { print int(most + 0.5) }' \
+        "$workdir/plain/frames.log")
     figure "a frame of the cloud at 1440 x 1080, ms" "$frame_ms" ms
     stop "$how" $((100 + frame_ms)) "$how in the cloud at --native (a frame takes $frame_ms ms)"
 done

@@ -9,7 +9,6 @@
 #include "engine/core/FramePacer.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
-#include "engine/core/Ticks.h"
 #include "engine/core/Timer.h"
 #include "engine/io/FileIO.h"
 #include "engine/media/Image.h"

@@ -64,9 +64,10 @@ public:
     // demo's sources, says once when a data pack is there, and plays from
     // `startMs`.
     void start(unsigned startMs);
-    // One pass of the loop: draw (the picture held still while paused),
-    // wait until the next frame is due, advance the clock, act on every key pressed and every file
-    // changed, caption. False once Escape has been pressed.
+    // One pass of the loop: draw (the picture held still while paused), wait
+    // until the next frame is due, advance the clock, act on every key
+    // pressed and every file changed, caption. False once Escape has been
+    // pressed.
     bool frame();
 
     // What the keys do.

@@ -172,8 +172,8 @@ void drawLoadingBar(unsigned index, unsigned count) {
 // a pass on one thread would; only the decoding runs ahead, on the worker
 // threads. A look for Escape or Alt+F4 comes before and after each file and
 // every few milliseconds while one is awaited, so that a large picture being
-// decoded does not hold it up. Quit requests are only noted while the workers run,
-// so that none ends the process under them.
+// decoded does not hold it up. Quit requests are only noted while the workers
+// run, so that none ends the process under them.
 bool Init::loadDataFiles() {
     glPushAttrib(GL_CURRENT_BIT);
     const unsigned count = getFileListSize();

@@ -7,6 +7,7 @@
 #include "app/demo/Timeline.h"
 #include "app/demo/Tunnel.h"
 #include "engine/core/FramePacer.h"
+#include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
 #include "engine/core/Timer.h"
@@ -221,7 +222,9 @@ void runMainLoop(unsigned startMs, unsigned mostFramesPerSecond) {
         tarnix::timer.setTime(startMs);
     }
     pacer.emplace(mostFramesPerSecond);
+    tarnix::setStopsCutFrames(true);
     tarnix::runFrameLoop(playFrame);
+    tarnix::setStopsCutFrames(false);
     pacer.reset();
     liveGrid.reset();
 }

@@ -30,6 +30,10 @@ PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
 PFNGLPOINTPARAMETERFARBPROC glPointParameterfARB = nullptr;
 PFNGLPOINTPARAMETERFVARBPROC glPointParameterfvARB = nullptr;
 
+PFNGLFENCESYNCPROC glFenceSync_ptr = nullptr;
+PFNGLCLIENTWAITSYNCPROC glClientWaitSync_ptr = nullptr;
+PFNGLDELETESYNCPROC glDeleteSync_ptr = nullptr;
+
 PFNGLACTIVETEXTUREARBPROC glActiveTextureARB_ptr = nullptr;
 PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB_ptr = nullptr;
 
@@ -98,6 +102,12 @@ void fetchPointParameterEntryPoints() {
     fetch(glPointParameterfvARB, "glPointParameterfvARB");
 }
 
+void fetchFenceEntryPoints() {
+    fetch(glFenceSync_ptr, "glFenceSync");
+    fetch(glClientWaitSync_ptr, "glClientWaitSync");
+    fetch(glDeleteSync_ptr, "glDeleteSync");
+}
+
 void fetchMultitextureEntryPoints() {
     fetch(glActiveTextureARB_ptr, "glActiveTextureARB");
     fetch(glMultiTexCoord2fARB_ptr, "glMultiTexCoord2fARB");
@@ -132,6 +142,10 @@ bool Init::extensions(const char* extensionString) {
     if (pointSpritesAvailable)
         fetchPointParameterEntryPoints();
     fetchMultitextureEntryPoints();
+    // A driver's lookup may answer any name; only one that names the
+    // extension is asked.
+    if (mentions(extensionString, "GL_ARB_sync"))
+        fetchFenceEntryPoints();
     return shadersAvailable && vertexBuffersAvailable && pointSpritesAvailable;
 }
 

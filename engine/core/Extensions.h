@@ -38,6 +38,12 @@ extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
 extern PFNGLPOINTPARAMETERFARBPROC glPointParameterfARB;
 extern PFNGLPOINTPARAMETERFVARBPROC glPointParameterfvARB;
 
+// Fences (fetched where the driver names GL_ARB_sync; null elsewhere, as in a
+// browser).
+extern PFNGLFENCESYNCPROC glFenceSync_ptr;
+extern PFNGLCLIENTWAITSYNCPROC glClientWaitSync_ptr;
+extern PFNGLDELETESYNCPROC glDeleteSync_ptr;
+
 // Multitexture (always fetched).
 extern PFNGLACTIVETEXTUREARBPROC glActiveTextureARB_ptr;
 extern PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB_ptr;

@@ -1,6 +1,7 @@
 #include "engine/core/Graphics.h"
 
 #include "engine/core/Extensions.h"
+#include "engine/core/Input.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Window.h"
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace tarnix {
 
@@ -29,6 +31,24 @@ float pixelScale = 1.0f;  // framebuffer pixels to a window pixel
 // the picture covers the whole framebuffer (no bars to paint).
 int outputWidth = 0, outputHeight = 0;
 PictureArea pictureArea;
+// Set by setStopsCutFrames where it has an effect: fences to wait with and a
+// renderer on the processor.
+bool stopsCutFrames = false;
+bool frameCut = false;  // the frame being drawn was left unfinished
+
+// Hands the renderer what was drawn so far and waits until it is done, a
+// millisecond at a time, watching for a stop; false once one was asked.
+bool drawnWithoutStop() {
+    GLsync fence = glFenceSync_ptr(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
+    bool stopped = input.stopAsked();
+    while (!stopped && glClientWaitSync_ptr(fence, 0, 0) == GL_TIMEOUT_EXPIRED) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stopped = input.stopAsked();
+    }
+    glDeleteSync_ptr(fence);
+    return !stopped;
+}
 
 void clearToBlack(int x, int y, int width, int height) {
     if (width <= 0 || height <= 0)
@@ -57,6 +77,10 @@ void paintBars() {
 }  // namespace
 
 void flush() {
+    if (frameCut) {
+        frameCut = false;
+        return;
+    }
     if (frameOverlay)
         frameOverlay();
     paintBars();
@@ -70,6 +94,32 @@ void flush() {
         lastPresented = now;
     }
     SDL_GL_SwapBuffers();
+}
+
+void setStopsCutFrames(bool on) {
+    stopsCutFrames = on && glFenceSync_ptr && glClientWaitSync_ptr && glDeleteSync_ptr && drawsOnTheProcessor();
+    frameCut = false;
+}
+
+bool drawInParts(unsigned primitive, unsigned first, unsigned last, unsigned itemsAPart,
+                 const std::function<void(unsigned)>& emit) {
+    if (frameCut)
+        return false;
+    glBegin(primitive);
+    for (unsigned i = first; i < last; ++i) {
+        emit(i);
+        const bool partEnds = stopsCutFrames && (i + 1 - first) % itemsAPart == 0 && i + 1 < last;
+        if (!partEnds)
+            continue;
+        glEnd();
+        if (!drawnWithoutStop()) {
+            frameCut = true;
+            return false;
+        }
+        glBegin(primitive);
+    }
+    glEnd();
+    return true;
 }
 
 void setPresentInterval(unsigned milliseconds) { presentInterval = std::chrono::milliseconds(milliseconds); }

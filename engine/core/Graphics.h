@@ -8,7 +8,8 @@
 namespace tarnix {
 
 // Presents the finished frame (swaps the buffers). A frame observer, when one
-// is set, sees the finished frame in the back buffer first.
+// is set, sees the finished frame in the back buffer first. A frame a stop
+// cut short is neither seen nor presented.
 void flush();
 // Makes flush() present a frame only when at least `milliseconds` of real
 // time have passed since the last one it presented; 0 (the default) presents
@@ -28,6 +29,23 @@ unsigned getFramesPresented();
 // softpipe, or another software rasteriser): work handed to it costs the
 // processor time it was meant to save.
 bool drawsOnTheProcessor();
+
+// ---- Frames a stop may cut short
+
+// Whether a stop asked while a frame is drawn leaves the rest of it undrawn
+// and unshown: for live play, where nothing keeps the frame, never for a
+// capture. It matters only where a renderer on the processor takes long over
+// a frame (half a second for the cloud at 1440 x 1080) and has to be given
+// its work in parts to be left at once; elsewhere nothing changes. Needs the
+// OpenGL context.
+void setStopsCutFrames(bool on);
+// Draws items first..last-1 between glBegin(primitive) and glEnd, emit(i)
+// giving item i's vertices. Where stops cut frames, the renderer gets them
+// `itemsAPart` at a time and each part is waited for, watching for a stop;
+// false once a stop cut the frame, the rest left out (later calls of the
+// same frame draw nothing). The picture is the same either way.
+bool drawInParts(unsigned primitive, unsigned first, unsigned last, unsigned itemsAPart,
+                 const std::function<void(unsigned)>& emit);
 
 // The engine's 3D view: a 45° vertical field of view at the window's aspect,
 // near 0.01, far 10000, and an identity modelview (left selected).

@@ -89,7 +89,8 @@ public:
         return &results[i];
     }
 
-    // Lets the files being decoded finish and leaves the rest.
+    // Gives up the files being decoded (each ends at its next read) and
+    // leaves the rest: a stop does not wait for a picture or the music.
     void stop() {
         stopping = true;
         for (std::thread& worker : workers)
@@ -102,8 +103,8 @@ private:
         Result result;
         const char* name = names[i].c_str();
         switch (kindOf(names[i])) {
-        case Kind::picture: result.picture.reset(image.loadPNG(name)); break;
-        case Kind::sound: result.sound = sound.decode(name); break;
+        case Kind::picture: result.picture.reset(image.loadPNG(name, &stopping)); break;
+        case Kind::sound: result.sound = sound.decode(name, &stopping); break;
         default: break;
         }
         result.ready = true;

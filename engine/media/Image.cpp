@@ -56,11 +56,16 @@ bool claimedPicture(const FileIO& stream, ClaimedPicture& claim) {
 // Where libpng pulls its bytes from, and what went wrong if it gave up.
 struct PngSource {
     FileIO* stream = nullptr;
+    const std::atomic<bool>* abandon = nullptr;
     char error[256] = {};
+
+    bool abandoned() const { return abandon && abandon->load(std::memory_order_relaxed); }
 };
 
 void readFromStream(png_structp png, png_bytep destination, png_size_t count) {
     PngSource* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (source->abandoned())
+        png_error(png, "abandoned");
     if (count > 0xFFFFFFFFu || source->stream->read(reinterpret_cast<char*>(destination), static_cast<unsigned>(count)) != 1)
         png_error(png, "the file ends inside the picture");
 }
@@ -119,7 +124,7 @@ void copyPixels(png_structp png, png_infop info, ImageData& picture) {
 
 }  // namespace
 
-ImageData* Image::loadPNG(const char* name) {
+ImageData* Image::loadPNG(const char* name, const std::atomic<bool>* abandon) {
     FileIO stream;
     if (!stream.open(name, std::ios::in | std::ios::binary)) {
         std::fprintf(stderr, "tarnix: %s: cannot open the picture\n", name);
@@ -146,6 +151,7 @@ ImageData* Image::loadPNG(const char* name) {
     }
     PngSource source;
     source.stream = &stream;
+    source.abandon = abandon;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, recordError, ignoreWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -157,7 +163,8 @@ ImageData* Image::loadPNG(const char* name) {
 
     std::unique_ptr<ImageData> picture;
     if (!decodeAll(png, info)) {
-        std::fprintf(stderr, "tarnix: %s: damaged picture: %s\n", name, source.error);
+        if (!source.abandoned())
+            std::fprintf(stderr, "tarnix: %s: damaged picture: %s\n", name, source.error);
     } else {
         const int channels = png_get_channels(png, info);
         if (channels != 3 && channels != 4) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,7 +56,10 @@ public:
     // accepted. A picture whose rows could not fit in n bytes even at
     // deflate's best ratio (1032 : 1) is refused before that, so a file of n
     // bytes makes at most about 2500 n bytes of picture, whichever is less.
-    ImageData* loadPNG(const char* name);
+    // Once `abandon` (when given) turns true the decode ends at its next read
+    // of the file, null and silent: a loading pass left for a stop does not
+    // wait for the pictures half decoded.
+    ImageData* loadPNG(const char* name, const std::atomic<bool>* abandon = nullptr);
     // Makes the texture of a decoded picture (linear filtering, repeat, the
     // whole mipmap chain) and appends it. The image is not owned.
     void createTexture(ImageData* image);

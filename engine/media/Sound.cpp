@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -79,8 +80,67 @@ unsigned Sound::latencyMs() const {
 
 namespace {
 
-// The whole sample of a sound data file, or null after one line on standard error.
-Mix_Chunk* decodeSound(const char* name) {
+// A read-only memory stream over a file's bytes that ends once `abandon`
+// turns true, so that a decoder reading it gives up at its next read. The
+// stream comes first: the decoder's pointer is this object's. Its functions
+// take whichever sizes the SDL headers give them.
+struct AbandonableMemory {
+    SDL_RWops stream{};
+    const unsigned char* bytes = nullptr;
+    std::size_t size = 0;
+    std::size_t at = 0;
+    const std::atomic<bool>* abandon = nullptr;
+
+    static AbandonableMemory& of(SDL_RWops* stream) { return *reinterpret_cast<AbandonableMemory*>(stream); }
+};
+
+template <typename Position, typename Offset>
+Position seekAbandonable(SDL_RWops* stream, Offset offset, int whence) {
+    AbandonableMemory& memory = AbandonableMemory::of(stream);
+    const long long base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? static_cast<long long>(memory.at)
+                                                                             : static_cast<long long>(memory.size);
+    const long long to = base + static_cast<long long>(offset);
+    memory.at = static_cast<std::size_t>(std::clamp(to, 0LL, static_cast<long long>(memory.size)));
+    return static_cast<Position>(memory.at);
+}
+
+template <typename Count>
+Count readAbandonable(SDL_RWops* stream, void* destination, Count size, Count count) {
+    AbandonableMemory& memory = AbandonableMemory::of(stream);
+    if (size <= 0 || count <= 0 || memory.abandon->load(std::memory_order_relaxed))
+        return 0;
+    const std::size_t whole = std::min<std::size_t>(static_cast<std::size_t>(count),
+                                                    (memory.size - memory.at) / static_cast<std::size_t>(size));
+    std::memcpy(destination, memory.bytes + memory.at, whole * static_cast<std::size_t>(size));
+    memory.at += whole * static_cast<std::size_t>(size);
+    return static_cast<Count>(whole);
+}
+
+template <typename Count>
+Count writeNothing(SDL_RWops*, const void*, Count, Count) { return 0; }
+
+int closeAbandonable(SDL_RWops* stream) {
+    delete &AbandonableMemory::of(stream);
+    return 0;
+}
+
+SDL_RWops* abandonableMemory(const unsigned char* bytes, std::size_t size, const std::atomic<bool>* abandon) {
+    auto* memory = new AbandonableMemory;
+    memory->bytes = bytes;
+    memory->size = size;
+    memory->abandon = abandon;
+    memory->stream.seek = seekAbandonable;
+    memory->stream.read = readAbandonable;
+    memory->stream.write = writeNothing;
+    memory->stream.close = closeAbandonable;
+    return &memory->stream;
+}
+
+// The whole sample of a sound data file, or null after one line on standard
+// error; null and silent once `abandon` (when given) turned true during it.
+// The browser's mixer reads its memory streams' bytes itself, and there no
+// decode runs beside the loop that would abandon it.
+Mix_Chunk* decodeSound(const char* name, const std::atomic<bool>* abandon) {
     Mix_Chunk* chunk = nullptr;
     {
         FileIO file(name);
@@ -90,8 +150,15 @@ Mix_Chunk* decodeSound(const char* name) {
         }
         // SDL takes a non-const pointer but only reads; the memory stream is
         // freed by the loader (second argument 1), the bytes with `file`.
-        SDL_RWops* memory = SDL_RWFromMem(const_cast<unsigned char*>(file.readFile()), static_cast<int>(file.getLength()));
+        unsigned char* bytes = const_cast<unsigned char*>(file.readFile());
+        SDL_RWops* memory = abandon && threadsAvailable ? abandonableMemory(bytes, file.getLength(), abandon)
+                                                        : SDL_RWFromMem(bytes, static_cast<int>(file.getLength()));
         chunk = memory ? mix->loadWavRw(memory, 1) : nullptr;
+    }
+    if (abandon && abandon->load()) {
+        if (chunk)
+            mix->freeChunk(chunk);
+        return nullptr;
     }
     if (!chunk)
         std::fprintf(stderr, "tarnix: %s: cannot decode the sound: %s\n", name, SDL_GetError());
@@ -102,13 +169,13 @@ Mix_Chunk* decodeSound(const char* name) {
 
 void Sound::load(const char* name) { add(decode(name)); }
 
-DecodedSound Sound::decode(const char* name) const {
+DecodedSound Sound::decode(const char* name, const std::atomic<bool>* abandon) const {
     DecodedSound decoded;
     decoded.name = name;
     if (deviceOpen) {  // else already reported once by init()
         static std::mutex oneAtATime;
         std::lock_guard<std::mutex> lock(oneAtATime);
-        decoded.chunk = decodeSound(name);
+        decoded.chunk = decodeSound(name, abandon);
     }
     return decoded;
 }
@@ -137,7 +204,7 @@ bool Sound::reload(const char* name) {
         std::fprintf(stderr, "tarnix: %s: not loaded at start, so not loaded again (restart to use it)\n", name);
         return false;
     }
-    Mix_Chunk* chunk = decodeSound(name);
+    Mix_Chunk* chunk = decodeSound(name, nullptr);
     if (!chunk)
         return false;
     mix->haltChannel(allChannels);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,8 +52,10 @@ public:
     void load(const char* name);
     // load()'s first half, safe on any thread while the device stays open
     // (decodes run one at a time: the mixer loads its decoders on first use).
-    // A chunk of null after one line on standard error.
-    DecodedSound decode(const char* name) const;
+    // A chunk of null after one line on standard error; null and silent when
+    // `abandon` (if given) turns true before the decode is done, which then
+    // ends at its next read of the file.
+    DecodedSound decode(const char* name, const std::atomic<bool>* abandon = nullptr) const;
     // load()'s second half, on the thread that plays: appends the decoded
     // sound as an effect or a track; a null chunk adds nothing.
     void add(DecodedSound decoded);

@@ -1,13 +1,16 @@
 #include "engine/core/Graphics.h"
+#include "engine/core/Input.h"
 #include "engine/core/OffscreenTarget.h"
 
 #include "support/GlState.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -173,4 +176,62 @@ TEST_F(GraphicsTest, AFrameLayoutCentresThePictureScalesPixelSizesAndBlackensThe
     }
     tarnix::setFrameLayout(640, 480);
     EXPECT_EQ(tarnix::getPixelScale(), 1.0f);
+}
+
+// Where stops cut frames, a long draw goes to the renderer a few items at a
+// time: the picture is the one a single pass draws. A stop seen between two
+// parts leaves the rest of the frame out, every later draw of it too, and the
+// frame is not presented; the next frame is whole again.
+TEST_F(GraphicsTest, ALongDrawInPartsIsTheSamePictureAndAStopCutsItsFrame) {
+    ASSERT_TRUE(tarnix::drawsOnTheProcessor()) << "frames are cut only on a renderer that is the processor";
+    // Forty additive quads, each 16 pixels right of the one before.
+    const auto drawQuads = [](unsigned itemsAPart) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        tarnix::perspective2D(640, 480);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        const bool whole = tarnix::drawInParts(GL_QUADS, 0, 40, itemsAPart, [](unsigned i) {
+            glColor3f(0.05f, 0.02f * static_cast<float>(i % 4), 0.1f);
+            const int x = static_cast<int>(i) * 16;
+            glVertex2i(x, 100);
+            glVertex2i(x + 100, 100);
+            glVertex2i(x + 100, 300);
+            glVertex2i(x, 300);
+        });
+        glDisable(GL_BLEND);
+        tarnix::perspective3D();
+        return whole;
+    };
+    const auto picture = [] {
+        std::vector<unsigned char> rgb(640 * 480 * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        return rgb;
+    };
+    ASSERT_TRUE(drawQuads(40));
+    const std::vector<unsigned char> inOnePass = picture();
+    tarnix::setStopsCutFrames(true);
+    EXPECT_TRUE(drawQuads(3));
+    EXPECT_TRUE(picture() == inOnePass) << "drawn in parts, the picture changed";
+
+    SDL_Event escape = {};
+    escape.type = SDL_KEYDOWN;
+    escape.key.keysym.sym = SDLK_ESCAPE;
+    SDL_PushEvent(&escape);
+    EXPECT_FALSE(drawQuads(3));
+    const std::size_t coveredByTheFirstPart = (200 * 640 + 20) * 3;  // (20, 200): quads 0 and 1
+    EXPECT_EQ(pixelAt(20, 200), (std::array<unsigned char, 3>{inOnePass[coveredByTheFirstPart],
+                                                               inOnePass[coveredByTheFirstPart + 1],
+                                                               inOnePass[coveredByTheFirstPart + 2]}))
+        << "the first part is drawn";
+    EXPECT_EQ(pixelAt(600, 200), (std::array<unsigned char, 3>{0, 0, 0})) << "the rest is left out";
+    EXPECT_FALSE(tarnix::drawInParts(GL_QUADS, 0, 1, 1, [](unsigned) { FAIL() << "a cut frame draws on"; }));
+    const unsigned presented = tarnix::getFramesPresented();
+    tarnix::flush();
+    EXPECT_EQ(tarnix::getFramesPresented(), presented) << "a cut frame was presented";
+
+    tarnix::input.forgetStop();
+    EXPECT_TRUE(drawQuads(3));
+    EXPECT_TRUE(picture() == inOnePass) << "the frame after a cut one";
+    tarnix::setStopsCutFrames(false);
 }

@@ -11,7 +11,9 @@
 #include <zlib.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 
 using namespace testsupport;
 
@@ -147,6 +149,15 @@ TEST_F(ImageTest, DamagedAndTruncatedPicturesFailCleanly) {
     for (std::size_t length = 0; length < good.size() - 12; ++length)  // the last 12 bytes are the end chunk
         expectRejected("cut.png", good.substr(0, length), "damaged picture");
     EXPECT_EQ(pictures.getImageCount(), 0u);
+
+    writeFile("data/good.png", good);
+    std::atomic<bool> givenUp{true};  // a decode the loading pass gave up: no picture, no line
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(pictures.loadPNG("good.png", &givenUp), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    givenUp = false;
+    std::unique_ptr<tarnix::ImageData> decoded(pictures.loadPNG("good.png", &givenUp));
+    EXPECT_TRUE(decoded);
 }
 
 // Any shape up to 64 Mpixel decodes, and GLU scales its texture to what the

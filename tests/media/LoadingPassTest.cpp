@@ -196,13 +196,17 @@ TEST_F(LoadingPassTest, ABrokenFileIsNamedAndLoadingGoesOn) {
 // Whatever ends the pass early (Escape, or the window closed) while the
 // workers still decode, they are stopped first: the process ends, exit
 // handlers and all, with status 0 (the sanitizer build would catch a worker
-// reading what the exit tears down). Where a quit request must not end the
+// reading what the exit tears down); what they had half decoded is given up
+// without a word. Where a quit request must not end the
 // program (a capture), the pass stops and returns with it noted.
 TEST_F(LoadingPassTest, EscapeAndAQuitRequestStopTheBusyWorkersFirst) {
     writeManyMediaFiles(40, 6);
     ASSERT_TRUE(tarnix::init.readDirectoryContent("data/"));
-    EXPECT_EXIT(loadWithEventQueued(SDL_KEYDOWN, true), testing::ExitedWithCode(0), "(^|\n)exit handlers ran\n$");
-    EXPECT_EXIT(loadWithEventQueued(SDL_QUIT, true), testing::ExitedWithCode(0), "(^|\n)exit handlers ran\n$");
+    // Nothing but the exit handlers' line (and the test program's own start,
+    // which runs again in the child, looking for a data folder it lacks).
+    const char* onlyTheExit = "^([^\n]*cannot list the directory[^\n]*\n)?exit handlers ran\n$";
+    EXPECT_EXIT(loadWithEventQueued(SDL_KEYDOWN, true), testing::ExitedWithCode(0), onlyTheExit);
+    EXPECT_EXIT(loadWithEventQueued(SDL_QUIT, true), testing::ExitedWithCode(0), onlyTheExit);
     EXPECT_EXIT(loadWithEventQueued(SDL_QUIT, false), testing::ExitedWithCode(3),
                 "(^|\n)loading stopped with 0 of 40 pictures, quit noted\n$");
 }

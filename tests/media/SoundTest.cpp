@@ -88,6 +88,28 @@ TEST_F(SoundTest, FilesTheDecoderRejectsAreNamedAndNotRegistered) {
     EXPECT_NE(err.find("tarnix: absent.wav: cannot open the sound\n"), std::string::npos) << err;
 }
 
+// A decode that may be given up reads the file through its own stream: gone
+// on with, it gives the very samples of a plain decode; given up, nothing and
+// no line (the loading pass gave it up for a stop).
+TEST_F(SoundTest, ADecodeThatMayBeGivenUpIsThePlainOneUntilItIs) {
+    writeFile("data/tune.ogg", oggBytes(1.0, 440));
+    writeFile("data/beep.wav", wavBytes(0.3, 220));
+    std::atomic<bool> givenUp{false};
+    for (const char* name : {"tune.ogg", "beep.wav"}) {
+        tarnix::DecodedSound plain = device.decode(name);
+        tarnix::DecodedSound watched = device.decode(name, &givenUp);
+        ASSERT_TRUE(plain.chunk && watched.chunk) << name;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(watched.chunk->abuf), watched.chunk->alen),
+                  std::string(reinterpret_cast<char*>(plain.chunk->abuf), plain.chunk->alen)) << name;
+        device.add(std::move(plain));
+        device.add(std::move(watched));
+    }
+    givenUp = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(device.decode("tune.ogg", &givenUp).chunk, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(SoundTest, PlayingTrackZeroReachesTheOutput) {
     writeFile("data/tune.ogg", oggBytes(0.5, 440));
     device.load("tune.ogg");

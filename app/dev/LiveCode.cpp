@@ -1,6 +1,5 @@
 #include "app/dev/LiveCode.h"
 
-#include "engine/io/FileName.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -23,7 +22,6 @@ const char* const cmakeProgram = "";
 #endif
 const char* const libraryTarget = "tarnix_demo_code";
 
-bool isSource(const std::string& name) { return tarnix::hasExtension(name, "cpp") || tarnix::hasExtension(name, "h"); }
 
 // The compiler names a file by the path it was given: absolute, or (through
 // the compiler cache's base folder) relative to the folder it compiled in,
@@ -87,7 +85,7 @@ LiveCode::Change LiveCode::poll() {
     if (!watching)
         return Change::none;
     for (const std::string& name : watcher.changedNames())
-        if (isSource(name) && !savedSince) {
+        if (LiveCode::rebuildsAfterSaving(name) && !savedSince) {
             savedSince = true;
             savedAt = Clock::now();
         }
@@ -180,6 +178,13 @@ bool LiveCode::load(std::string& error) {
     running = code;
     library = loaded;
     return true;
+}
+
+bool LiveCode::rebuildsAfterSaving(const std::string& name) {
+    const auto endsWith = [&name](const std::string& ending) {
+        return name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    };
+    return endsWith(".cpp") || endsWith(".h");
 }
 
 const DemoCode& LiveCode::code() const { return *running; }

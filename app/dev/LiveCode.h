@@ -37,6 +37,11 @@ public:
     // what it built. Never waits.
     Change poll();
 
+    // Whether saving the file `name` in the demo's source folder starts a
+    // build: its sources and headers (editors' backups and swap files, which
+    // end otherwise, do not).
+    static bool rebuildsAfterSaving(const std::string& name);
+
     // The code running now.
     const DemoCode& code() const;
     // The last failure in one line: the compiler's (or linker's) first error,

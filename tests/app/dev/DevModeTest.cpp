@@ -4,6 +4,7 @@
 
 #include "app/demo/Demo.h"
 #include "app/dev/DevMode.h"
+#include "app/dev/LiveCode.h"
 #include "app/demo/Timeline.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
@@ -192,6 +193,16 @@ public:
 };
 
 }  // namespace
+
+// A saved header rebuilds the code as a saved source does (a header's
+// extension is shorter than the three letters a data file's has); an editor's
+// backups and swap files do not.
+TEST(LiveCodeTest, SavedSourcesAndHeadersRebuildTheCodeAndEditorsFilesDoNot) {
+    for (const char* name : {"Timeline.cpp", "Timeline.h", "a.h"})
+        EXPECT_TRUE(LiveCode::rebuildsAfterSaving(name)) << name;
+    for (const char* name : {"Timeline.cpp~", ".Timeline.cpp.swp", "Timeline.h.orig", "h", ".h", "notes.txt", "graph"})
+        EXPECT_FALSE(LiveCode::rebuildsAfterSaving(name)) << name;
+}
 
 // Space holds the picture and the clock (frames drawn while paused are the
 // same), the arrows and Home jump, comma and period step along the 60 Hz frame

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo's code reloaded while the development mode runs, as a demo maker
 # works: a copy of the project's sources built with live code (the dev
-# preset), the program playing it with --dev in a window, paused at 3 s (the
-# title, cheap to draw again and again), and draw() edited and saved three
+# preset), the program playing it with --dev in a window, paused in the
+# closing (whose picture and scroller the new code only shows right when it
+# replays the motion grid from its own set-up), and draw() edited and saved three
 # times: a change that paints the picture green (it shows at the same demo
 # time; the time from the save to the picture is printed), a change that does
 # not compile (the green picture stays, the compiler's first error is on
@@ -49,7 +50,7 @@ echo "the copy with live code built in $(($(date +%s) - started)) s"
 
 mkdir -p "$workdir/run/data" && ln -s "$data_pack" "$workdir/run/data/datafile.dat" || fail "cannot lay out the data"
 cd "$workdir/run" || exit 1
-SDL_AUDIODRIVER=dummy "$copy/build/app/tarnix" --dev --window --start 3000 >"$workdir/out" 2>"$workdir/err" &
+SDL_AUDIODRIVER=dummy "$copy/build/app/tarnix" --dev --window --start 56000 >"$workdir/out" 2>"$workdir/err" &
 pid=$!
 window=""
 for _ in $(seq 150); do

@@ -56,13 +56,37 @@ std::vector<unsigned char> runAcrossBands(std::size_t before) {
     return bytes;
 }
 
+// Bytes 1 to 16, byte k + 2 as often as k and k + 1 together and once more
+// (1, 2, 4, 7, 12, ...), never two alike in a row: no runs, and literals whose
+// best Huffman code (with the end of the block) is 16 bits deep, one more than
+// deflate allows.
+std::vector<unsigned char> skewedLiterals() {
+    std::vector<std::size_t> left(17, 0);
+    left[1] = 1;
+    left[2] = 2;
+    for (std::size_t symbol = 3; symbol <= 16; ++symbol)
+        left[symbol] = left[symbol - 1] + left[symbol - 2] + 1;
+    std::vector<unsigned char> bytes;
+    for (int last = 0;;) {
+        int most = 0;
+        for (int symbol = 1; symbol <= 16; ++symbol)
+            if (symbol != last && left[symbol] > left[most])
+                most = symbol;
+        if (most == 0)
+            return bytes;
+        bytes.push_back(static_cast<unsigned char>(most));
+        --left[most];
+        last = most;
+    }
+}
+
 }  // namespace
 
 // Every stream must inflate to its input and stay within the bound, across
 // the cases where a run is cut: runs past deflate's longest match by 1 and 2
 // bytes, runs across the end of a band (65535 bytes), inputs a byte either
-// side of a band, noise that only a stored block holds, and pixels of 3 and 4
-// bytes. A deflater used for other inputs in between must give the same bytes.
+// side of a band, noise that only a stored block holds, pixels of 3 and 4
+// bytes, and literals too skewed for a code of 15 bits unless it is limited. A deflater used for other inputs in between must give the same bytes.
 TEST(RunDeflaterTest, StreamsInflateToTheirInputWithinTheBound) {
     struct Case {
         std::string name;
@@ -83,6 +107,7 @@ TEST(RunDeflaterTest, StreamsInflateToTheirInputWithinTheBound) {
         {"a frame's worth, RGB", frameLike(640 * 480 * 3 + 480, 1921, 3), 3},
         {"a frame's worth, RGBA", frameLike(301 * 37 * 4 + 37, 1205, 4), 4},
         {"bytes only", frameLike(10000, 333, 3), 0},
+        {"literals whose codes must be cut to 15 bits", skewedLiterals(), 0},
     };
     tarnix::RunDeflater deflater;
     std::vector<std::vector<unsigned char>> firstStreams;

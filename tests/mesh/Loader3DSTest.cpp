@@ -216,6 +216,9 @@ TEST_F(Loader3DSTest, DamageThatLosesDataFailsTheImportAndLeavesNoTrace) {
          "chunk 4600" + offset(8) + " claims 40 bytes"},
         {"count past its chunk", studioFile(good + namedObject("b", chunk(0x4110, u16le(60000) + f32le(1)))),
          "chunk 4110" + offset(14) + ": 60000 vertices run past the end of the chunk"},
+        {"texture coordinates past their chunk",  // 8 bytes each: 5 need 40
+         studioFile(good + namedObject("b", chunk(0x4140, u16le(5) + std::string(24, '\0')))),
+         "chunk 4140" + offset(14) + ": 5 texture coordinates run past the end of the chunk"},
         {"name without end", studioFile(good + chunk(0x4000, "no terminator")), "chunk 4000" + offset(0) + ": a name"},
         {"bitmap name no file can have",
          studioFile(chunk(0xAFFF, chunk(0xA000, cstring("m")) + chunk(0xA200, chunk(0xA300, cstring(std::string(256, 'x'))))) +

@@ -21,6 +21,7 @@
 #include "support/Process.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <unistd.h>
 
@@ -336,6 +337,58 @@ TEST_F(DemoFramesTest, AFrameAtADemoTimeIsTheSameAtEveryRate) {
     }
 }
 
+// The per-frame state a frame at t starts from, against the motions' own
+// arithmetic counted here step by step: step k at floor(k · 1000 / 60) ms, the
+// steps before t and none at t; the sphere's wobble in openings A to C, the
+// head's reveal and spin in C and D, the frustum's jitter in D and the
+// scroller and the picture picks in the closing, each at its own interval
+// (calm ones too). The times are grid times in every section.
+TEST_F(DemoFramesTest, TheGridsStateForATimeIsWhatTheStepsBeforeItMake) {
+    const auto expectedAt = [](unsigned t, bool calm) {
+        FrameValues v = afterSetUp;
+        for (unsigned long k = 0; frameTime(0, motionStepsPerSecond, k) < t; ++k) {
+            const auto step = static_cast<unsigned>(frameTime(0, motionStepsPerSecond, k));
+            const Section section = sectionAt(step);
+            if (section == Section::closing) {
+                if (v.movieTime + (calm ? 2400u : 400u) < step)
+                    v.movieTime = step;
+                v.scrollermove += 0.05f;
+                v.scrollermoving += 4;
+            } else if (section != Section::middle && section != Section::tunnel) {
+                if (step > 6700 && v.movieTime + (calm ? 1200u : 400u) < step)
+                    v.movieTime = step;
+                if (section != Section::openingD)
+                    v.lensmove += 0.05f;
+                if (section == Section::openingC || section == Section::openingD) {
+                    const bool spinning = step > 15999;
+                    v.headi += spinning ? 1 : 0;
+                    v.pox = spinning ? 0 : revealedTriangles(step);
+                    v.pax = spinning ? 0 : v.pax;
+                }
+            }
+        }
+        return v;
+    };
+    for (bool calm : {false, true}) {
+        setCalm(calm);
+        startFrom([](FrameState&) {});
+        MotionGrid grid;
+        for (unsigned t : {600u, 3000u, 6500u, 9000u, 15000u, 17000u, 30000u, 51000u, 54000u, 60000u}) {
+            grid.prepare(t);
+            const FrameValues expected = expectedAt(t, calm);
+            const std::string what = std::string(calm ? "calm, " : "") + "at " + std::to_string(t) + " ms";
+            EXPECT_EQ(frameValues.lensmove, expected.lensmove) << what;
+            EXPECT_EQ(frameValues.headi, expected.headi) << what;
+            EXPECT_EQ(frameValues.pox, expected.pox) << what;
+            EXPECT_EQ(frameValues.pax, expected.pax) << what;
+            EXPECT_EQ(frameValues.movieTime, expected.movieTime) << what;
+            EXPECT_EQ(frameValues.scrollermove, expected.scrollermove) << what;
+            EXPECT_EQ(frameValues.scrollermoving, expected.scrollermoving) << what;
+        }
+    }
+    setCalm(false);
+}
+
 // Live play, with frames coming at 14, 60 and 200 a second of demo time (the
 // clock moved on by the test as each frame is presented, as if drawing took
 // that long), from a start in each section: every frame is the frame the
@@ -394,6 +447,195 @@ TEST_F(DemoFramesTest, ACapturedFrameMatchesTheLiveFrame) {
         delete captured;
     }
     std::filesystem::remove_all(folder);
+}
+
+namespace {
+
+// ---- Reference frames: what viewers see, kept in the repository ----
+
+// A frame scaled down by `referenceScale` on each side (each pixel the mean of
+// a block), as the references are kept: small enough for the repository,
+// fine enough that a motion one step off moves many of its samples.
+const int referenceScale = 4;
+const int referenceWidth = 640 / referenceScale, referenceHeight = 480 / referenceScale;
+
+std::vector<unsigned char> scaledDown(const Frame& frame) {
+    std::vector<unsigned char> small(static_cast<std::size_t>(referenceWidth) * referenceHeight * 3);
+    const int block = referenceScale * referenceScale;
+    for (int y = 0; y < referenceHeight; ++y)
+        for (int x = 0; x < referenceWidth; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < referenceScale; ++dy)
+                    for (int dx = 0; dx < referenceScale; ++dx)
+                        sum += frame.at(x * referenceScale + dx, y * referenceScale + dy)[c];
+                small[(static_cast<std::size_t>(y) * referenceWidth + x) * 3 + c] =
+                    static_cast<unsigned char>((sum + block / 2) / block);
+            }
+    return small;
+}
+
+// How far a scaled-down frame is from its reference. The software renderer's
+// own noise (a level in a pixel here and there, less once averaged) stays far
+// inside both limits; a motion one step off breaks at least one.
+struct Difference {
+    double apartShare = 0;  // share of the samples more than `apartLevels` apart
+    double psnr = INFINITY; // dB
+
+    static constexpr int apartLevels = 8;
+    static constexpr double mostApartShare = 0.0002;
+    static constexpr double leastPsnr = 55;
+
+    bool within() const { return apartShare <= mostApartShare && psnr >= leastPsnr; }
+    std::string text() const {
+        char line[96];
+        std::snprintf(line, sizeof line, "%.3f %% of the samples more than %d apart, PSNR %.1f dB", apartShare * 100,
+                      apartLevels, psnr);
+        return line;
+    }
+};
+
+Difference differenceOf(const std::vector<unsigned char>& reference, const std::vector<unsigned char>& small) {
+    Difference difference;
+    if (reference.size() != small.size()) {
+        difference.apartShare = 1;
+        difference.psnr = 0;
+        return difference;
+    }
+    long apart = 0;
+    double squares = 0;
+    for (std::size_t i = 0; i < small.size(); ++i) {
+        const int d = std::abs(int(reference[i]) - int(small[i]));
+        apart += d > Difference::apartLevels;
+        squares += double(d) * d;
+    }
+    difference.apartShare = double(apart) / double(small.size());
+    difference.psnr = squares == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * double(small.size()) / squares);
+    return difference;
+}
+
+// The reference files: RGB PNG, top row first as pictures are viewed.
+std::string referencePath(const std::string& name) {
+    return std::string(TARNIX_REFERENCE_DIRECTORY) + "/" + name + ".png";
+}
+
+bool readReference(const std::string& name, std::vector<unsigned char>& small) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, referencePath(name).c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    if (image.width != unsigned(referenceWidth) || image.height != unsigned(referenceHeight)) {
+        png_image_free(&image);
+        return false;
+    }
+    small.resize(PNG_IMAGE_SIZE(image));
+    const int stride = -referenceWidth * 3;  // bottom row first, as OpenGL reads
+    return png_image_finish_read(&image, nullptr, small.data(), stride, nullptr) != 0;
+}
+
+bool writeReference(const std::string& name, const std::vector<unsigned char>& small) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = referenceWidth;
+    image.height = referenceHeight;
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, referencePath(name).c_str(), 0, small.data(), -referenceWidth * 3,
+                                   nullptr) != 0;
+}
+
+// One frame kept as a reference: its demo time, and the motions a step off
+// that must not pass for it: each changes one per-frame value by one step, or
+// the demo time by one (what the head's reveal, the cloud and the tunnel
+// follow), the rest as it is.
+using StepOff = void (*)(FrameState&, unsigned& t);
+struct Reference {
+    const char* name;
+    unsigned t;
+    std::vector<std::pair<const char*, StepOff>> stepsOff;
+};
+
+void sphereStep(FrameState& s, unsigned&) { s.lensmove += 0.05f; }
+void headStep(FrameState& s, unsigned&) { s.headi += 1; }
+void scrollerStep(FrameState& s, unsigned&) { s.scrollermoving += 4; }
+void scrollerWobbleStep(FrameState& s, unsigned&) { s.scrollermove += 0.05f; }
+void timeStep(FrameState&, unsigned& t) { t += 1000 / motionStepsPerSecond; }
+
+}  // namespace
+
+// Frames of the demo at chosen times in every section, plain and calm, and
+// two of a capture at 30 frames a second, against the scaled-down references
+// in tests/app/demo/reference. Each reference must also tell apart the frame
+// with one of its visible motions a step off. scripts/remake_references.sh
+// writes them anew when the demo is meant to change (TARNIX_REMAKE_REFERENCES
+// set) and prints which changed and by how much.
+TEST_F(DemoFramesTest, FramesMatchTheirReferencesAndAMotionAStepOffDoesNot) {
+    const bool remaking = std::getenv("TARNIX_REMAKE_REFERENCES") != nullptr;
+    const std::vector<Reference> plain = {
+        {"plain-00300", 300, {{"sphere", sphereStep}}},
+        {"plain-03000", 3000, {{"sphere", sphereStep}}},
+        {"plain-06400", 6400, {{"sphere", sphereStep}}},
+        {"plain-09000", 9000, {{"reveal", timeStep}}},
+        {"plain-16500", 16500, {{"head", headStep}}},
+        {"plain-22000", 22000, {}},  // the city fading in; the cloud is not yet there
+        {"plain-26000", 26000, {{"cloud", timeStep}}},
+        {"plain-30000", 30000, {{"cloud", timeStep}}},
+        {"plain-47000", 47000, {{"cloud", timeStep}}},
+        {"plain-51500", 51500, {{"tunnel", timeStep}}},
+        {"plain-55000", 55000, {{"scroller", scrollerStep}, {"scroller's wobble", scrollerWobbleStep}}},
+        {"plain-60000", 60000, {{"scroller", scrollerStep}, {"scroller's wobble", scrollerWobbleStep}}},
+        // A capture at 30 frames a second: its frames 361 and 1681.
+        {"fps30-12033", 12033, {}},
+        {"fps30-56033", 56033, {{"scroller", scrollerStep}}},
+    };
+    const std::vector<Reference> calm = {
+        {"calm-09000", 9000, {}},
+        {"calm-16500", 16500, {{"head", headStep}}},
+        {"calm-18300", 18300, {}},
+        {"calm-55000", 55000, {{"scroller", scrollerStep}}},
+        {"calm-58000", 58000, {{"scroller", scrollerStep}}},
+    };
+    int changed = 0;
+    for (bool calmDemo : {false, true}) {
+        setCalm(calmDemo);
+        startFrom([](FrameState&) {});
+        MotionGrid grid;
+        for (const Reference& reference : calmDemo ? calm : plain) {
+            grid.prepare(reference.t);
+            const FrameState prepared = saveFrameState();
+            const std::vector<unsigned char> small = scaledDown(frameAt(reference.t));
+            std::vector<unsigned char> kept;
+            const bool found = readReference(reference.name, kept);
+            const Difference difference = found ? differenceOf(kept, small) : Difference{1, 0};
+            if (remaking) {
+                if (!found || difference.psnr != INFINITY) {
+                    ++changed;
+                    std::printf("%s: %s\n", reference.name, found ? difference.text().c_str() : "new");
+                    ASSERT_TRUE(writeReference(reference.name, small)) << referencePath(reference.name);
+                }
+                kept = small;
+            } else {
+                ASSERT_TRUE(found) << referencePath(reference.name) << " is missing or not " << referenceWidth << " x "
+                                   << referenceHeight << " (scripts/remake_references.sh makes it)";
+                EXPECT_TRUE(difference.within()) << reference.name << ": " << difference.text();
+            }
+            for (const auto& [motion, stepOff] : reference.stepsOff) {
+                FrameState off = prepared;
+                unsigned t = reference.t;
+                stepOff(off, t);
+                restoreFrameState(off);
+                const Difference offDifference = differenceOf(kept, scaledDown(frameAt(t)));
+                if (remaking)
+                    std::printf("%s with the %s a step off: %s\n", reference.name, motion, offDifference.text().c_str());
+                EXPECT_FALSE(offDifference.within())
+                    << reference.name << " passes with the " << motion << " a step off: " << offDifference.text();
+            }
+            restoreFrameState(prepared);
+        }
+    }
+    setCalm(false);
+    if (remaking)
+        std::printf("%d reference frames changed\n", changed);
 }
 
 namespace {

@@ -20,7 +20,7 @@ public:
 struct DemoOptions {
     bool windowed = false;          // "--window": a 640 × 480 window, not fullscreen
     std::string captureTarget;      // "--capture DIR" or FILE.mp4/.mkv: render offline ("" plays live)
-    unsigned framesPerSecond = 60;  // "--fps N": the capture's rate, and the rate --start assumes
+    unsigned framesPerSecond = 60;  // "--fps N": a capture's frames a second; motions keep their 60-step grid
     bool rateGiven = false;         // "--fps" was given
     unsigned untilMs = 60000;       // "--until MS": the capture's last demo time
     unsigned startMs = 0;           // "--start MS": the demo time to begin at
@@ -28,7 +28,7 @@ struct DemoOptions {
     bool dev = false;               // "--dev": the development mode, in a window
     unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
     bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
-    bool calm = false;              // "--calm": the closing's pictures under the photosensitivity threshold
+    bool calm = false;              // "--calm": every whole-screen change under the photosensitivity threshold
     std::string preset;             // "--preset NAME": how a capture to a video is made ("" for none)
     std::string error;              // a switch without a usable value, or switches that clash, "" when none
 };
@@ -75,13 +75,15 @@ std::string helpText();
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
 //   "--window"  "--native"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
-//   "--scale" N  "--preset" NAME
-// Each takes the argument that follows it unless that begins with '-' (N from
-// 1 to 1000, MS from 0 to 36000000, ten hours); a missing, malformed or
-// out-of-range value is reported in demo.error, and so are switches that do
-// not fit together (--scale without --capture or with --native, a preset that
-// is unknown, without a video, or beside --fps; --until before --start). A
-// preset's frame rate is put into demo.framesPerSecond.
+//   "--scale" N  "--preset" NAME  "--calm"
+// One with a value takes the argument that follows it unless that begins with
+// '-' (--fps N from 1 to 1000, --scale N from 1 to 4, MS from 0 to 36000000,
+// ten hours); a missing, malformed or out-of-range value is reported in
+// demo.error, and so are switches that do not fit together (--scale without
+// --capture or with --native; a preset that is unknown or without a video,
+// master outside .mkv, youtube or party beside --fps, --scale or --native; a
+// capture's --until before its --start). The frame rate of youtube or party
+// is put into demo.framesPerSecond.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")

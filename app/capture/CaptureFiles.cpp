@@ -194,8 +194,9 @@ const std::size_t rf64HeaderBytes = 80;
 const long rf64SizesOffset = 20;
 const std::uint32_t lengthInDs64 = 0xFFFFFFFF;  // "see the ds64 chunk"
 
-// How often the lengths are brought up to date while the sound grows: a
-// program killed outright loses at most this much of its sound.
+// How often, at most, the lengths are brought up to date while the sound
+// grows, steady-clock time: the first append this long after the last update
+// makes the next. A program killed outright loses the sound appended since.
 const std::chrono::milliseconds lengthsInterval(500);
 // Samples are written in blocks of about this many bytes.
 const std::size_t blockBytes = 64 * 1024;

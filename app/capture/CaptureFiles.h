@@ -11,7 +11,8 @@
 #include <vector>
 
 // The files a capture writes, made as the capture goes: the frames' PNGs on
-// a thread of their own, and the sound as a WAV file that grows frame by frame.
+// writer threads of their own, and the sound as a WAV file that grows frame by
+// frame.
 
 // ---- Frame files
 
@@ -30,13 +31,13 @@ bool removeFrameFiles(const std::string& directory, unsigned long from, std::str
 
 // Frames on their way to disk. The drawing thread reads each finished frame
 // into a free buffer and queues it; writer threads, running on the processor
-// time the renderer leaves idle, encode the frames, top row first, and write
-// them. At most `depth` frames are held, so the memory stays bounded whatever
-// the capture's length, and the files are byte for byte the ones the drawing
-// thread used to write itself. Each file is written under a temporary name
-// beside its own ("frame_00012.png.part") and renamed into place once whole,
-// so a frame file is never cut short under its final name, whenever the
-// program stops.
+// time the renderer leaves idle, encode the frames, top row first, each with a
+// FramePngWriter of its own (engine/media/PngWriter.h), and write them. At
+// most `depth` frames are held, so the memory stays bounded whatever the
+// capture's length, and the same pixels give the same bytes whichever writer
+// takes them. Each file is written under a temporary name beside its own
+// ("frame_00012.png.part") and renamed into place once whole, so a frame file
+// is never cut short under its final name, whenever the program stops.
 class FrameQueue {
 public:
     // depth ≥ writers: a buffer for each frame being written and the rest to
@@ -84,15 +85,17 @@ private:
     std::vector<std::thread> writers;
 };
 
-// 16-bit PCM written as it is made: the header first, the samples appended,
-// the lengths filled in at the end and brought up to date at least once a
-// second on the way, so that a program killed outright (or crashed) leaves a
-// valid WAV of the sound up to then. It is written under a temporary name
-// beside its own (".part" added), made fresh so that no link or pipe planted
-// there is followed, and moved into place when closed. A sound of at most 4 GiB is a RIFF WAV
-// whose bytes are those of one written whole; a longer one is RF64 (the same
-// with 64-bit lengths in a "ds64" chunk), chosen up front from the length
-// the caller expects.
+// 16-bit PCM written as it is made: the header first, then the samples in
+// blocks of about 64 KiB. The header's lengths say no samples when it is
+// opened; the first append half a second (steady clock) or more after they
+// were last written puts every sample so far on disk and brings them up to
+// date, and closing fills them in for good: a program killed outright (or
+// crashed) leaves a valid WAV of the sound as of the last update. It is
+// written under a temporary name beside its own (".part" added), made fresh
+// so that no link or pipe planted there is followed, and moved into place
+// when closed. A sound of at most 4 GiB is a RIFF WAV whose bytes are those
+// of one written whole; a longer one is RF64 (the same with 64-bit lengths in
+// a "ds64" chunk), chosen up front from the length the caller expects.
 class SoundFile {
 public:
     SoundFile() = default;
@@ -101,9 +104,8 @@ public:
     SoundFile& operator=(const SoundFile&) = delete;
 
     // Creates the file for interleaved `channels` at `rate` Hz, expected to
-    // hold `expectedFrames` sample frames. False, with the reason in
-    // failure(), when it cannot be written.
-    // The temporary name of the file while it is written: `path` + ".part".
+    // hold `expectedFrames` sample frames, under `path` + ".part" while it is
+    // written. False, with the reason in failure(), when it cannot be written.
     bool open(const std::string& path, int rate, int channels, std::uint64_t expectedFrames);
     // Appends `count` samples (count / channels sample frames). False once
     // any write has failed (the reason in failure()); a RIFF file refuses to

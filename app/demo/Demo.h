@@ -48,6 +48,6 @@ bool reloadDemoMesh(const char* name);
 // False, after one line on standard error, when there is neither.
 bool findDemoData();
 
-// The cloud's shape: three rand() draws per particle (radius, two angles, each
-// one of 0, 0.05, .. 4.95) made into its velocity.
+// The cloud's shape: three draws from the demo's random sequence per particle
+// (radius, two angles, each one of 0, 0.05, .. 4.95) made into its velocity.
 void shapeCloud(tarnix::ParticleEngine& cloud);

@@ -6,14 +6,14 @@
 #include <vector>
 
 // What one frame of the timeline hands on to the next besides the clock: the
-// phases that advance a step per frame drawn (sphere wobble, scroller, head
-// effect), the random picks and the random sequence they draw from, and the
-// order of the cloud's last depth sort, from which the next one starts. Saved
-// and put back whole, it lets every frame, live or not, start from the state
-// the motion grid's steps before its time left, replayed from the state the
-// set-up left: a frame drawn again while paused, after a seek or at any frame
-// rate is the frame --start draws. It is also the only way from outside the
-// demo to its state.
+// phases that advance once a step of the motion grid (sphere wobble, scroller,
+// head effect), the random picks and the random sequence they draw from, and
+// the order of the cloud's last depth sort, from which the next one starts.
+// Saved and put back whole, it lets every frame, live or not, start from the
+// state the motion grid's steps before its time left, replayed from the state
+// the set-up left: a frame drawn again while paused, after a seek or at any
+// frame rate is the frame --start draws. It is also the only way from outside
+// the demo to its state.
 
 // The per-frame values, live in `frameValues`: the timeline reads and
 // changes them by the names the demo has always used (lensmove, kakka, ...:

@@ -117,12 +117,13 @@ void titleQuad() {
 // ---- The calm demo (--calm): every whole-screen change under the common
 // photosensitivity threshold, which weighs how much of the picture changes
 // brightness within any second (a fade counts as much as a cut unless it is
-// slower than that). The closing's pictures change every 2.4 s instead of
-// every 0.4 s, each fading in over 1.6 s from the one before, at 55 % of
-// their brightness (the picks are the same draws, made less often); the
-// title's frustum jumps every 1.2 s instead of every 0.4 s; and the opening
-// fades to black over its last 2 s before the cut to the middle section's
-// dark sky.
+// slower than that). The title's frustum jumps every 1.2 s instead of every
+// 0.4 s; the opening fades to black over its last 2 s before the cut to the
+// middle section's dark sky; and the closing's pictures change every 2.4 s
+// instead of every 0.4 s, each fading in over 1.6 s from the one before, at
+// 55 % of their brightness. Fewer jumps draw fewer numbers from the random
+// sequence, so the calm closing's picks start from another place in it than
+// the plain one's: other pictures, not the plain ones made less often.
 bool calm = false;
 const unsigned calmPickMs = 2400;
 const unsigned calmFadeMs = 1600;
@@ -163,9 +164,11 @@ void veil(float opacity) {
     tarnix::perspective3D();
 }
 
-// The picture index counts from 2 (the first two textures are never shown);
-// the font sheet is replaced by index 5. The calm closing keeps the picture
-// it fades from; its first fades in from black.
+// The picture index runs from 2 to the last texture, the render target "rtt"
+// included: twenty with the generated data, whose first two (the font sheet
+// and the city) are never picked. Were the font sheet picked (another data
+// set), index 5 would show instead. The calm closing keeps the picture it fades from; its first fades
+// in from black.
 void pickPictureIfDue(unsigned t) {
     if (calm ? movieTime + calmPickMs < t : pickDue(movieTime, t)) {
         previousPicture = movieTime >= 53000 ? kakka : -1;

@@ -52,9 +52,10 @@ bool isCalm();
 void draw();
 
 // Makes every change but the picture that draw() would make at demo time t:
-// the random picks (the same rand() calls), the per-frame phases of the
-// sphere and the scroller, the head effect's counters. The motion grid
-// passes over the steps before a frame's time with this.
+// the random picks (the same draws from the demo's random sequence), the
+// per-frame phases of the sphere and the scroller, the head effect's
+// counters, the cloud's depth order. The motion grid passes over the steps
+// before a frame's time with this.
 void skipFrame(unsigned t);
 
 // The demo time of frame k at `fps` frames a second from `startMs`, ms;

@@ -13,16 +13,16 @@
 #include <vector>
 
 // The development mode (--dev): the demo in a window, with pause, seeking and
-// frame stepping, a loop over a range, slow motion, a timeline strip, a
-// caption that says where it is, and the data files and (in a build with
-// live code) the demo's code that change on disk loaded again while it runs,
-// a failure to load shown over the picture.
+// frame stepping, a loop over a range, speeds from a quarter to twice, a
+// timeline strip, a caption that says where it is, and the data files and (in
+// a build with live code) the demo's code that change on disk loaded again
+// while it runs, a failure to load shown over the picture.
 
 // The development mode's clock: the demo time itself, ms. It runs with the
-// tick count, times the speed, while playing and stands while paused. The
-// tunnel, which animates on raw ticks, reads it too, so it waits with the
-// rest of the picture, and a frame at a demo time is the frame a capture
-// draws at that time.
+// tick count, times the speed, while playing and stands while paused.
+// Installed as the engine's tick source, it drives the demo clock, so the
+// whole picture (the tunnel too) waits with it, and a frame at a demo time is
+// the frame a capture draws at that time.
 class DevClock : public tarnix::TickSource {
 public:
     unsigned ticks() override;
@@ -58,7 +58,9 @@ public:
     DevMode(const DevMode&) = delete;
     DevMode& operator=(const DevMode&) = delete;
 
-    // Before the demo's set-up: takes over the clock and rand()'s sequence.
+    // Before the demo's set-up: lets the loose files of data/ win over the
+    // pack's entries, takes over the clock and starts the demo's random
+    // sequence afresh (app/demo/DemoRandom.h).
     void prepare();
     // After the set-up: keeps the state it left, watches data/ and the
     // demo's sources, says once when a data pack is there, and plays from

@@ -1,10 +1,11 @@
 #pragma once
 
 // The engine's one source of time. Everything that reads a tick count or sleeps
-// (the demo clock, the input's multi-click window, the main loop, effects that
-// animate on raw ticks) goes through these functions, so the whole engine can
-// be driven by another clock — a virtual one for offline capture, a fake one in
-// tests — by installing a different source.
+// by it (the demo clock, and through it every effect; the input's multi-click
+// window) goes through these functions, so the whole engine can be driven by
+// another clock — a virtual one for offline capture, the development mode's,
+// a fake one in tests — by installing a different source. Frame pacing sleeps
+// in real time instead (engine/core/FramePacer.h).
 
 namespace tarnix {
 

@@ -2,14 +2,16 @@
 // draws with. WebGL has no immediate mode, matrix or attribute stacks, display
 // lists, texture coordinate generation, texture environments or point
 // sprites; the entry points here keep them as state (OpenGLPipeline_web.h),
-// which the pipeline hands WebGL as vertex buffers and uniforms at each draw.
+// which the pipeline (OpenGLPipeline_web.cpp) hands WebGL as vertex buffers
+// and uniforms of its one shader program at each draw.
 //
-// What it covers, as the engine uses it:
+// What the two cover, as the engine uses it:
 //   - glBegin/glEnd with every primitive (quads, quad strips and polygons as
 //     triangles), current colour and texture coordinates of two units;
 //   - the modelview, projection and texture matrix stacks;
 //   - glVertexPointer/glTexCoordPointer with glDrawArrays, from client memory
-//     or from a buffer object;
+//     or from a buffer object (whose bytes are kept here: WebGL cannot read
+//     a buffer back);
 //   - eye-linear texture coordinate generation of s, t, r and q, divided by q
 //     as a projected texture is;
 //   - texture environments MODULATE, REPLACE, DECAL, ADD and COMBINE (its RGB
@@ -18,10 +20,15 @@
 //     sprites whose coordinates run over the point;
 //   - wireframe (glPolygonMode GL_LINE) as the polygons' edges;
 //   - display lists (recorded calls), glPushAttrib/glPopAttrib of the groups
-//     the engine pushes, glGet of the state it reads back.
+//     the engine pushes, glPushClientAttrib/glPopClientAttrib of the client
+//     arrays, glGet of the state it reads back;
+//   - an extension string of what is carried out here, and SDL's entry point
+//     lookup answering with these functions before WebGL's own.
 // Lines are one pixel wide whatever glLineWidth says: WebGL draws no others.
-// Everything else (clearing, textures' contents and parameters, reading
-// pixels, framebuffers) goes to WebGL as it is.
+// glTexImage2D takes OpenGL 1's component counts as the format of the pixels
+// given (WebGL 2 takes no other unsized format), and RGBA pixels for a
+// texture of three components are made opaque. Everything else (clearing,
+// textures' parameters, reading pixels, framebuffers) goes to WebGL as it is.
 
 #include "engine/platform/OpenGLPipeline_web.h"
 

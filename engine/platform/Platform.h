@@ -14,10 +14,12 @@
 // Threads_web.cpp); CMake picks the suffix. A section alike on several
 // platforms has one file for them (Host_desktop.cpp, Process_none.cpp), and
 // the browser takes the POSIX one where Emscripten's POSIX layer does the
-// work. In the browser this folder also carries out OpenGL 1.x, GLU and
-// SDL_mixer's calls (OpenGL_web.cpp, Glu_web.cpp, Mixer_web.cpp). No code
-// outside this folder includes a system header for these things or asks which
-// platform it is built for.
+// work. In the browser this folder also carries out OpenGL 1.x over WebGL 2
+// (OpenGL_web.cpp, OpenGLPipeline_web.cpp), GLU (Glu_web.cpp), SDL_mixer's
+// calls over Web Audio (Mixer_web.cpp), and what Emscripten's SDL and POSIX
+// layers leave to the page: its clock, SDL_Delay, the error text, inotify
+// (Sdl_web.cpp). No code outside this folder includes a system header for
+// these things or asks which platform it is built for.
 
 namespace tarnix {
 
@@ -189,7 +191,8 @@ bool makeDirectory(const std::string& path);
 
 // Tells which files of one directory were written or moved in, so that data
 // edited while the demo runs can be loaded again. Asking costs one system call
-// when nothing changed (the system's change notification, not a scan).
+// when nothing changed (the system's change notification, not a scan). A page
+// has nothing to watch: watch() fails there.
 class DirectoryWatcher {
 public:
     DirectoryWatcher();
@@ -204,30 +207,32 @@ public:
     std::vector<std::string> changedNames();
 
 private:
-    // The system's side, made by watch(): the kernel's notification stream
-    // (POSIX), or a change notification and the files as last seen (Windows).
+    // The system's side, made by watch(): Linux's inotify stream (the POSIX
+    // build), or a change notification and the files as last seen (Windows).
     struct Platform;
     std::unique_ptr<Platform> platform;
 };
 
 // ---- Libraries (Library_*) ----
 
-// SDL_mixer's file name, as the loader looks it up.
+// SDL_mixer's file name, as the loader looks it up ("the page's mixer" in a
+// browser).
 extern const char* const mixerLibraryName;
 // Loads SDL_mixer: the system's copy on POSIX, only the one in the program's
 // own folder on Windows (a DLL of that name in the working folder is never
-// taken). Null, with the reason in `error`, when it cannot be loaded. Never
-// unloaded.
+// taken), the page's own over Web Audio in a browser (Mixer_web.h). Null,
+// with the reason in `error`, when it cannot be loaded. Never unloaded.
 void* openMixerLibrary(std::string& error);
 // The entry point `name` of a loaded library, or null.
 void* libraryEntryPoint(void* library, const char* name);
 // Loads the library file at `path`, its own symbols kept to itself (a copy of
 // code the program holds too, linked to call its own); the names it needs
-// and does not have are the program's. Null, with the reason in `error`.
+// and does not have are the program's. Null, with the reason in `error`;
+// always in a browser, where a page loads no libraries.
 void* openLibrary(const std::string& path, std::string& error);
 // Unloads a library openLibrary() loaded; its entry points go with it.
 void closeLibrary(void* library);
-// The file name ending of such libraries: ".so", ".dll".
+// The file name ending of such libraries: ".so", ".dll" (".wasm" in a page).
 extern const char* const libraryFileEnding;
 
 // ---- Child processes (Process_*) ----
@@ -260,8 +265,8 @@ struct ProcessActivity {
 // standard input and output are empty, and what it says on its standard error
 // is kept in a temporary file. It runs in a process group of its own (a
 // Ctrl+C at the terminal reaches only this program), at the least priority,
-// and is killed when the thread that started it ends, so that it never goes
-// on unattended after this program was killed or crashed.
+// and, on Linux, is killed when the thread that started it ends, so that it
+// never goes on unattended after this program was killed or crashed.
 class ChildProcess {
 public:
     ChildProcess();

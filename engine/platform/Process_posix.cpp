@@ -177,6 +177,10 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    // Where the pipes' read ends go on their way to their numbers: another
+    // thread may hold the allocator's lock as the process forks, so the child
+    // allocates nothing.
+    std::vector<int> copies(readEnds.size());
     const int messagesDescriptor = fileno(platform->messages);
     const pid_t parent = getpid();
     platform->child = fork();
@@ -202,7 +206,6 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
             _exit(127);
         // Out of the way of the pipes' numbers first, then onto them (dup2
         // leaves the copies open across exec).
-        std::vector<int> copies(readEnds.size());
         for (int i = 0; i < pipeCount; ++i)
             copies[i] = fcntl(readEnds[i], F_DUPFD_CLOEXEC, firstPipeDescriptor + pipeCount);
         dup2(nothing, 0);

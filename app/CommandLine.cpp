@@ -55,7 +55,9 @@ const SwitchHelp demoSwitchHelp[] = {
     {"--quiet", "no progress lines on standard error while capturing"},
     {"--dev",
      "development mode, in a window: Space pauses, Left and Right seek 1 s, Page Up and Page Down 10 s, Home goes "
-     "to 0, comma and period step a frame while paused; changed files in data/ are loaded again"},
+     "to 0, comma and period step a frame while paused, [ and ] mark a loop and backslash clears it, minus "
+     "and equals halve and double the speed, T shows the timeline strip, Escape ends; changed files in data/ "
+     "are loaded again, and saved code in app/demo/ in a build with live code"},
 };
 const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
 

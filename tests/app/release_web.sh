@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The web page, built by scripts/release-web.sh and opened from disk by
 # headless Chromium (tests/web/page.test.js, driven by puppeteer-core):
-#   release_web.sh REPO PROGRAM     (PROGRAM: the normal build's tarnix)
+#   release_web.sh REPO PROGRAM SCENES
+#   (PROGRAM: the normal build's tarnix; SCENES: its gl_scenes, tests/gl)
 #
 # - The page is one file of at most 12 MB.
 # - Its start card shows the title, the program's own photosensitivity
@@ -19,11 +20,18 @@
 #   page's own stills of their demo times, pixel for pixel; the card's calm
 #   choice plays the calm demo; without WebGL 2, and when the context is
 #   lost while playing, the card says so (tests/web/live.test.js).
+# - The engine's OpenGL layer draws as Mesa does, feature by feature: the
+#   scenes of tests/gl (primitives, arrays and buffers, matrix stacks, texture
+#   environments, generated coordinates, points and sprites, blending and
+#   depth, display lists, the attribute stack, GLU, an orthographic
+#   wireframe) built for the browser and drawn in Chromium, each within its
+#   few pixels of the desktop build's (tests/web/scenes.test.js).
 # The page's size, the time to each still and to the first frame of play are
 # printed. Needs no root. Each step's time is printed.
 set -u
 repo=$1
 program=$2
+scenes=$3
 # shellcheck source=../../scripts/common.sh
 source "$repo/scripts/common.sh"
 # shellcheck source=release_checks.sh
@@ -50,6 +58,12 @@ step_time() {
 bash "$repo/scripts/release-web.sh" >"$workdir/release.log" 2>&1 ||
     { tail -n 30 "$workdir/release.log"; fail "release-web.sh failed"; }
 step_time "the page built"
+# The scenes' program beside the page's, in its build tree.
+(export TARNIX_WEB_PREFIX="$tarnix_cache/web/wasm32" NODE_PATH=/usr/share/nodejs &&
+    cmake -S "$repo" -B "$repo/build/release/build-web" >"$workdir/scenes.log" 2>&1 &&
+    cmake --build "$repo/build/release/build-web" --target gl_scenes -j "$jobs" >>"$workdir/scenes.log" 2>&1) ||
+    { tail -n 30 "$workdir/scenes.log"; fail "the scenes did not build for the browser"; }
+step_time "the scenes built for the browser"
 driver="$repo/build/web-test"
 mkdir -p "$driver"
 cp "$repo/tests/web/package.json" "$repo/tests/web/package-lock.json" "$repo/tests/web/"*.js "$driver/"
@@ -67,6 +81,8 @@ for ms in $times; do
     "$program" --capture "$workdir/native_$ms" --start "$ms" --until "$ms" --quiet >"$workdir/capture.log" 2>&1 ||
         { cat "$workdir/capture.log"; fail "the normal build's capture at $ms ms failed"; }
 done
+SDL_AUDIODRIVER=dummy "$scenes" >"$workdir/desktop_scenes.txt" 2>"$workdir/scenes.log" ||
+    { cat "$workdir/scenes.log"; fail "the desktop build's scenes failed"; }
 kill "$xvfb_pid" 2>/dev/null
 xvfb_pid=""
 # Headless Chromium waits for an X server named in DISPLAY, gone now.
@@ -78,6 +94,9 @@ TARNIX_WARNING=$("$program" --help | head -n 1) node "$driver/page.test.js" "$pa
     tee "$workdir/page.log"
 status=${PIPESTATUS[0]}
 node "$driver/live.test.js" "$page" | tee -a "$workdir/page.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+node "$driver/scenes.test.js" "$repo/build/release/build-web/tests/gl/gl_scenes.js" "$workdir/desktop_scenes.txt" \
+    "$workdir" | tee -a "$workdir/page.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 sed -n 's/^figure: //p' "$workdir/page.log" | while read -r line; do
     [ -z "${TARNIX_FIGURES:-}" ] || echo "$figure_test: $line" >>"$TARNIX_FIGURES"

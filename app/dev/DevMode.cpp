@@ -116,9 +116,13 @@ void DevMode::start(unsigned startMs) {
     findSections();
     tarnix::setFrameOverlay([this] { drawOverlay(); });
     std::string codeError;
-    if (!live.watch(codeError) && !codeError.empty())
+    const bool reloadingCode = live.watch(codeError);
+    if (!reloadingCode && !codeError.empty())
         std::fprintf(stderr, "tarnix: app/demo: cannot watch the demo's code (%s); it is not reloaded\n",
                      codeError.c_str());
+    else if (!reloadingCode)
+        std::printf("tarnix: live code is off in this build: saved code in app/demo/ is not reloaded (the preset dev "
+                    "builds it in, on Linux)\n");
     std::string error;
     watching = watcher.watch("data", error);
     if (!watching)

@@ -257,12 +257,15 @@ for _ in $(seq 100); do
 done
 grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" ||
     { cat "$workdir/dev.log"; fail "the development mode did not load the changed scrolleri.txt again"; }
+grep -q '^tarnix: live code is off in this build' "$workdir/dev.log" ||
+    { cat "$workdir/dev.log"; fail "the development mode did not say that live code is off in this build"; }
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
 wait_for_end "$play_pid" || fail "the development mode still runs 10 s after Escape"
 status=$ended_status
 play_pid=""
 [ "$status" -eq 0 ] || { cat "$workdir/dev.log"; fail "Escape ended the development mode with status $status, not 0"; }
-check_log "the development mode" "$workdir/dev.log" "tarnix: [^ ]+ loaded again|$disk_audio_lines" || fail "the development mode logged more"
+check_log "the development mode" "$workdir/dev.log" "tarnix: [^ ]+ loaded again|tarnix: live code is off .*|$disk_audio_lines" ||
+    fail "the development mode logged more"
 step_time "the development mode"
 # The second run's zip, from an empty build tree.
 wait "$second_pid" || { cat "$workdir/second.log"; fail "release-windows.sh --clean failed"; }

@@ -9,8 +9,20 @@ namespace glscenes {
 
 namespace {
 
+// A texture of width × height RGBA texels, sampled nearest: every texel
+// shows as itself.
+GLuint nearestTexture(int width, int height, const unsigned char* texels) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    return texture;
+}
+
 // A 4 × 4 checker of red and white texels (alpha 1 and 0.5 alternating by
-// row), sampled nearest: every texel shows as itself.
+// row).
 GLuint checker() {
     static GLuint texture = 0;
     if (texture != 0)
@@ -24,11 +36,7 @@ GLuint checker() {
             texel[1] = texel[2] = white ? 255 : 0;
             texel[3] = y % 2 == 0 ? 255 : 128;
         }
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    texture = nearestTexture(4, 4, texels);
     return texture;
 }
 
@@ -38,11 +46,7 @@ GLuint quadrants() {
     if (texture != 0)
         return texture;
     const unsigned char texels[] = {0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 0, 255, 128, 128, 128, 255};
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    texture = nearestTexture(2, 2, texels);
     return texture;
 }
 

@@ -120,6 +120,31 @@ void registrySeeds() {
     writeSeed("registry", "loose-only.bin", registryEntry("one", "1") + registryEntry("two.dvm", "22"));
 }
 
+// A WAVE file of 8-bit mono samples at 22050 Hz, a LIST chunk of odd length
+// before them (padded to even, as RIFF has it).
+std::string monoWave8() {
+    const std::string format = std::string("fmt ") + u32le(16) + u16le(1) + u16le(1) + u32le(22050) + u32le(22050) +
+                               u16le(1) + u16le(8);
+    const std::string list = std::string("LIST") + u32le(3) + std::string("abc", 3) + std::string(1, '\0');
+    const std::string samples = std::string("data") + u32le(6) + std::string("\x00\x40\x80\xC0\xFF\x80", 6);
+    const std::string body = std::string("WAVE") + format + list + samples;
+    return std::string("RIFF") + u32le(static_cast<std::uint32_t>(body.size())) + body;
+}
+
+void soundSeeds() {
+    writeSeed("wave_reader", "stereo16.wav", wavBytes(0.01, 440));
+    writeSeed("wave_reader", "mono8-list.wav", monoWave8());
+}
+
+// The deflater's harness: a byte for the pixel distance, then the input.
+void deflaterSeeds() {
+    std::string pixels;
+    for (int i = 0; i < 600; ++i)
+        pixels += i % 150 < 100 ? std::string("\x10\x20\x30", 3) : std::string(1, static_cast<char>(i * 7));
+    writeSeed("run_deflater", "pixels3.bin", std::string(1, '\3') + pixels);
+    writeSeed("run_deflater", "bytes.bin", std::string(1, '\0') + std::string(300, 'a') + "abcabcabc" + std::string(5, 'z'));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +153,8 @@ int main(int argc, char** argv) {
     pictureSeeds();
     packSeeds();
     registrySeeds();
+    soundSeeds();
+    deflaterSeeds();
     meshSeeds();
     return removeScratch(corpus);
 }

@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#ifdef __linux__
 #include <sys/inotify.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +26,10 @@ PathKind pathKind(const std::string& path) {
     return PathKind::other;
 }
 
+// Where the running program's file is: Linux shows it as /proc/self/exe;
+// other systems (the browser's) have no folder of the program's.
 std::string executableDirectory() {
+#ifdef __linux__
     std::vector<char> path(4096);
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
     if (length <= 0)
@@ -32,6 +37,9 @@ std::string executableDirectory() {
     const std::string program(path.data(), static_cast<std::size_t>(length));
     const std::size_t slash = program.rfind('/');
     return slash == std::string::npos ? std::string() : program.substr(0, slash);
+#else
+    return std::string();
+#endif
 }
 
 std::string absolutePath(const std::string& path) {
@@ -129,6 +137,10 @@ bool truncateFile(std::FILE* file, std::uint64_t length) {
 bool makeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
 // ---- Watching ----
+// Linux tells of saved files through inotify; elsewhere (the browser) a
+// watcher cannot start, and says so.
+
+#ifdef __linux__
 
 struct DirectoryWatcher::Platform {
     int descriptor = -1;  // the notification stream
@@ -176,5 +188,22 @@ std::vector<std::string> DirectoryWatcher::changedNames() {
     }
     return names;
 }
+
+#else
+
+struct DirectoryWatcher::Platform {};
+
+DirectoryWatcher::DirectoryWatcher() = default;
+
+DirectoryWatcher::~DirectoryWatcher() = default;
+
+bool DirectoryWatcher::watch(const std::string&, std::string& error) {
+    error = "this system tells no program of saved files";
+    return false;
+}
+
+std::vector<std::string> DirectoryWatcher::changedNames() { return {}; }
+
+#endif
 
 }  // namespace tarnix

@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/web/Page.h"
 
 #include <emscripten.h>
 #include <emscripten/html5_webgl.h>
@@ -25,14 +26,7 @@ void browserFrame() {
 
 }  // namespace
 
-// Before the frame loop runs (the loading pass), presenting a frame gives the
-// page back to the browser for a moment (Asyncify unwinds the program's
-// stack and winds it up again), so that the browser shows the loading bar and
-// the page answers; in the loop the browser presents each frame itself.
-extern "C" void SDL_GL_SwapBuffers() {
-    if (!loopFrame)
-        emscripten_sleep(0);
-}
+bool frameLoopRunning() { return loopFrame != nullptr; }
 
 const bool hostPacesFrames = true;
 

@@ -1,9 +1,9 @@
 #include "engine/platform/Platform.h"
 
-#include "engine/platform/Mixer_web.h"
+#include "engine/platform/web/Mixer.h"
 
 // A page loads no libraries: everything it runs is in its one program. The
-// mixer the engine looks up is the page's own (Mixer_web.cpp), found by the
+// mixer the engine looks up is the page's own (Mixer.cpp), found by the
 // names of SDL_mixer's calls.
 
 namespace tarnix {

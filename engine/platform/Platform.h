@@ -10,16 +10,14 @@
 // The one door to the operating system, or to the browser: everything the
 // engine and the demo ask of it beyond standard C++ and SDL. Each section is
 // carried out once per platform, by the file of this folder named after it
-// with the platform's suffix (FileSystem_posix.cpp, FileSystem_windows.cpp,
-// Threads_web.cpp); CMake picks the suffix. A section alike on several
-// platforms has one file for them (Host_desktop.cpp, Process_none.cpp), and
-// the browser takes the POSIX one where Emscripten's POSIX layer does the
-// work. In the browser this folder also carries out OpenGL 1.x over WebGL 2
-// (OpenGL_web.cpp, OpenGLPipeline_web.cpp), GLU (Glu_web.cpp), SDL_mixer's
-// calls over Web Audio (Mixer_web.cpp), and what Emscripten's SDL and POSIX
-// layers leave to the page: its clock, SDL_Delay, the error text, inotify
-// (Sdl_web.cpp). No code outside this folder includes a system header for
-// these things or asks which platform it is built for.
+// with a suffix saying where it builds: _posix on any POSIX system
+// (FileSystem_posix.cpp, which the browser's POSIX layer builds too), _linux
+// only on Linux (Process_linux.cpp), _windows, _web; _desktop and _none where
+// several platforms share one. engine/CMakeLists.txt names each platform's
+// files. The browser's emulations (OpenGL 1.x over WebGL 2, GLU, SDL_mixer
+// over Web Audio, the SDL functions replaced at link time) are in web/, with
+// the page's contract (web/Page.h). No code outside this folder includes a
+// system header for these things or asks which platform it is built for.
 
 namespace tarnix {
 
@@ -207,8 +205,8 @@ public:
     std::vector<std::string> changedNames();
 
 private:
-    // The system's side, made by watch(): Linux's inotify stream (the POSIX
-    // build), or a change notification and the files as last seen (Windows).
+    // The system's side, made by watch(): Linux's inotify stream, or a
+    // change notification and the files as last seen (Windows).
     struct Platform;
     std::unique_ptr<Platform> platform;
 };
@@ -220,7 +218,7 @@ private:
 extern const char* const mixerLibraryName;
 // Loads SDL_mixer: the system's copy on POSIX, only the one in the program's
 // own folder on Windows (a DLL of that name in the working folder is never
-// taken), the page's own over Web Audio in a browser (Mixer_web.h). Null,
+// taken), the page's own over Web Audio in a browser (web/Mixer.h). Null,
 // with the reason in `error`, when it cannot be loaded. Never unloaded.
 void* openMixerLibrary(std::string& error);
 // The entry point `name` of a loaded library, or null.

@@ -90,7 +90,7 @@ unset DISPLAY
 step_time "the normal build's frames"
 
 # ---- The page in Chromium ----
-TARNIX_WARNING=$("$program" --help | head -n 1) node "$driver/page.test.js" "$page" "$workdir" $times |
+TARNIX_SOURCE="$repo" TARNIX_WARNING=$("$program" --help | head -n 1) node "$driver/page.test.js" "$page" "$workdir" $times |
     tee "$workdir/page.log"
 status=${PIPESTATUS[0]}
 node "$driver/live.test.js" "$page" | tee -a "$workdir/page.log"

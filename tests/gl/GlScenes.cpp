@@ -359,6 +359,44 @@ void displayLists() {
     glDeleteLists(base, 3);
 }
 
+// A list holding state as well as drawing: the attribute stack, the viewport
+// and scissor box, clearing, a colour mask, arrays read as the list is made
+// (changed afterwards), and another list called by name from a base. After
+// it, the state is what it was before.
+void listsOfState() {
+    const GLuint base = glGenLists(2);
+    glNewList(base, GL_COMPILE);
+        glColor3f(0, 1, 0);
+        quad(-0.3f, -0.3f, 0.3f, 0.3f);
+    glEndList();
+    static GLfloat triangle[] = {-0.9f, -0.9f, 0.9f, -0.9f, 0, 0.9f};
+    glVertexPointer(2, GL_FLOAT, 0, triangle);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glNewList(base + 1, GL_COMPILE);
+        glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT | GL_SCISSOR_BIT | GL_ENABLE_BIT);
+        glViewport(0, 0, side / 2, side / 2);
+        glScissor(0, 0, side / 2, side / 4);
+        glEnable(GL_SCISSOR_TEST);
+        glClearColor(0.2f, 0.2f, 0.6f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
+        glColor3f(1, 1, 1);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glListBase(base);
+        const GLubyte first[] = {0};
+        glCallLists(1, GL_UNSIGNED_BYTE, first);
+        glPopAttrib();
+    glEndList();
+    triangle[5] = -0.9f;  // flat now: the list draws the triangle it read
+    glColor3f(1, 0.5f, 0);
+    glCallList(base + 1);
+    quad(0.3f, 0.3f, 0.9f, 0.9f);  // orange, over the whole square's view
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDeleteLists(base, 2);
+}
+
 // State changed between a push and a pop of the attribute stack is gone:
 // the quad after the pop is drawn plain, in the colour before the push.
 void attributeStack() {
@@ -443,6 +481,7 @@ const std::vector<Scene>& scenes() {
         {"point-sprites", 0.02, pointSprites},
         {"blending-and-depth", 0.001, blendingAndDepth},
         {"display-lists", 0.001, displayLists},
+        {"lists-of-state", 0.001, listsOfState},
         {"attribute-stack", 0.001, attributeStack},
         {"glu-sphere", 0.005, gluSphereScene},
         {"wireframe", 0.01, wireframe},

@@ -9,6 +9,10 @@
 //    for a page frame of half the loading's time), then ten seconds of play: no
 //    page error, the demo time advancing at the clock's rate, the music
 //    within 100 ms of it; then Escape ends the demo.
+// 4. The page's contract (engine/platform/web/Page.h, under TARNIX_SOURCE):
+//    every setting the page reads from its address, every dataset name the
+//    page, the program and these tests use, and every Module.tarnix* name is
+//    written down there, and everything written down there is used.
 // Prints "figure: NAME VALUE [UNIT]" lines and "fail: REASON" lines; exits 1
 // after any failure.
 // The card's warning is held to TARNIX_WARNING, the program's own (the first
@@ -122,7 +126,43 @@ async function livePlay(browser) {
   await page.close();
 }
 
+// The names of one kind found by `pattern` (its first group) in `texts`.
+function namesIn(texts, pattern) {
+  const names = new Set();
+  for (const text of texts)
+    for (const match of text.matchAll(pattern)) names.add(match[1]);
+  return names;
+}
+
+function contract(source) {
+  const read = file => fs.readFileSync(path.join(source, file), 'utf8');
+  const listed = fs.readdirSync(path.join(source, 'engine/platform/web')).filter(f => f !== 'Page.h')
+                   .map(f => 'engine/platform/web/' + f);
+  const program = listed.concat(['engine/platform/Host_web.cpp', 'engine/media/Sound.cpp', 'app/demo/Demo.cpp']).map(read);
+  const page = read('app/web/page.html');
+  const tests = fs.readdirSync(path.join(source, 'tests/web')).filter(f => f.endsWith('.js')).map(f => read('tests/web/' + f));
+  const header = read('engine/platform/web/Page.h');
+  const written = namesIn([header], /`([^`]+)`/g);
+  const kinds = [
+    ['setting', namesIn([page], /query\.(?:has|get)\('(\w+)'\)/g), name => `?${name}`],
+    ['dataset name', new Set([...namesIn([page, ...program, ...tests], /dataset\.(\w+)/g),
+                              ...namesIn(program, /tellHost\("(\w+)"/g)]), name => name],
+    ['Module name', namesIn([page, ...program, ...tests], /Module\.(tarnix\w+)/g), name => `Module.${name}`],
+  ];
+  for (const [kind, used, asWritten] of kinds)
+    for (const name of used)
+      if (![...written].some(entry => entry === asWritten(name) || entry.startsWith(asWritten(name) + '=')))
+        fail(`the page's contract (Page.h) does not name the ${kind} ${asWritten(name)}, which is used`);
+  const everyUse = [page, ...program, ...tests].join('\n');
+  for (const entry of written) {
+    const name = entry.replace(/^\?|=.*$|\(.*$/g, '').replace(/^Module\./, '');
+    if (!everyUse.includes(name)) fail(`the page's contract (Page.h) names ${entry}, which nothing uses`);
+  }
+}
+
 (async () => {
+  if (process.env.TARNIX_SOURCE) contract(process.env.TARNIX_SOURCE);
+  else fail('TARNIX_SOURCE is not set: the page\'s contract was not checked');
   const browser = await launch();
   try {
     figure('page size', (fs.statSync(pagePath).size / 1048576).toFixed(2), 'MiB');

@@ -1,5 +1,5 @@
 // The four GLU calls the engine makes, over the OpenGL layer of
-// OpenGL_web.cpp: the browser has no GLU.
+// OpenGL.cpp: the browser has no GLU.
 
 #include <GL/gl.h>
 #include <GL/glu.h>

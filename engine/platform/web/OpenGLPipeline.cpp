@@ -2,7 +2,7 @@
 // state turned into uniforms of one shader program, and vertices streamed to
 // WebGL 2 in an order it draws.
 
-#include "engine/platform/OpenGLPipeline_web.h"
+#include "engine/platform/web/OpenGLPipeline.h"
 
 #include <webgl/webgl1.h>
 #include <webgl/webgl2.h>

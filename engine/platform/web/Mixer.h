@@ -1,6 +1,6 @@
 #pragma once
 
-// The page's own mixer (Mixer_web.cpp): SDL_mixer's calls carried out over
+// The page's own mixer (Mixer.cpp): SDL_mixer's calls carried out over
 // Web Audio, for the engine's mixer loader.
 
 namespace tarnix {

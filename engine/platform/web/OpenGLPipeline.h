@@ -1,6 +1,6 @@
 #pragma once
 
-// The state the web build's OpenGL 1.x layer keeps for WebGL 2 (OpenGL_web.cpp
+// The state the web build's OpenGL 1.x layer keeps for WebGL 2 (OpenGL.cpp
 // carries out the OpenGL entry points over it), and the drawing of vertices
 // with that state: one shader program of this module's, given the state as
 // uniforms at each draw.
@@ -102,5 +102,9 @@ void drawVertices(GLenum mode, std::vector<Vertex>& vertices);
 // depth, colour mask, clear colour, viewport, scissor box, depth range), after
 // that state changed at once (glPopAttrib).
 void applyPassThroughState();
+
+// The layer's own function for the extension entry point `name`
+// ("glActiveTextureARB" ...), or null where WebGL's own is the one.
+void* layerEntryPoint(const char* name);
 
 }  // namespace tarnix::webgl

@@ -9,7 +9,9 @@
 // that moment, in ms (counted from the track's start, where the engine tells
 // the page it began the music as dataset.musicFrom).
 
-#include "engine/platform/Mixer_web.h"
+#include "engine/platform/web/Mixer.h"
+
+#include "engine/media/Pcm.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -165,52 +168,6 @@ int chunkId(const Mix_Chunk* chunk) { return static_cast<int>(reinterpret_cast<s
 
 // ---- Decoding ----
 
-std::uint32_t little32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
-std::uint16_t little16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-struct Pcm {
-    std::vector<std::int16_t> samples;  // interleaved
-    int channels = 0;
-    int rate = 0;
-};
-
-// A RIFF WAVE file of PCM samples, 8 or 16 bits, one or two channels.
-bool decodeWave(const unsigned char* data, std::size_t size, Pcm& pcm) {
-    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) {
-        SDL_SetError("not a WAVE file");
-        return false;
-    }
-    int bits = 0;
-    for (std::size_t at = 12; at + 8 <= size;) {
-        const std::uint32_t length = little32(data + at + 4);
-        const unsigned char* body = data + at + 8;
-        const std::size_t available = std::min<std::size_t>(length, size - at - 8);
-        if (std::memcmp(data + at, "fmt ", 4) == 0 && available >= 16) {
-            if (little16(body) != 1) {
-                SDL_SetError("WAVE samples that are not PCM");
-                return false;
-            }
-            pcm.channels = little16(body + 2);
-            pcm.rate = static_cast<int>(little32(body + 4));
-            bits = little16(body + 14);
-        } else if (std::memcmp(data + at, "data", 4) == 0) {
-            if ((bits != 8 && bits != 16) || pcm.channels < 1 || pcm.channels > 2 || pcm.rate <= 0) {
-                SDL_SetError("a WAVE format other than 8 or 16 bits, one or two channels");
-                return false;
-            }
-            const std::size_t count = bits == 16 ? available / 2 : available;
-            pcm.samples.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                pcm.samples[i] = bits == 16 ? static_cast<std::int16_t>(little16(body + 2 * i))
-                                            : static_cast<std::int16_t>((body[i] - 128) << 8);
-            return true;
-        }
-        at += 8 + length + (length & 1);
-    }
-    SDL_SetError("a WAVE file without samples");
-    return false;
-}
-
 struct MemorySource {
     const unsigned char* data;
     std::size_t size;
@@ -238,7 +195,7 @@ int seekMemory(void* source, ogg_int64_t offset, int whence) {
 
 long tellMemory(void* source) { return static_cast<long>(static_cast<MemorySource*>(source)->at); }
 
-bool decodeVorbis(const unsigned char* data, std::size_t size, Pcm& pcm) {
+bool decodeVorbis(const unsigned char* data, std::size_t size, tarnix::Pcm& pcm) {
     MemorySource memory = {data, size, 0};
     const ov_callbacks callbacks = {readMemory, seekMemory, nullptr, tellMemory};
     OggVorbis_File file;
@@ -268,23 +225,11 @@ bool decodeVorbis(const unsigned char* data, std::size_t size, Pcm& pcm) {
         SDL_SetError("Ogg Vorbis with other than one or two channels");
         return false;
     }
-    return true;
-}
-
-// Stereo at the device's rate, each output frame the source's frame at or
-// before its place, as SDL's own converter does for these rates.
-std::vector<std::int16_t> toDevice(const Pcm& pcm) {
-    const std::size_t frames = pcm.samples.size() / static_cast<std::size_t>(pcm.channels);
-    const std::size_t outFrames = static_cast<std::size_t>(static_cast<double>(frames) * device.rate / pcm.rate);
-    std::vector<std::int16_t> out(outFrames * 2);
-    for (std::size_t k = 0; k < outFrames; ++k) {
-        const std::size_t source = std::min(frames - 1, static_cast<std::size_t>(static_cast<double>(k) * pcm.rate / device.rate));
-        const std::int16_t left = pcm.samples[source * static_cast<std::size_t>(pcm.channels)];
-        const std::int16_t right = pcm.samples[source * static_cast<std::size_t>(pcm.channels) + (pcm.channels - 1)];
-        out[2 * k] = left;
-        out[2 * k + 1] = right;
+    if (pcm.rate < tarnix::lowestPcmRate || pcm.rate > tarnix::highestPcmRate) {
+        SDL_SetError("an Ogg Vorbis sample rate outside %d to %d Hz", tarnix::lowestPcmRate, tarnix::highestPcmRate);
+        return false;
     }
-    return out;
+    return true;
 }
 
 Mix_Chunk* chunkOver(std::vector<std::int16_t> samples) {
@@ -310,18 +255,6 @@ void forChannels(int channel, Action action) {
 }
 
 }  // namespace
-
-// The memory streams of Sound.cpp, which hands Mix_LoadWAV_RW a file's bytes.
-// Emscripten's SDL keeps its streams on the page's side, out of reach here.
-extern "C" SDL_RWops* SDL_RWFromMem(void* memory, int size) {
-    auto* stream = new SDL_RWops{};
-    stream->hidden.mem.base = static_cast<Uint8*>(memory);
-    stream->hidden.mem.here = stream->hidden.mem.base;
-    stream->hidden.mem.stop = stream->hidden.mem.base + (size > 0 ? size : 0);
-    return stream;
-}
-
-extern "C" void SDL_FreeRW(SDL_RWops* stream) { delete stream; }
 
 // ---- Mix_ calls ----
 
@@ -355,12 +288,15 @@ Mix_Chunk* webMixLoadWavRw(SDL_RWops* source, int freeSource) {
     const auto size = static_cast<std::size_t>(source->hidden.mem.stop - source->hidden.mem.base);
     Pcm pcm;
     const bool ogg = size >= 4 && std::memcmp(data, "OggS", 4) == 0;
-    const bool decoded = ogg ? decodeVorbis(data, size, pcm) : decodeWave(data, size, pcm);
+    std::string error;
+    const bool decoded = ogg ? decodeVorbis(data, size, pcm) : decodeWave(data, size, pcm, error);
+    if (!decoded && !ogg)
+        SDL_SetError("%s", error.c_str());
     if (freeSource)
         SDL_FreeRW(source);
     if (!decoded || pcm.samples.empty() || !device.open)
         return nullptr;
-    return chunkOver(toDevice(pcm));
+    return chunkOver(stereoAtRate(pcm, device.rate));
 }
 
 void webMixFreeChunk(Mix_Chunk* chunk) {

@@ -1,8 +1,8 @@
 // OpenGL 1.x on WebGL 2: the part of the fixed-function pipeline the engine
 // draws with. WebGL has no immediate mode, matrix or attribute stacks, display
 // lists, texture coordinate generation, texture environments or point
-// sprites; the entry points here keep them as state (OpenGLPipeline_web.h),
-// which the pipeline (OpenGLPipeline_web.cpp) hands WebGL as vertex buffers
+// sprites; the entry points here keep them as state (OpenGLPipeline.h),
+// which the pipeline (OpenGLPipeline.cpp) hands WebGL as vertex buffers
 // and uniforms of its one shader program at each draw.
 //
 // What the two cover, as the engine uses it:
@@ -30,16 +30,17 @@
 // texture of three components are made opaque. Everything else (clearing,
 // textures' parameters, reading pixels, framebuffers) goes to WebGL as it is.
 
-#include "engine/platform/OpenGLPipeline_web.h"
+#include "engine/platform/web/OpenGLPipeline.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
-#include <emscripten/html5_webgl.h>
 #include <webgl/webgl1.h>
 #include <webgl/webgl2.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -75,6 +76,16 @@ std::vector<Matrix>& currentMatrixStack() {
 // ---- Display lists ----
 // A list is the calls made between glNewList and glEndList, kept as calls of
 // the same entry points with their arguments, made again by glCallList(s).
+// Every entry point here that OpenGL records into a list records itself
+// (`recorded`), its pointed-to values copied, except glTexImage2D, which is
+// left out with a message (`refusedInList`). The calls OpenGL runs at once
+// even while a list is made run at once here too: the lists' own calls
+// (glGenLists, glNewList, glEndList, glDeleteLists), the client side
+// (glEnableClientState, glDisableClientState, glVertexPointer,
+// glTexCoordPointer, glPushClientAttrib, glPopClientAttrib), buffer objects
+// (glGenBuffers, glBindBuffer, glBufferData, glDeleteBuffers) and the queries
+// (glIsEnabled, glGet*). What passes straight to WebGL (glGenTextures,
+// glDeleteTextures, glPixelStorei, glReadPixels, glFlush) is of that kind too.
 
 struct Lists {
     std::vector<std::vector<std::function<void()>>> bodies;  // list n - 1 at index n - 1
@@ -100,6 +111,22 @@ bool recorded(Call call) {
         return false;
     lists.bodies[lists.compiling - 1].push_back(call);
     return !lists.executeToo;
+}
+
+// True (the call is left out) for a call this layer does not record, made
+// while a list is made: OpenGL would record it, so running it at once would
+// be as wrong as leaving it out. Says so on the first such call of each entry
+// point: the engine makes none, and a new one must be seen at once.
+bool refusedInList(const char* entryPoint) {
+    if (lists.compiling == 0)
+        return false;
+    static std::vector<std::string> told;
+    if (std::find(told.begin(), told.end(), entryPoint) == told.end()) {
+        told.emplace_back(entryPoint);
+        std::fprintf(stderr, "tarnix: the browser's OpenGL layer leaves %s out of display list %u: it records no such call\n",
+                     entryPoint, lists.compiling);
+    }
+    return true;
 }
 
 // ---- Immediate mode ----
@@ -139,6 +166,55 @@ std::vector<std::vector<unsigned char>> bufferContents;
 const std::vector<unsigned char>& contentOf(GLuint buffer) {
     static const std::vector<unsigned char> none;
     return buffer < bufferContents.size() ? bufferContents[buffer] : none;
+}
+
+// The elements first .. first + count - 1 of the enabled client arrays, as
+// vertices; `fromArrays` marks the units whose coordinates came from an array.
+struct ArrayVertices {
+    std::vector<Vertex> vertices;
+    bool fromArrays[textureUnits] = {};
+};
+
+ArrayVertices gatherArrays(GLint first, GLsizei count) {
+    ArrayVertices gathered;
+    for (int u = 0; u < textureUnits; ++u)
+        gathered.fromArrays[u] = state.texCoordArrays[u].enabled;
+    const std::vector<unsigned char>& positions = contentOf(state.vertexArray.buffer);
+    gathered.vertices.reserve(static_cast<std::size_t>(count));
+    for (GLint i = first; i < first + count; ++i) {
+        Vertex vertex = {{0, 0, 0, 1}, {}, {}};
+        const float* position = arrayElement(state.vertexArray, positions, i);
+        if (!position)
+            break;
+        for (int k = 0; k < state.vertexArray.size && k < 4; ++k)
+            vertex.position[k] = position[k];
+        for (int u = 0; u < textureUnits; ++u) {
+            const ClientArray& array = state.texCoordArrays[u];
+            if (!array.enabled)
+                continue;
+            const float* coordinates = arrayElement(array, contentOf(array.buffer), i);
+            float* kept = vertex.texCoords[u];
+            kept[0] = kept[1] = kept[2] = 0;
+            kept[3] = 1;
+            for (int k = 0; coordinates && k < array.size && k < 4; ++k)
+                kept[k] = coordinates[k];
+        }
+        gathered.vertices.push_back(vertex);
+    }
+    return gathered;
+}
+
+// Draws gathered array vertices with the current colour, and the current
+// coordinates of each unit that had no array.
+void drawGathered(GLenum mode, const ArrayVertices& gathered) {
+    std::vector<Vertex> vertices = gathered.vertices;
+    for (Vertex& vertex : vertices) {
+        std::memcpy(vertex.color, state.color, sizeof vertex.color);
+        for (int u = 0; u < textureUnits; ++u)
+            if (!gathered.fromArrays[u])
+                std::memcpy(vertex.texCoords[u], state.texCoords[u], sizeof vertex.texCoords[u]);
+    }
+    drawVertices(mode, vertices);
 }
 
 void restoreAttributes(const PushedAttributes& pushed) {
@@ -457,32 +533,55 @@ void glDepthMask(GLboolean on) {
 }
 
 void glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) {
+    if (recorded([=] { glColorMask(r, g, b, a); }))
+        return;
     keep(state.colorMask, r, g, b, a);
     emscripten_glColorMask(r, g, b, a);
 }
 
 void glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    if (recorded([=] { glClearColor(r, g, b, a); }))
+        return;
     keep(state.clearColor, r, g, b, a);
     emscripten_glClearColor(r, g, b, a);
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    if (recorded([=] { glViewport(x, y, width, height); }))
+        return;
     keep(state.viewport, x, y, width, height);
     emscripten_glViewport(x, y, width, height);
 }
 
 void glScissor(GLint x, GLint y, GLsizei width, GLsizei height) {
+    if (recorded([=] { glScissor(x, y, width, height); }))
+        return;
     keep(state.scissorBox, x, y, width, height);
     emscripten_glScissor(x, y, width, height);
 }
 
 void glDepthRange(GLdouble zNear, GLdouble zFar) {
+    if (recorded([=] { glDepthRange(zNear, zFar); }))
+        return;
     state.depthRange[0] = zNear;
     state.depthRange[1] = zFar;
     emscripten_glDepthRangef(static_cast<float>(zNear), static_cast<float>(zFar));
 }
 
-void glLineWidth(GLfloat width) { state.lineWidth = width; }
+void glLineWidth(GLfloat width) {
+    if (!recorded([=] { glLineWidth(width); }))
+        state.lineWidth = width;
+}
+
+void glClear(GLbitfield mask) {
+    if (!recorded([=] { glClear(mask); }))
+        emscripten_glClear(mask);
+}
+
+void glClearDepth(GLdouble depth) {
+    if (!recorded([=] { glClearDepth(depth); }))
+        emscripten_glClearDepthf(static_cast<float>(depth));
+}
 
 void glPointSize(GLfloat size) {
     if (!recorded([=] { glPointSize(size); }))
@@ -490,6 +589,8 @@ void glPointSize(GLfloat size) {
 }
 
 void glPointParameterf(GLenum name, GLfloat value) {
+    if (recorded([=] { glPointParameterf(name, value); }))
+        return;
     switch (name) {
     case GL_POINT_SIZE_MIN: state.pointSizeMin = value; break;
     case GL_POINT_SIZE_MAX: state.pointSizeMax = value; break;
@@ -500,6 +601,10 @@ void glPointParameterf(GLenum name, GLfloat value) {
 void glPointParameterfARB(GLenum name, GLfloat value) { glPointParameterf(name, value); }
 
 void glPointParameterfv(GLenum name, const GLfloat* values) {
+    const int count = name == GL_POINT_DISTANCE_ATTENUATION ? 3 : 1;
+    std::vector<GLfloat> given(values, values + count);
+    if (recorded([=] { glPointParameterfv(name, given.data()); }))
+        return;
     if (name == GL_POINT_DISTANCE_ATTENUATION)
         std::memcpy(state.pointAttenuation, values, sizeof state.pointAttenuation);
     else
@@ -543,12 +648,15 @@ void glTexEnvf(GLenum target, GLenum name, GLfloat value) {
 }
 void glTexEnvi(GLenum target, GLenum name, GLint value) { glTexEnvf(target, name, static_cast<GLfloat>(value)); }
 
-void glTexGeni(GLenum, GLenum, GLint) {}  // eye-linear is the one mode drawn
+void glTexGeni(GLenum, GLenum, GLint) {}  // eye-linear is the one mode drawn, in a list too
 
 // The plane is kept in eye space, multiplied by the inverse of the modelview
 // matrix of the moment, as OpenGL keeps it.
 void glTexGenfv(GLenum coordinate, GLenum name, const GLfloat* plane) {
     if (name != GL_EYE_PLANE || coordinate < GL_S || coordinate > GL_Q)
+        return;
+    std::vector<GLfloat> given(plane, plane + 4);
+    if (recorded([=] { glTexGenfv(coordinate, name, given.data()); }))
         return;
     const Matrix inverseModelview = inverse(state.modelview.back());
     float* kept = state.units[state.activeUnit].eyePlanes[coordinate - GL_S];
@@ -560,12 +668,25 @@ void glTexGenfv(GLenum coordinate, GLenum name, const GLfloat* plane) {
     }
 }
 
+void glTexParameteri(GLenum target, GLenum name, GLint value) {
+    if (!recorded([=] { glTexParameteri(target, name, value); }))
+        emscripten_glTexParameteri(target, name, value);
+}
+
+void glCopyTexSubImage2D(GLenum target, GLint level, GLint xOffset, GLint yOffset, GLint x, GLint y, GLsizei width,
+                         GLsizei height) {
+    if (!recorded([=] { glCopyTexSubImage2D(target, level, xOffset, yOffset, x, y, width, height); }))
+        emscripten_glCopyTexSubImage2D(target, level, xOffset, yOffset, x, y, width, height);
+}
+
 // WebGL 2 takes an unsized internal format only when it is the format of the
 // pixels given: OpenGL 1's component counts (3, 4) become that format. RGBA
 // pixels for a texture of three components lose their alpha there (it
 // samples as 1): here they get an opaque one.
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
                   GLenum format, GLenum type, const void* pixels) {
+    if (refusedInList("glTexImage2D"))
+        return;
     const bool colourOnly = internalFormat == 3 || internalFormat == GL_RGB || internalFormat == GL_RGB8;
     std::vector<unsigned char> opaque;
     if (colourOnly && format == GL_RGBA && type == GL_UNSIGNED_BYTE && pixels && width > 0 && height > 0) {
@@ -617,27 +738,40 @@ void glCallList(GLuint list) {
         call();
 }
 
-void glListBase(GLuint base) { state.listBase = base; }
+void glListBase(GLuint base) {
+    if (!recorded([=] { glListBase(base); }))
+        state.listBase = base;
+}
 
+// Recorded with the names as they are now, called from the base of the
+// moment the list runs, as OpenGL does.
 void glCallLists(GLsizei count, GLenum type, const void* names) {
+    std::vector<GLint> offsets;
     for (GLsizei i = 0; i < count; ++i) {
-        long offset = 0;
         switch (type) {
-        case GL_BYTE: offset = static_cast<const signed char*>(names)[i]; break;
-        case GL_UNSIGNED_BYTE: offset = static_cast<const unsigned char*>(names)[i]; break;
-        case GL_INT: offset = static_cast<const GLint*>(names)[i]; break;
-        case GL_UNSIGNED_INT: offset = static_cast<long>(static_cast<const GLuint*>(names)[i]); break;
+        case GL_BYTE: offsets.push_back(static_cast<const signed char*>(names)[i]); break;
+        case GL_UNSIGNED_BYTE: offsets.push_back(static_cast<const unsigned char*>(names)[i]); break;
+        case GL_INT: offsets.push_back(static_cast<const GLint*>(names)[i]); break;
+        case GL_UNSIGNED_INT: offsets.push_back(static_cast<GLint>(static_cast<const GLuint*>(names)[i])); break;
         default: return;
         }
-        glCallList(static_cast<GLuint>(static_cast<long>(state.listBase) + offset));
     }
+    if (recorded([=] { glCallLists(static_cast<GLsizei>(offsets.size()), GL_INT, offsets.data()); }))
+        return;
+    for (GLint offset : offsets)
+        glCallList(static_cast<GLuint>(static_cast<long>(state.listBase) + offset));
 }
 
 // -- attribute stacks --
 
-void glPushAttrib(GLbitfield mask) { attributeStack.push_back({mask, state}); }
+void glPushAttrib(GLbitfield mask) {
+    if (!recorded([=] { glPushAttrib(mask); }))
+        attributeStack.push_back({mask, state});
+}
 
 void glPopAttrib() {
+    if (recorded([] { glPopAttrib(); }))
+        return;
     if (attributeStack.empty())
         return;
     const PushedAttributes pushed = attributeStack.back();
@@ -722,32 +856,16 @@ void glTexCoordPointer(GLint size, GLenum, GLsizei stride, const void* pointer) 
 
 // The arrays' elements are gathered into the stream as immediate mode's
 // vertices are: the engine draws a few thousand triangles this way a frame.
+// In a list the arrays are read as the list is made, as OpenGL reads them;
+// what no array gives (the colour, a unit's coordinates without an array) is
+// the current one of the moment the list runs.
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     if (!state.vertexArray.enabled || count <= 0)
         return;
-    const std::vector<unsigned char>& positions = contentOf(state.vertexArray.buffer);
-    std::vector<Vertex> vertices;
-    vertices.reserve(static_cast<std::size_t>(count));
-    for (GLint i = first; i < first + count; ++i) {
-        Vertex vertex = {{0, 0, 0, 1}, {}, {}};
-        const float* position = arrayElement(state.vertexArray, positions, i);
-        if (!position)
-            break;
-        for (int k = 0; k < state.vertexArray.size && k < 4; ++k)
-            vertex.position[k] = position[k];
-        std::memcpy(vertex.color, state.color, sizeof vertex.color);
-        std::memcpy(vertex.texCoords, state.texCoords, sizeof vertex.texCoords);
-        for (int u = 0; u < textureUnits; ++u) {
-            const ClientArray& array = state.texCoordArrays[u];
-            if (!array.enabled)
-                continue;
-            const float* coordinates = arrayElement(array, contentOf(array.buffer), i);
-            for (int k = 0; coordinates && k < array.size && k < 4; ++k)
-                vertex.texCoords[u][k] = coordinates[k];
-        }
-        vertices.push_back(vertex);
-    }
-    drawVertices(mode, vertices);
+    const ArrayVertices gathered = gatherArrays(first, count);
+    if (recorded([=] { drawGathered(mode, gathered); }))
+        return;
+    drawGathered(mode, gathered);
 }
 
 // -- queries --
@@ -778,11 +896,11 @@ const GLubyte* glGetString(GLenum name) {
     return emscripten_glGetString(name);
 }
 
-// -- entry points by name --
+}  // extern "C"
 
-// SDL's lookup, answered by this layer for the extension functions it carries
-// out, and by WebGL's own for the rest (framebuffers, which WebGL 2 has).
-void* SDL_GL_GetProcAddress(const char* name) {
+// The extension functions this layer carries out, by name, for SDL's lookup
+// (LinkReplacements.cpp); null for the rest, which WebGL's own lookup answers.
+void* tarnix::webgl::layerEntryPoint(const char* name) {
     struct Entry {
         const char* name;
         void* function;
@@ -800,11 +918,6 @@ void* SDL_GL_GetProcAddress(const char* name) {
     for (const Entry& entry : entries)
         if (std::strcmp(entry.name, name) == 0)
             return entry.function;
-    std::string core = name;
-    for (const char* suffix : {"ARB", "EXT"})
-        if (core.size() > 3 && core.compare(core.size() - 3, 3, suffix) == 0)
-            core.resize(core.size() - 3);
-    return emscripten_webgl_get_proc_address(core.c_str());
+    return nullptr;
 }
 
-}  // extern "C"

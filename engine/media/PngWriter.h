@@ -7,12 +7,10 @@
 namespace tarnix {
 
 // Writes an 8-bit RGB (3 channels) or RGBA (4) PNG from rows given top first,
-// `width` × channels bytes each. compressionLevel is zlib's, 0 (none) to 9.
-// The bytes are exactly those libpng writes for the same pixels and level with
-// its default settings (adaptive filters, zlib's filtered strategy, 8 KiB
-// IDAT chunks), so the same pixels always give the same file. The file is
-// made fresh: whatever had its name goes first, and a link there is not
-// followed. False with the reason in `error`.
+// `width` × channels bytes each, through libpng with its default settings
+// at zlib's compressionLevel, 0 (none) to 9: the same pixels always give the
+// same file. The file is made fresh: whatever had its name goes first, and a
+// link there is not followed. False with the reason in `error`.
 bool writePngFile(const std::string& path, int width, int height, int channels, const unsigned char* rows,
                   int compressionLevel, std::string& error);
 
@@ -24,9 +22,8 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
 
 // Writes a capture's frames at the least processor time: every row filtered
 // by the one above it (the first as it is), the whole picture compressed by a
-// RunDeflater into one IDAT chunk. Under a third of the time of
-// writePngFile at level 1 for a frame of the demo, the files about the same
-// size; the same pixels always give the same bytes. One writer per thread: it
+// RunDeflater into one IDAT chunk. Under a third of the time of libpng at
+// level 1 for a frame of the demo, the files about the same size; the same pixels always give the same bytes. One writer per thread: it
 // keeps its deflater and buffers from frame to frame.
 class FramePngWriter {
 public:

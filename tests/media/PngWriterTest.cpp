@@ -16,12 +16,11 @@ using testsupport::pngBytes;
 
 namespace {
 
-// A picture in which each filter type wins some rows: bands of eight rows of
-// noise (nothing predicts it), ramps along the row, vertical stripes (the row
-// above does), and a smooth bowl with a little noise (Average and Paeth).
-// `alternatingOnly`: pixels alternating between two levels, where Average
-// would win if a picture one row high or one pixel wide could take it.
-std::vector<std::uint16_t> mixedPicture(int width, int height, int channels, bool alternatingOnly) {
+// A picture in which each of PNG's filter types wins some rows: bands of
+// eight rows of noise (nothing predicts it), ramps along the row, vertical
+// stripes (the row above does), and a smooth bowl with a little noise
+// (Average and Paeth).
+std::vector<std::uint16_t> mixedPicture(int width, int height, int channels) {
     std::vector<std::uint16_t> samples;
     std::uint32_t random = 12345;
     for (int y = 0; y < height; ++y)
@@ -30,9 +29,7 @@ std::vector<std::uint16_t> mixedPicture(int width, int height, int channels, boo
                 random = random * 1103515245u + 12345u;
                 const int noise = static_cast<int>(random >> 24);
                 int value = 0;
-                if (alternatingOnly)
-                    value = ((x + y) & 1) ? 50 : 100;
-                else if ((y / 8) % 4 == 0)
+                if ((y / 8) % 4 == 0)
                     value = noise;
                 else if ((y / 8) % 4 == 1)
                     value = x * (c + 1);
@@ -51,28 +48,18 @@ std::vector<unsigned char> asBytes(const std::vector<std::uint16_t>& samples) {
 
 }  // namespace
 
-// The writer chooses filters and cuts chunks itself; whatever the shape and
-// level, its file must be the one libpng writes.
-TEST(PngWriterTest, WritesLibpngsBytesForEveryShapeAndLevel) {
+// The data generator's pictures: libpng's own file at the level asked for,
+// RGB and RGBA (the generated data's bytes stay those of earlier builds).
+TEST(PngWriterTest, WritesLibpngsBytesAtTheLevelAskedFor) {
     struct Shape {
         int width, height, channels, level;
-        bool alternatingOnly;
     };
-    const Shape shapes[] = {
-        {640, 48, 3, 1, false},   // a strip of a capture
-        {301, 37, 4, 6, false},   // rows that do not fill whole 16-byte blocks
-        {97, 200, 3, 9, false},
-        {200, 100, 3, 0, false},  // stored, not compressed
-        {6000, 1, 3, 1, true},  // one row: nothing above it
-        {1, 4100, 4, 1, true},  // one column: nothing to its left
-        {64, 85, 3, 1, false},    // 16405 filtered bytes: just past what libpng treats as small
-        {64, 84, 3, 1, false},    // 16212: small
-    };
+    const Shape shapes[] = {{640, 48, 3, 1}, {301, 37, 4, 6}, {200, 100, 3, 0 /* stored, not compressed */}};
     testsupport::WorkingDirectory directory;
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.height) + " x " +
                      std::to_string(shape.channels) + " at level " + std::to_string(shape.level));
-        const std::vector<std::uint16_t> samples = mixedPicture(shape.width, shape.height, shape.channels, shape.alternatingOnly);
+        const std::vector<std::uint16_t> samples = mixedPicture(shape.width, shape.height, shape.channels);
         const std::vector<unsigned char> pixels = asBytes(samples);
         std::string error;
         ASSERT_TRUE(tarnix::writePngFile("picture.png", shape.width, shape.height, shape.channels, pixels.data(),
@@ -96,7 +83,7 @@ TEST(PngWriterTest, AFrameFileReadsBackToItsPixels) {
     for (const Shape& shape : shapes) {
         SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.height) + " x " +
                      std::to_string(shape.channels));
-        const std::vector<unsigned char> pixels = asBytes(mixedPicture(shape.width, shape.height, shape.channels, false));
+        const std::vector<unsigned char> pixels = asBytes(mixedPicture(shape.width, shape.height, shape.channels));
         std::string error;
         ASSERT_TRUE(frameWriter.write("frame.png", shape.width, shape.height, shape.channels, pixels.data(),
                                               shape.width * shape.channels, error))
@@ -118,7 +105,7 @@ TEST(PngWriterTest, AFrameFileReadsBackToItsPixels) {
 TEST(PngWriterTest, WritesRowsHeldBottomFirstAndReportsAFailedWrite) {
     testsupport::WorkingDirectory directory;
     const int width = 160, height = 120;
-    const std::vector<unsigned char> topFirst = asBytes(mixedPicture(width, height, 3, false));
+    const std::vector<unsigned char> topFirst = asBytes(mixedPicture(width, height, 3));
     std::vector<unsigned char> bottomFirst;
     for (int y = height - 1; y >= 0; --y)
         bottomFirst.insert(bottomFirst.end(), topFirst.begin() + y * width * 3, topFirst.begin() + (y + 1) * width * 3);

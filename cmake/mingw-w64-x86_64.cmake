@@ -16,12 +16,9 @@ set(CMAKE_RANLIB ${triplet}-gcc-ranlib-posix CACHE FILEPATH "")
 
 if(DEFINED ENV{TARNIX_MINGW_PREFIX})
     set(TARNIX_MINGW_PREFIX $ENV{TARNIX_MINGW_PREFIX})
-elseif(DEFINED ENV{TARNIX_CACHE})
-    set(TARNIX_MINGW_PREFIX $ENV{TARNIX_CACHE}/mingw/x86_64)
-elseif(DEFINED ENV{XDG_CACHE_HOME})
-    set(TARNIX_MINGW_PREFIX $ENV{XDG_CACHE_HOME}/tarnix/mingw/x86_64)
 else()
-    set(TARNIX_MINGW_PREFIX $ENV{HOME}/.cache/tarnix/mingw/x86_64)
+    include(${CMAKE_CURRENT_LIST_DIR}/CacheFolder.cmake)
+    set(TARNIX_MINGW_PREFIX ${TARNIX_CACHE_FOLDER}/mingw/x86_64)
 endif()
 
 # The prefix first: its static zlib before the system's import library.

@@ -35,7 +35,7 @@ command -v npm >/dev/null || web_test_packages+=" npm"
 # What the release scripts and their tests keep between runs (see systems.sh):
 # Debian systems, the libraries built for the releases, source packages. The
 # user's own cache folder, outside the clone, so that every clone of this user
-# shares it.
+# shares it. The toolchain files find it by the same rule (cmake/CacheFolder.cmake).
 tarnix_cache=${TARNIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnix}
 
 say() { printf '== %s\n' "$*"; }
@@ -95,6 +95,20 @@ fresh_tree_unless_made_with() {
         mkdir -p "$1"
         printf '%s\n' "$2" >"$1/recipe"
     fi
+}
+
+# The release scripts' one switch: read_clean_switch "$@" sets clean to true
+# for --clean (the program compiled from an empty build tree, none of it from
+# the compiler cache), to false without it; anything else ends the script with
+# its usage (status 2).
+# shellcheck disable=SC2034 # clean is for the release scripts
+read_clean_switch() {
+    clean=false
+    case ${1:-} in
+    --clean) clean=true ;;
+    "") ;;
+    *) echo "usage: ${0##*/} [--clean]" >&2; exit 2 ;;
+    esac
 }
 
 # Time since the script started, and since the last say_time, as "3 min 12 s".

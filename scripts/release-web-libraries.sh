@@ -14,23 +14,11 @@
 # Vorbis with these and plays through the browser's Web Audio, so SDL_mixer
 # is not built. No paths of this machine in the archives.
 set -euo pipefail
-[ $# -eq 2 ] && [ -n "$1" ] && [ -n "$2" ] ||
-    { echo "usage: release-web-libraries.sh PREFIX SOURCES (PREFIX a folder that does not exist yet)" >&2; exit 2; }
-prefix=$1
-sources=$2
-if [ -e "$prefix" ] || [ -L "$prefix" ]; then
-    echo "release-web-libraries: $prefix is there already: the libraries are built into a new folder only" >&2
-    exit 1
-fi
-mkdir -p "$(dirname "$prefix")"
-mkdir "$prefix"
-jobs=$(nproc)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# ---- The source packages ----
 # shellcheck source=source-packages.sh
 source "$(dirname "$0")/source-packages.sh"
+start_library_build "$@"
+
+# ---- The source packages ----
 unpack_source_packages "$prefix.apt" "$sources" "$work" zlib libpng1.6 libdeflate libogg libvorbis
 
 # ---- The build ----

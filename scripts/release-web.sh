@@ -26,12 +26,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 # shellcheck source=systems.sh
 source "$(dirname "$0")/systems.sh"
-clean=false
-case ${1:-} in
---clean) clean=true ;;
-"") ;;
-*) echo "usage: release-web.sh [--clean]" >&2; exit 2 ;;
-esac
+read_clean_switch "$@"
 
 check_cache_folder || exit 1
 install_missing $build_packages $web_packages

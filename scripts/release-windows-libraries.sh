@@ -22,24 +22,12 @@
 # no time stamp (--no-insert-timestamp), so that two builds give the same
 # bytes.
 set -euo pipefail
-[ $# -eq 2 ] && [ -n "$1" ] && [ -n "$2" ] ||
-    { echo "usage: release-windows-libraries.sh PREFIX SOURCES (PREFIX a folder that does not exist yet)" >&2; exit 2; }
-prefix=$1
-sources=$2
-host=x86_64-w64-mingw32
-if [ -e "$prefix" ] || [ -L "$prefix" ]; then
-    echo "release-windows-libraries: $prefix is there already: the libraries are built into a new folder only" >&2
-    exit 1
-fi
-mkdir -p "$(dirname "$prefix")"
-mkdir "$prefix"
-jobs=$(nproc)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# ---- The source packages ----
 # shellcheck source=source-packages.sh
 source "$(dirname "$0")/source-packages.sh"
+start_library_build "$@"
+host=x86_64-w64-mingw32
+
+# ---- The source packages ----
 unpack_source_packages "$prefix.apt" "$sources" "$work" libogg libvorbis libpng1.6 libdeflate libsdl1.2 sdl-mixer1.2
 
 # ---- The build ----

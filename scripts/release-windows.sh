@@ -36,12 +36,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 # shellcheck source=systems.sh
 source "$(dirname "$0")/systems.sh"
-clean=false
-case ${1:-} in
---clean) clean=true ;;
-"") ;;
-*) echo "usage: release-windows.sh [--clean]" >&2; exit 2 ;;
-esac
+read_clean_switch "$@"
 
 host=x86_64-w64-mingw32
 windows_packages="g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev zip"

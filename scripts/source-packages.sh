@@ -1,6 +1,30 @@
 # shellcheck shell=bash
-# Debian 12's source packages of the libraries the releases build themselves,
-# sourced by release-windows-libraries.sh and release-web-libraries.sh.
+# What release-windows-libraries.sh and release-web-libraries.sh share: their
+# start, and Debian 12's source packages of the libraries the releases build
+# themselves. Sourced, not run.
+
+# start_library_build "$@": the library scripts' arguments, PREFIX SOURCES,
+# both given (the script's usage and status 2 otherwise). PREFIX is made anew:
+# one that is there already (a link too) is refused rather than emptied, in a
+# line naming it (status 1). Sets prefix, sources, jobs (one a processor) and
+# work, a temporary folder removed when the script exits.
+start_library_build() {
+    local name=${0##*/}
+    [ $# -eq 2 ] && [ -n "$1" ] && [ -n "$2" ] ||
+        { echo "usage: $name PREFIX SOURCES (PREFIX a folder that does not exist yet)" >&2; exit 2; }
+    prefix=$1
+    sources=$2
+    if [ -e "$prefix" ] || [ -L "$prefix" ]; then
+        echo "${name%.sh}: $prefix is there already: the libraries are built into a new folder only" >&2
+        exit 1
+    fi
+    mkdir -p "$(dirname "$prefix")"
+    mkdir "$prefix"
+    # shellcheck disable=SC2034 # for the library scripts' builds
+    jobs=$(nproc)
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+}
 
 # unpack_source_packages APT_DIR SOURCES WORK PACKAGE...
 # Downloads the newest source of each PACKAGE into SOURCES (kept between runs)

@@ -88,9 +88,12 @@ inline std::uint32_t equalBytes(const unsigned char* at, std::size_t distance, s
         return low | high << 16;
     }
 #endif
+    // (at - distance)[i], never at[i - distance]: that index wraps round below
+    // zero, an offset past the pointer's range.
+    const unsigned char* back = at - distance;
     std::uint32_t mask = 0;
     for (std::size_t i = 0; i < std::min<std::size_t>(32, available); ++i)
-        mask |= static_cast<std::uint32_t>(at[i] == at[i - distance]) << i;
+        mask |= static_cast<std::uint32_t>(at[i] == back[i]) << i;
     return mask;
 }
 
@@ -116,7 +119,7 @@ std::size_t runLength(const unsigned char* at, std::size_t distance, const unsig
 #endif
         }
     }
-    while (at < end && *at == at[-distance])
+    while (at < end && *at == *(at - distance))
         ++at;
     return static_cast<std::size_t>(at - from);
 }

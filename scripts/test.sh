@@ -55,35 +55,23 @@ compat=$(sdl12_compat_directory)
 libraries=$(LD_LIBRARY_PATH="$compat" ldd "$repo/build/app/tarnix")
 grep -q "$compat/libSDL-1.2.so.0" <<<"$libraries" ||
     { echo "the compatibility layer in $compat is not the one the program loads" >&2; exit 1; }
-# Two of them run long and leave nothing to SDL but the window: every seek of
-# the development mode and a frame drawn at every rate compare the timeline's
-# arithmetic and Mesa's pictures, the same on either SDL. The times to end
-# the program are the release's SDL's: SDL 2's X11 layer waits up to 100 ms
-# for a window manager to unmap a closing window, and the test's X server has
-# none.
+# The tests labelled sdl-once run on the release's SDL only (tests/CMakeLists.txt
+# says why each label is given).
 (cd "$repo/build" && LD_LIBRARY_PATH="$compat" ctest --output-on-failure --no-tests=error -j "$jobs" -L '^sdl$' \
-    -E 'EverySeekDrawsTheFrameStartDraws|AFrameAtADemoTimeIsTheSameAtEveryRate|ItEndsAtOnce')
+    -LE '^sdl-once$')
 keep_timings "$repo/build" normal
 say_time "tests on the compatibility layer"
 
 say "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 configure_and_build sanitize
 say_time "sanitizer build"
-# What the sanitizers add nothing to runs once, in the normal build: the walks
-# over gibibytes (the same code as over a few bytes, a hundred times slower
-# here), the resident size a long capture keeps (the sanitizers' own
-# bookkeeping grows it), the presets, which differ from other captures only
-# in ffmpeg's settings, the long frame-for-frame comparisons of captures at
-# several rates, of a whole capture and of the calm demo (the same drawing
-# code again), and what checks the scripts, the data's bytes and the screen's
-# layout rather than the program's memory (play.sh and contact-sheet.sh, the
-# data generated twice, --native on a 1920 x 1080 screen), and the latencies
-# of ending the program, which the sanitizers' own work would set.
+# What the sanitizers add nothing to (the tests labelled once: long runs of
+# the same code, checks of the scripts, the data's bytes, the screen's layout
+# and the program's latencies) runs in the normal build only.
 sanitizer_figures="$repo/build-sanitize/figures.txt"
 : >"$sanitizer_figures"
 restore_timings "$repo/build-sanitize" sanitize
-(cd "$repo/build-sanitize" && TARNIX_FIGURES="$sanitizer_figures" ctest --output-on-failure -j "$jobs" \
-    -E 'AChunkOfTwoGibibytesIsSkippedWhole|ShellcheckFindsNothing|AcrossFourGibibytes|KeepsItsMemoryFlat|ThePresetsMake|TheCalmDemo|AtEveryRate|EveryFrameOfAWholeCapture|PlayAndContactSheet|TwoRunsWriteTheSameBytes|NativeFillsA1920|ItEndsAtOnce')
+(cd "$repo/build-sanitize" && TARNIX_FIGURES="$sanitizer_figures" ctest --output-on-failure -j "$jobs" -LE '^once$')
 keep_timings "$repo/build-sanitize" sanitize
 say_time "tests in the sanitizer build"
 

@@ -281,6 +281,7 @@ TEST_F(Loader3DSTest, AFileCutAtAnyByteImportsWholeOrNotAtAll) {
 
 // A skipped chunk of 2 GiB and more is passed with an unsigned seek: its
 // length never turns negative and restarts the walk.
+// ctest labels: once
 TEST_F(Loader3DSTest, AChunkOfTwoGibibytesIsSkippedWhole) {
     const std::string model = chunk(0x3D3D, namedObject("o", pointArray({0, 0, 0, 1, 0, 0, 0, 1, 0}) + faceArray({0, 1, 2})));
     const std::uint32_t hugeLength = 0x80000010u;

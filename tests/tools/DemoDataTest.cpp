@@ -18,6 +18,7 @@
 
 using namespace testsupport;
 
+// ctest labels: once
 TEST(DemoDataTest, TwoRunsWriteTheSameBytes) {
     WorkingDirectory directory;
     std::filesystem::create_directories("first");

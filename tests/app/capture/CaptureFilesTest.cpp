@@ -95,6 +95,7 @@ TEST(CaptureFilesTest, ASoundPastFourGibibytesIsRf64AndClosingKeepsWhatItSays) {
 // size, the RIFF size and the sample frames past what 32 bits hold, and the
 // samples written after the boundary where they belong. Four gibibytes and a
 // little more are written for real (most of them zeros).
+// ctest labels: once
 TEST(CaptureFilesTest, AnRf64SoundAcrossFourGibibytesSaysItsLengthInFull) {
     WorkingDirectory directory;
     SoundFile sound;

@@ -248,6 +248,7 @@ TEST_F(CaptureTest, TheSoundLastsAsLongAsTheFramesAndIsMusic) {
 // are made (here 721 frames of PNGs, then of video, the resident size seen
 // from outside once the capture is under way). Off a terminal its progress
 // is a line every five seconds, and a summary.
+// ctest labels: once
 TEST_F(CaptureTest, ALongCaptureKeepsItsMemoryFlatAndReportsEveryFiveSeconds) {
     const auto residentMegabytes = [](int process) {
         const std::string status = fileContent("/proc/" + std::to_string(process) + "/status");
@@ -384,6 +385,7 @@ TEST_F(CaptureTest, AFailedWriteNamesItsCauseAndLeavesTheCaptureWholeUpToIt) {
 // draws, byte for byte, in every section and at their bounds, however the
 // writer threads took the frames; and a start ten hours in, at a thousand
 // frames a second, is reached in seconds.
+// ctest labels: once
 TEST_F(CaptureTest, EveryFrameOfAWholeCaptureIsTheFrameItsTimeDraws) {
     ProcessOptions options;
     options.timeoutSeconds = 240;

@@ -229,6 +229,7 @@ TEST_F(VideoCaptureTest, AVideoHoldsTheFramesOfAFrameCaptureTaggedAndWithTheirSo
 // the title scrolling over the stars (12 s): detailed enough for the encoder
 // to spend the rates asked, and at most a fifth of the drawing time of the
 // heart cloud at those sizes (its glowing sprites cost by the pixel).
+// ctest labels: once
 TEST_F(VideoCaptureTest, ThePresetsMakeWhatSitesPartiesAndArchivesAskFor) {
     ASSERT_EQ(capture({"--capture", "party.mp4", "--preset", "party", "--start", "12000", "--until", "14000"}).exitStatus,
               0);
@@ -468,6 +469,7 @@ double highestFlashScore(const std::string& video, unsigned startMs, unsigned fp
 // cut to the middle section (18.7 s) and the closing's pictures go past 1.
 // Only those stretches differ: the tunnel and what comes before the frustum
 // first jumps are the same frames either way.
+// ctest labels: once
 TEST_F(VideoCaptureTest, TheCalmDemoStaysUnderThePhotosensitivityThreshold) {
     auto captured = [&](const std::string& video, unsigned fps, unsigned startMs, unsigned untilMs, bool calm) {
         std::vector<std::string> arguments = {"--capture", video, "--preset", "master", "--fps", std::to_string(fps),

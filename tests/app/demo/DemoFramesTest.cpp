@@ -307,6 +307,7 @@ TEST_F(DemoFramesTest, SkippingFramesChangesWhatDrawingThemWould) {
 // of the frames drawn before it, in every section, over half a second that
 // crosses a random pick; so frame k at 30 frames a second is frame 2k at 60.
 // CaptureTest compares whole captures exactly, without the renderer's noise.
+// ctest labels: once sdl-once
 TEST_F(DemoFramesTest, AFrameAtADemoTimeIsTheSameAtEveryRate) {
     // The frames from `start` to `end` at `rate`, each handed to `look` with its time.
     const auto drawRun = [this](unsigned start, unsigned end, unsigned rate, const auto& look) {

@@ -264,6 +264,7 @@ TEST(DevModeTest, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
 // sanitizers a seek costs ten times as much and the memory it touches is the
 // same for any pair of times: there, each time is left for and reached from
 // its neighbours only.
+// ctest labels: sdl-once
 TEST(DevModeTest, EverySeekDrawsTheFrameStartDraws) {
 #ifdef __SANITIZE_ADDRESS__
     const bool everyPair = false;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 const char* const banner = "Tarnix Engine v3 - test release";
 
@@ -23,6 +24,75 @@ const SwitchHelp toolSwitchHelp[] = {
 };
 const unsigned toolSwitchCount = sizeof toolSwitchHelp / sizeof toolSwitchHelp[0];
 
+// ---- The presets in words ----
+
+namespace {
+
+// "a, b or c".
+std::string oneOf(const std::vector<std::string>& choices) {
+    std::string text;
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+    return text;
+}
+
+// The names --preset takes, "youtube, party or master".
+std::string presetNames() {
+    std::vector<std::string> names;
+    for (const VideoPresetSpec& preset : videoPresets())
+        if (*preset.name)
+            names.push_back(preset.name);
+    return oneOf(names);
+}
+
+// The picture's codec: "H.264", "lossless FFV1".
+const char* codecWords(VideoCodec codec) { return codec == VideoCodec::ffv1 ? "lossless FFV1" : "H.264"; }
+
+// The demo's picture is 4:3, as its 640 × 480 window: frames of a wider shape
+// show it between black bars.
+bool pillarboxes(const VideoPresetSpec& preset) { return preset.width * 3 > preset.height * 4; }
+
+// What --help says a preset makes, from its row: "1920 × 1080 pillarboxed,
+// 30 frames a second, H.264 High at level 4.1, 8 Mb/s". H.264 and its High
+// profile are named only beside a level, as a player's specification names
+// the three together.
+std::string presetSummary(const VideoPresetSpec& preset) {
+    std::vector<std::string> parts;
+    if (preset.setsFrames())
+        parts.push_back(std::to_string(preset.width) + " × " + std::to_string(preset.height) +
+                        (pillarboxes(preset) ? " pillarboxed" : "") + ", " +
+                        std::to_string(preset.framesPerSecond) + " frames a second");
+    if (preset.codec == VideoCodec::ffv1) {
+        parts.push_back(std::string(codecWords(preset.codec)) + (preset.needsMatroska ? " and FLAC in .mkv" : "") +
+                        (preset.setsFrames() ? "" : " at the capture's own size"));
+    } else {
+        if (*preset.x264.level)
+            parts.push_back(std::string(codecWords(preset.codec)) + " High at level " + preset.x264.level);
+        if (preset.x264.bitrateMbps > 0)
+            parts.push_back(std::to_string(preset.x264.bitrateMbps) + " Mb/s");
+    }
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
+
+// The text of "--preset NAME" in --help and the README: every named preset
+// with what it makes.
+std::string presetHelpText() {
+    std::vector<std::string> presets;
+    for (const VideoPresetSpec& preset : videoPresets())
+        if (*preset.name)
+            presets.push_back(std::string(preset.name) + " (" + presetSummary(preset) + ")");
+    return "how a video capture is made: " + oneOf(presets);
+}
+
+// Made before demoSwitchHelp, which points into it: both are initialised in
+// the order they are defined here.
+const std::string presetHelp = presetHelpText();
+
+}  // namespace
+
 const SwitchHelp demoSwitchHelp[] = {
     {"--window", "plays in a 640 × 480 window instead of fullscreen"},
     {"--native",
@@ -37,10 +107,7 @@ const SwitchHelp demoSwitchHelp[] = {
     {"--capture FILE.mp4",
      "renders offline straight into a video (or FILE.mkv), the frames and the music together, through the ffmpeg "
      "program: H.264 tagged BT.709, AAC (FLAC in .mkv); no frame files"},
-    {"--preset NAME",
-     "how a video capture is made: youtube (2880 × 2160, 60 frames a second, 60 Mb/s), party (1920 × 1080 "
-     "pillarboxed, 30 frames a second, H.264 High at level 4.1, 8 Mb/s) or master (lossless FFV1 and FLAC in .mkv "
-     "at the capture's own size)"},
+    {"--preset NAME", presetHelp.c_str()},
     {"--fps N",
      "the capture's frame rate (default 60); its motions are the demo's at 60 frames a second, so a frame at a demo "
      "time is the same at any rate"},
@@ -152,8 +219,10 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     const char* value = argv[++i];
     if (capture)
         demo.captureTarget = value;
+    else if (preset && parsePreset(value, demo.preset))
+        demo.unknownPreset.clear();
     else if (preset)
-        demo.preset = value;
+        demo.unknownPreset = value;
     else if (!parseNumber(value, number->first, number->last, *number->value))
         demo.error = std::string(argument) + " takes a whole number from " + std::to_string(number->first) + " to " +
                      std::to_string(number->last) + ", not \"" + value + "\"";
@@ -170,21 +239,19 @@ std::string settleDemoSwitches(DemoOptions& demo) {
         return "--scale draws a capture finer; it needs --capture DIR";
     if (demo.scale > 1 && demo.native)
         return "--scale and --native are two sizes for one capture; give one of them";
-    if (!demo.preset.empty()) {
-        VideoPreset preset;
-        if (!parsePreset(demo.preset, preset))
-            return "--preset takes youtube, party or master, not \"" + demo.preset + "\"";
+    if (!demo.unknownPreset.empty())
+        return "--preset takes " + presetNames() + ", not \"" + demo.unknownPreset + "\"";
+    if (demo.preset != VideoPreset::plain) {
+        const VideoPresetSpec& preset = videoPresetSpec(demo.preset);
+        const std::string named = std::string("--preset ") + preset.name;
         if (!isVideoPath(demo.captureTarget))
-            return "--preset " + demo.preset + " makes a video: it needs --capture FILE.mp4 or FILE.mkv";
-        if (preset == VideoPreset::master && !isMatroskaPath(demo.captureTarget))
-            return "--preset master is lossless FFV1 and FLAC, which go in Matroska: give a .mkv file";
-        int width = 0, height = 0;
-        unsigned rate = 0;
-        if (presetFrames(preset, width, height, rate)) {
+            return named + " makes a video: it needs --capture FILE.mp4 or FILE.mkv";
+        if (preset.needsMatroska && !isMatroskaPath(demo.captureTarget))
+            return named + " is " + codecWords(preset.codec) + " and FLAC, which go in Matroska: give a .mkv file";
+        if (preset.setsFrames()) {
             if (demo.rateGiven || demo.scale > 1 || demo.native)
-                return "--preset " + demo.preset + " sets the size and the frame rate; leave out --fps, --scale and "
-                                                   "--native";
-            demo.framesPerSecond = rate;
+                return named + " sets the size and the frame rate; leave out --fps, --scale and --native";
+            demo.framesPerSecond = preset.framesPerSecond;
         }
     }
     if (capturing && demo.untilMs < demo.startMs)

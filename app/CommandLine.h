@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/capture/VideoFile.h"
+
 #include <string>
 
 // What the content-tool switches do. The command-line scan decides which
@@ -29,7 +31,8 @@ struct DemoOptions {
     unsigned scale = 1;             // "--scale N": a capture's frames N times finer (1 to 4)
     bool native = false;            // "--native": fullscreen at the display's own size, the picture as large as fits
     bool calm = false;              // "--calm": every whole-screen change under the photosensitivity threshold
-    std::string preset;             // "--preset NAME": how a capture to a video is made ("" for none)
+    VideoPreset preset = VideoPreset::plain;  // "--preset NAME": how a capture to a video is made
+    std::string unknownPreset;      // a NAME --preset was given that no preset has, for its message; "" when none
     std::string error;              // a switch without a usable value, or switches that clash, "" when none
 };
 
@@ -81,9 +84,9 @@ std::string helpText();
 // ten hours); a missing, malformed or out-of-range value is reported in
 // demo.error, and so are switches that do not fit together (--scale without
 // --capture or with --native; a preset that is unknown or without a video,
-// master outside .mkv, youtube or party beside --fps, --scale or --native; a
-// capture's --until before its --start). The frame rate of youtube or party
-// is put into demo.framesPerSecond.
+// one that needs Matroska outside .mkv, one that sets the frames beside --fps,
+// --scale or --native; a capture's --until before its --start). The frame
+// rate of a preset that sets the frames is put into demo.framesPerSecond.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 
 // The DVM name for a model name: its last 4 characters (normally ".3ds")

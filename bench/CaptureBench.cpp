@@ -335,7 +335,7 @@ int main(int argc, char** argv) {
     options.quiet = true;
     options.untilMs = untilMs;
     DemoOptions youtubeOptions = options;
-    youtubeOptions.preset = "youtube";
+    youtubeOptions.preset = VideoPreset::youtube;
     youtubeOptions.startMs = youtubeStartMs;
     youtubeOptions.untilMs = youtubeUntilMs;
     youtubeOptions.captureTarget = folder + "/youtube.mp4";

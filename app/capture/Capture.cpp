@@ -93,10 +93,10 @@ struct FrameSize {
 
 // Asked once the window is open: the display's size is known then.
 FrameSize frameSize(const CapturePlan& plan) {
-    int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
-    unsigned presetRate = 0;
-    if (presetFrames(plan.preset, width, height, presetRate))
-        return {width, height, std::string("--preset ") + presetName(plan.preset)};
+    const VideoPresetSpec& preset = videoPresetSpec(plan.preset);
+    if (preset.setsFrames())
+        return {preset.width, preset.height, std::string("--preset ") + preset.name};
+    const int width = tarnix::window.getWidth(), height = tarnix::window.getHeight();
     if (plan.native && tarnix::window.getDisplayWidth() > 0 && tarnix::window.getDisplayHeight() > 0)
         return {tarnix::window.getDisplayWidth(), tarnix::window.getDisplayHeight(), "--native"};
     const int scale = static_cast<int>(plan.scale);
@@ -293,17 +293,18 @@ int captureVideo(const CapturePlan& plan, VirtualClock& clock) {
     if (!prepareFrames(size, target))
         return EXIT_FAILURE;
     VideoSettings settings = videoSettings(plan, size.width, size.height, sound.rate, sound.channels);
-    // The lossless master keeps the RGB as drawn. The others are converted to
-    // Y'CbCr on a graphics processor, where it costs next to nothing and
-    // halves what is read back and piped; a software renderer takes longer
-    // over it than ffmpeg does (1.2 ms against 0.8 a frame at 640 x 480 with
-    // llvmpipe on 2 cores), so there ffmpeg converts, unless the environment
-    // asks for the renderer's conversion (TARNIX_CONVERT_ON_RENDERER=1: how
-    // the tests run that path on a software renderer).
+    // FFV1 (the lossless master) keeps the RGB as drawn. H.264 frames are
+    // converted to Y'CbCr on a graphics processor, where it costs next to
+    // nothing and halves what is read back and piped; a software renderer
+    // takes longer over it than ffmpeg does (1.2 ms against 0.8 a frame at
+    // 640 x 480 with llvmpipe on 2 cores), so there ffmpeg converts, unless
+    // the environment asks for the renderer's conversion
+    // (TARNIX_CONVERT_ON_RENDERER=1: how the tests run that path on a
+    // software renderer).
     tarnix::YCbCrFrameReader converter;
     std::string unconverted;
     const bool rendererConverts = !tarnix::drawsOnTheProcessor() || environmentSaysYes("TARNIX_CONVERT_ON_RENDERER");
-    if (settings.preset != VideoPreset::master && rendererConverts &&
+    if (videoPresetSpec(settings.preset).codec == VideoCodec::h264 && rendererConverts &&
         converter.create(size.width, size.height, unconverted))
         settings.layout = FrameLayout::nv12;
     VideoEncoder video;
@@ -346,8 +347,7 @@ CapturePlan planCapture(const DemoOptions& options) {
     CapturePlan plan;
     plan.target = tarnix::absolutePath(options.captureTarget);
     plan.toVideo = isVideoPath(options.captureTarget);
-    if (!options.preset.empty())
-        parsePreset(options.preset, plan.preset);
+    plan.preset = options.preset;
     plan.framesPerSecond = options.framesPerSecond;
     plan.startMs = options.startMs;
     plan.untilMs = options.untilMs;

@@ -76,11 +76,9 @@ bool removeFrameFiles(const std::string& directory, unsigned long from, std::str
 // ---- Frames ----
 
 FrameQueue::FrameQueue(int frameWidth, int frameHeight, std::size_t depth, unsigned writerCount)
-    : width(frameWidth), height(frameHeight), frames(depth) {
-    for (std::size_t i = 0; i < depth; ++i) {
-        frames[i].pixels.resize(static_cast<std::size_t>(width) * height * 3);
-        idle.push_back(i);
-    }
+    : width(frameWidth),
+      height(frameHeight),
+      frames(depth, Frame{std::vector<unsigned char>(static_cast<std::size_t>(frameWidth) * frameHeight * 3), "", 0}) {
     for (unsigned i = 0; i < writerCount; ++i)
         writers.emplace_back(&FrameQueue::writeFrames, this);
 }
@@ -99,11 +97,10 @@ void FrameQueue::readAndQueue(unsigned long index, const std::string& path) {
     std::size_t buffer = 0;
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return !idle.empty() || !failure.empty(); });
+        changed.wait(lock, [this] { return frames.hasIdle() || !failure.empty(); });
         if (!failure.empty())
             return;
-        buffer = idle.front();
-        idle.pop_front();
+        buffer = frames.takeIdle();
     }
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frames[buffer].pixels.data());
@@ -111,7 +108,7 @@ void FrameQueue::readAndQueue(unsigned long index, const std::string& path) {
         std::lock_guard<std::mutex> lock(mutex);
         frames[buffer].path = path;
         frames[buffer].index = index;
-        waiting.push_back(buffer);
+        frames.queue(buffer);
     }
     changed.notify_all();
 }
@@ -125,7 +122,7 @@ bool FrameQueue::finish(std::string& error, unsigned long& failed) {
     std::unique_lock<std::mutex> lock(mutex);
     // After a failure the writes under way still end first: nothing may land
     // in the directory once the caller has put it in order.
-    changed.wait(lock, [this] { return writing == 0 && (waiting.empty() || !failure.empty()); });
+    changed.wait(lock, [this] { return frames.inHand() == 0 && (!frames.hasQueued() || !failure.empty()); });
     error = failure;
     failed = failedIndex;
     return failure.empty();
@@ -146,12 +143,10 @@ void FrameQueue::writeFrames() {
         std::size_t buffer = 0;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return !waiting.empty() || closing; });
-            if (waiting.empty() || !failure.empty())
+            changed.wait(lock, [this] { return frames.hasQueued() || closing; });
+            if (!frames.hasQueued() || !failure.empty())
                 return;
-            buffer = waiting.front();
-            waiting.pop_front();
-            ++writing;
+            buffer = frames.takeQueued();
         }
         const Frame& frame = frames[buffer];
         const unsigned char* topRow = frame.pixels.data() + (height - 1) * stride;
@@ -168,8 +163,7 @@ void FrameQueue::writeFrames() {
             std::lock_guard<std::mutex> lock(mutex);
             if (!written)
                 noteFailure(frame, error);
-            --writing;
-            idle.push_back(buffer);
+            frames.giveBack(buffer);
         }
         changed.notify_all();
     }

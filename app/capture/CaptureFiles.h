@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/capture/BufferPool.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -73,10 +74,7 @@ private:
 
     const int width;
     const int height;
-    std::vector<Frame> frames;        // the buffers
-    std::deque<std::size_t> idle;     // buffers free to read into
-    std::deque<std::size_t> waiting;  // buffers read, in order, not yet written
-    std::size_t writing = 0;          // buffers the writers hold
+    BufferPool<Frame> frames;         // read into by the drawing thread; those in hand are being written
     bool closing = false;
     std::string failure;              // the failed write of the lowest index, "" while none
     unsigned long failedIndex = 0;

@@ -3,6 +3,7 @@
 #include "engine/platform/Platform.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cctype>
 #include <cerrno>
@@ -21,19 +22,12 @@ bool endsWith(const std::string& text, const char* ending) {
     return true;
 }
 
-// The presets by the names --preset takes.
-const struct {
-    const char* name;
-    VideoPreset preset;
-} presetNames[] = {
-    {"youtube", VideoPreset::youtube},
-    {"party", VideoPreset::party},
-    {"master", VideoPreset::master},
-};
-
 void append(std::vector<std::string>& to, std::initializer_list<std::string> more) {
     to.insert(to.end(), more.begin(), more.end());
 }
+
+// ffmpeg's spelling of a rate in Mb/s, or a size in Mb: "60M".
+std::string megabits(unsigned count) { return std::to_string(count) + "M"; }
 
 // H.264 in 4:2:0 with the HD matrix (BT.709, limited range) and every colour
 // tag set, so that players do not guess; a closed group of pictures every
@@ -49,23 +43,15 @@ void addH264(std::vector<std::string>& arguments, const VideoSettings& settings)
            {"-c:v", "libx264", "-profile:v", "high", "-g", group, "-keyint_min", group, "-sc_threshold", "0", "-flags",
             "+cgop", "-bf", "2", "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
             "-color_range", "tv"});
-    switch (settings.preset) {
-    case VideoPreset::youtube:
-        // The 2160p60 range video sites recommend: 53 to 68 Mb/s, at which
-        // the encoder's quickest setting loses nothing visible.
-        append(arguments, {"-preset", "ultrafast", "-b:v", "60M", "-maxrate", "68M", "-bufsize", "68M"});
-        break;
-    case VideoPreset::party:
-        // What a compo's video player takes: level 4.1 (up to 50 Mb/s), 8 Mb/s.
-        append(arguments, {"-preset", "veryfast", "-level:v", "4.1", "-b:v", "8M", "-maxrate", "10M", "-bufsize",
-                           "10M"});
-        break;
-    default:
-        // The quickest setting at a quality that keeps the encoder's loss
-        // near 50 dB: the encoder shares the processor with the drawing.
-        append(arguments, {"-preset", "ultrafast", "-crf", "16"});
-        break;
-    }
+    const X264Settings& x264 = videoPresetSpec(settings.preset).x264;
+    append(arguments, {"-preset", x264.speed});
+    if (*x264.level)
+        append(arguments, {"-level:v", x264.level});
+    if (x264.bitrateMbps == 0)
+        append(arguments, {"-crf", std::to_string(x264.crf)});
+    else
+        append(arguments, {"-b:v", megabits(x264.bitrateMbps), "-maxrate", megabits(x264.maxrateMbps), "-bufsize",
+                           megabits(x264.bufsizeMbits)});
 }
 
 }  // namespace
@@ -92,38 +78,52 @@ bool isVideoPath(const std::string& path) { return endsWith(path, ".mp4") || isM
 
 bool isMatroskaPath(const std::string& path) { return endsWith(path, ".mkv"); }
 
+// ---- Presets ----
+
+const std::vector<VideoPresetSpec>& videoPresets() {
+    static const std::vector<VideoPresetSpec> table = {
+        // The capture's own size and rate. libx264's quickest setting at a
+        // quality that keeps its loss near 50 dB: the encoder shares the
+        // processor with the drawing. The fast AAC coder takes a third of the
+        // default's time, and sounds the same at this bitrate; it spends fewer
+        // bits than asked, though, so the presets, whose bitrates are what
+        // sites and parties ask for, keep the default coder.
+        {VideoPreset::plain, "", 0, 0, 0, VideoCodec::h264, {"ultrafast", "", 16, 0, 0, 0}, AacCoder::fast, 192,
+         false},
+        // The demo's 4:3 at 2160 rows, 60 frames a second, in the 2160p60
+        // range video sites recommend: 53 to 68 Mb/s, at which libx264's
+        // quickest setting loses nothing visible.
+        {VideoPreset::youtube, "youtube", 2880, 2160, 60, VideoCodec::h264, {"ultrafast", "", 0, 60, 68, 68},
+         AacCoder::lc48kHz, 384, false},
+        // What a compo's video player takes: 1080p (the picture pillarboxed)
+        // at 30, level 4.1 (up to 50 Mb/s), 8 Mb/s.
+        {VideoPreset::party, "party", 1920, 1080, 30, VideoCodec::h264, {"veryfast", "4.1", 0, 8, 10, 10},
+         AacCoder::lc48kHz, 192, false},
+        // For archiving: the frames exactly, at the capture's own size and
+        // rate, with FLAC, in Matroska.
+        {VideoPreset::master, "master", 0, 0, 0, VideoCodec::ffv1, {}, AacCoder::lc48kHz, 192, true},
+    };
+    return table;
+}
+
+const VideoPresetSpec& videoPresetSpec(VideoPreset preset) {
+    const VideoPresetSpec& row = videoPresets()[static_cast<std::size_t>(preset)];
+    assert(row.preset == preset);
+    return row;
+}
+
 bool parsePreset(const std::string& name, VideoPreset& preset) {
-    for (const auto& candidate : presetNames)
-        if (name == candidate.name) {
-            preset = candidate.preset;
+    for (const VideoPresetSpec& row : videoPresets())
+        if (name == row.name) {
+            preset = row.preset;
             return true;
         }
     return false;
 }
 
-const char* presetName(VideoPreset preset) {
-    for (const auto& candidate : presetNames)
-        if (preset == candidate.preset)
-            return candidate.name;
-    return "";
-}
-
-bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesPerSecond) {
-    switch (preset) {
-    case VideoPreset::youtube:
-        width = 2880, height = 2160, framesPerSecond = 60;
-        return true;
-    case VideoPreset::party:
-        width = 1920, height = 1080, framesPerSecond = 30;
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::vector<std::string> encodersFor(VideoPreset preset, const std::string& path) {
     const char* sound = isMatroskaPath(path) ? "flac" : "aac";
-    if (preset == VideoPreset::master)
+    if (videoPresetSpec(preset).codec == VideoCodec::ffv1)
         return {"ffv1", sound};
     return {"libx264", sound};
 }
@@ -141,27 +141,22 @@ std::vector<std::string> encoderArguments(const VideoSettings& settings, const s
         "-probesize", "32", "-f", "s16le", "-sample_rate", std::to_string(settings.soundRate),
         "-channels", std::to_string(settings.soundChannels), "-thread_queue_size", "64",
         "-i", "pipe:" + std::to_string(encoderSoundDescriptor), "-map", "0:v", "-map", "1:a"};
-    if (settings.preset == VideoPreset::master)
+    const VideoPresetSpec& preset = videoPresetSpec(settings.preset);
+    if (preset.codec == VideoCodec::ffv1)
         // RGB as drawn, losslessly: no matrix, sRGB's transfer.
         append(arguments, {"-vf", "vflip", "-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0", "-colorspace", "rgb",
                            "-color_primaries", "bt709", "-color_trc", "iec61966-2-1"});
     else
         addH264(arguments, settings);
-    const bool matroska = isMatroskaPath(settings.path);
-    if (matroska)
+    const std::string aacBitrate = std::to_string(preset.aacKbps) + "k";
+    if (isMatroskaPath(settings.path))
         append(arguments, {"-c:a", "flac", "-f", "matroska"});
-    else if (settings.preset == VideoPreset::plain)
-        // The fast AAC coder takes a third of the default's time, and sounds
-        // the same at this bitrate; it spends fewer bits than asked, though,
-        // so the presets, whose bitrates are what sites and parties ask for,
-        // keep the default coder.
-        append(arguments, {"-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"});
+    else if (preset.aac == AacCoder::fast)
+        append(arguments,
+               {"-c:a", "aac", "-aac_coder", "fast", "-b:a", aacBitrate, "-movflags", "+faststart", "-f", "mp4"});
     else
-        // Video sites and parties take AAC-LC at 48 kHz; the music is
-        // resampled by the encoder.
-        append(arguments, {"-c:a", "aac", "-profile:a", "aac_low", "-ar", "48000", "-b:a",
-                           settings.preset == VideoPreset::youtube ? "384k" : "192k", "-movflags", "+faststart", "-f",
-                           "mp4"});
+        append(arguments, {"-c:a", "aac", "-profile:a", "aac_low", "-ar", "48000", "-b:a", aacBitrate, "-movflags",
+                           "+faststart", "-f", "mp4"});
     // "file:": a name with a colon in it is never taken for a protocol.
     arguments.push_back("file:" + output);
     return arguments;
@@ -254,9 +249,7 @@ bool VideoEncoder::start(const VideoSettings& wanted, std::function<bool()> askS
         partPath.clear();
         return false;
     }
-    frames.assign(framesWaiting, std::vector<unsigned char>(bytes));
-    for (std::size_t i = 0; i < framesWaiting; ++i)
-        idle.push_back(i);
+    frames = BufferPool<std::vector<unsigned char>>(framesWaiting, std::vector<unsigned char>(bytes));
     frameWriter = std::thread(&VideoEncoder::writeFrames, this);
     soundWriter = std::thread(&VideoEncoder::writeSound, this);
     return true;
@@ -265,10 +258,9 @@ bool VideoEncoder::start(const VideoSettings& wanted, std::function<bool()> askS
 unsigned char* VideoEncoder::frameBuffer() {
     std::unique_lock<std::mutex> lock(mutex);
     if (filling == framesWaiting) {
-        if (!waitWatching(lock, [this] { return broken || !idle.empty(); }, true) || broken)
+        if (!waitWatching(lock, [this] { return broken || frames.hasIdle(); }, true) || broken)
             return nullptr;
-        filling = idle.front();
-        idle.pop_front();
+        filling = frames.takeIdle();
     }
     return frames[filling].data();
 }
@@ -277,7 +269,7 @@ bool VideoEncoder::addFrame() {
     std::lock_guard<std::mutex> lock(mutex);
     if (broken || filling == framesWaiting)
         return false;
-    queued.push_back(filling);
+    frames.queue(filling);
     filling = framesWaiting;
     ++added;
     changed.notify_all();
@@ -297,20 +289,18 @@ bool VideoEncoder::addSound(const std::int16_t* samples, std::size_t count) {
 unsigned long VideoEncoder::framesAdded() const { return added; }
 
 void VideoEncoder::writeFrames() {
-    const std::size_t bytes = frames.empty() ? 0 : frames[0].size();
     for (;;) {
         std::size_t buffer;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return broken || closing || !queued.empty(); });
-            if (broken || queued.empty())
+            changed.wait(lock, [this] { return broken || closing || frames.hasQueued(); });
+            if (broken || !frames.hasQueued())
                 break;
-            buffer = queued.front();
+            buffer = frames.takeQueued();
         }
-        const bool sent = send(framePipe, frames[buffer].data(), bytes);
+        const bool sent = send(framePipe, frames[buffer].data(), frames[buffer].size());
         std::lock_guard<std::mutex> lock(mutex);
-        queued.pop_front();
-        idle.push_back(buffer);
+        frames.giveBack(buffer);
         changed.notify_all();
         if (!sent)
             break;

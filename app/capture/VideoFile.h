@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/capture/BufferPool.h"
 #include "engine/platform/Platform.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -19,24 +19,57 @@
 // program runs as a child process only while capturing, so playing the demo
 // and the release need nothing of FFmpeg.
 
-// How the video is made: "--preset NAME", or none.
-enum class VideoPreset {
-    plain,    // the capture's own size and rate, H.264 at a constant quality
-    youtube,  // 2880 × 2160 at 60 frames a second, at the bitrate video sites ask for 2160p60
-    party,    // 1920 × 1080 (the picture pillarboxed) at 30, H.264 High at level 4.1, 8 Mb/s
-    master,   // lossless (FFV1 and FLAC in Matroska) at the capture's own size, for archiving
+// How the video is made: "--preset NAME", or none (plain). Everything a
+// preset sets is its row of the presets' table, videoPresetSpec().
+enum class VideoPreset { plain, youtube, party, master };
+
+// How a preset encodes the picture.
+enum class VideoCodec {
+    h264,  // libx264, High profile, 4:2:0 with the HD matrix (BT.709, limited range)
+    ffv1,  // lossless: the RGB as drawn
 };
+
+// The sound a preset puts in an ".mp4"; a ".mkv" holds FLAC, lossless, whatever the preset.
+enum class AacCoder {
+    fast,     // ffmpeg's fast AAC coder, at the music's own rate
+    lc48kHz,  // AAC-LC with the default coder, resampled to 48 kHz: what video sites and parties take
+};
+
+// libx264's settings, in ffmpeg's terms.
+struct X264Settings {
+    const char* speed = "";     // "-preset": how long it searches for a good coding, "ultrafast" … "veryslow"
+    const char* level = "";     // "-level:v": what a player must decode, "4.1"; "" leaves it to libx264
+    unsigned crf = 0;           // "-crf": a constant quality, lower is finer; used when bitrateMbps is 0
+    unsigned bitrateMbps = 0;   // "-b:v": the average, Mb/s (10^6 bits a second)
+    unsigned maxrateMbps = 0;   // "-maxrate": the highest rate the player's buffer smooths out, Mb/s
+    unsigned bufsizeMbits = 0;  // "-bufsize": the player's buffer, Mb
+};
+
+// One row of the presets' table: everything a preset sets.
+struct VideoPresetSpec {
+    VideoPreset preset = VideoPreset::plain;
+    const char* name = "";         // what --preset takes; "" for plain, which has none
+    int width = 0;                 // the frames, pixels, and their rate; all 0 to leave them to the
+    int height = 0;                // capture (its window, --native or --scale, and --fps)
+    unsigned framesPerSecond = 0;
+    VideoCodec codec = VideoCodec::h264;
+    X264Settings x264;             // with VideoCodec::h264
+    AacCoder aac = AacCoder::fast;
+    unsigned aacKbps = 0;          // the AAC's bitrate, kb/s
+    bool needsMatroska = false;    // only a ".mkv" can hold the video
+
+    bool setsFrames() const { return framesPerSecond > 0; }
+};
+
+// The presets' table, one row for each VideoPreset, in the order it lists them.
+const std::vector<VideoPresetSpec>& videoPresets();
+const VideoPresetSpec& videoPresetSpec(VideoPreset preset);
+// The preset of that name; false for an unknown one. "" is plain: no preset.
+bool parsePreset(const std::string& name, VideoPreset& preset);
 
 // A ".mp4" or ".mkv" name, in any case: a capture to a video, not a directory.
 bool isVideoPath(const std::string& path);
 bool isMatroskaPath(const std::string& path);
-// The preset of that name; false for an unknown one.
-bool parsePreset(const std::string& name, VideoPreset& preset);
-// The name --preset takes for it, "" for plain (which has none).
-const char* presetName(VideoPreset preset);
-// The frames' size and rate the preset sets, false when it leaves them to
-// the capture (plain, master).
-bool presetFrames(VideoPreset preset, int& width, int& height, unsigned& framesPerSecond);
 // The ffmpeg encoders the video needs ("libx264", "aac", ...).
 std::vector<std::string> encodersFor(VideoPreset preset, const std::string& path);
 
@@ -163,9 +196,7 @@ private:
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::vector<unsigned char>> frames;  // the buffers
-    std::deque<std::size_t> idle;                   // buffers free to fill
-    std::deque<std::size_t> queued;                 // buffers filled, in order, not yet written
+    BufferPool<std::vector<unsigned char>> frames;  // filled by the drawing thread, written by frameWriter
     std::size_t filling = framesWaiting;            // the buffer handed out, framesWaiting when none
     std::vector<unsigned char> sound;               // sound bytes not yet written
     unsigned long added = 0;                        // frames queued by addFrame()

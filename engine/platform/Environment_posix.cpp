@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 #include <unistd.h>
 
@@ -66,16 +67,7 @@ std::string StandardErrorCopy::finish() {
     dup2(savedDescriptor, STDERR_FILENO);
     close(savedDescriptor);
     savedDescriptor = -1;
-    std::string text;
-    std::rewind(copy);
-    char block[4096];
-    for (std::size_t count; (count = std::fread(block, 1, sizeof block, copy)) > 0;)
-        text.append(block, count);
-    std::fclose(copy);
-    copy = nullptr;
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-    return text;
+    return takeCopiedText(copy);
 }
 
 }  // namespace tarnix

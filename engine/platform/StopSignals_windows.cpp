@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 #include <windows.h>
 
@@ -38,16 +39,6 @@ void catchStopSignals() { SetConsoleCtrlHandler(noteConsoleEvent, TRUE); }
 
 int caughtStopSignal() { return caught.load(); }
 
-const char* stopSignalName(int number) {
-    switch (number) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case hangUp: return "SIGHUP";
-    default: break;
-    }
-    static thread_local char name[24];
-    std::snprintf(name, sizeof name, "signal %d", number);
-    return name;
-}
+const char* stopSignalName(int number) { return stopSignalName(number, hangUp); }
 
 }  // namespace tarnix

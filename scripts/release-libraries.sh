@@ -1,17 +1,18 @@
 #!/bin/bash
-# Runs inside the release's Debian 11 build system (see release.sh): builds the
+# Runs inside the release's build system, Debian 11 or, with RELEASE_SUITE=bookworm,
+# Debian 12 (see release.sh): builds the
 # two libraries the archive carries that Debian's binaries will not do, from
 # Debian's source packages, into /usr/local, where the program's build finds
 # them. The source packages are kept in /var/cache/tarnix-sources (the cache
 # folder's sources/linux/).
 #
-# SDL 1.2: Debian 11's. Debian's own build links X11, ALSA and PulseAudio and
+# SDL 1.2: the build system's own release's. Debian's own build links X11, ALSA and PulseAudio and
 # brings caca; here they are loaded when used (--enable-*-shared) and every
 # other back end is left out, so that the library needs nothing but glibc: a
 # viewer without PulseAudio or ALSA still plays, silent.
 #
 # SDL_mixer 1.2: only WAV and Ogg Vorbis (the demo's music is Ogg), with
-# Debian 11's static libvorbisfile, libvorbis and libogg linked in and none of
+# the build system's static libvorbisfile, libvorbis and libogg linked in and none of
 # their symbols exported: PulseAudio's client, which SDL loads when the sound
 # opens, loads the viewer's own through libsndfile, and shared copies of ours
 # would be handed to it in their place. Debian's archives are built as PIE,
@@ -26,7 +27,8 @@ work=/tmp/libraries
 jobs=$(nproc)
 
 cd "$sources"
-apt-get source --download-only -qq libsdl1.2/bullseye sdl-mixer1.2/bookworm >/dev/null
+suite=${RELEASE_SUITE:-bullseye}
+apt-get source --download-only -qq "libsdl1.2/$suite" sdl-mixer1.2/bookworm >/dev/null
 rm -rf "$work"
 mkdir -p "$work"
 # dpkg-source has no keyring to check the signatures with: the checksums of the
@@ -34,7 +36,7 @@ mkdir -p "$work"
 # Each by the exact name of the .dsc apt-get picked: the folder may keep other
 # versions of a package from earlier runs. Asked from the empty work folder:
 # apt-get leaves out of its list the files it finds already downloaded there.
-for package in libsdl1.2/bullseye:sdl sdl-mixer1.2/bookworm:mixer; do
+for package in "libsdl1.2/$suite:sdl" sdl-mixer1.2/bookworm:mixer; do
     source=${package%:*} folder=$work/${package#*:}
     dsc=$(cd "$work" && apt-get source --print-uris "$source" 2>/dev/null |
         awk -v name="${source%/*}" '$2 ~ "^" name "_.*\\.dsc$" {print $2; exit}')

@@ -1,8 +1,8 @@
 #!/bin/bash
-# Runs inside the release's Debian 11 build system (see release.sh), with the
-# clone's sources at /src (read-only) and the build's own folder at /build:
-# builds the program against Debian 11's glibc, so that it runs with glibc 2.31
-# or newer, and gathers it with the libraries it carries into
+# Runs inside the release's build system (Debian 11, or 12; see release.sh),
+# with the clone's sources at /src (read-only) and the build's own folder at
+# /build: builds the program against the system's glibc, so that it runs with
+# that glibc (2.31 in Debian 11) or newer, and gathers it with the libraries it carries into
 # /build/bundle/kelbo-vs-vistral: tarnix, and lib/ beside it.
 #
 # What the program needs from the viewer's system is glibc (libc, libm,
@@ -12,12 +12,12 @@
 # everything that needs the same soname, so an old copy of ours would replace
 # the system's newer one in Mesa's driver or PulseAudio's client.
 #   - libstdc++ and libgcc, linked in (Mesa's driver needs a newer libstdc++).
-#   - GLU, linked in from Debian 11's static libGLU.a (GLU is C++ as well).
-#   - libpng, zlib and libdeflate, linked in from Debian 11's libpng16.a,
+#   - GLU, linked in from the system's static libGLU.a (GLU is C++ as well).
+#   - libpng, zlib and libdeflate, linked in from the system's libpng16.a,
 #     libz.a and libdeflate.a (Mesa's driver links zlib). An executable exports
 #     none of them without -rdynamic.
 #   - SDL and SDL_mixer built by release-libraries.sh, in lib/; SDL_mixer has
-#     Debian 11's libvorbisfile, libvorbis and libogg linked in and hidden
+#     the system's libvorbisfile, libvorbis and libogg linked in and hidden
 #     (PulseAudio's client pulls in the system's through libsndfile).
 # The program finds lib/ through its RUNPATH, $ORIGIN/lib, and SDL_mixer finds
 # SDL through its own, $ORIGIN; SDL_mixer, which the engine loads with dlopen,
@@ -40,7 +40,12 @@ fi
 
 # The release's settings (TARNIX_RELEASE, as the preset "release" gives them;
 # this system's CMake predates presets), with the static libraries of this system.
-cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON "${launchers[@]}" \
+# Built against a glibc past 2.34 (Debian 12's), the program takes stand-ins
+# for the newer functions its static libstdc++ and libgcc call (see
+# engine/platform/GlibcCompat_linux.cpp).
+glibc_2_34=OFF
+[ "$(printf '%s\n' "$(ldd --version | awk 'NR == 1 {print $NF}')" 2.35 | sort -V | head -n 1)" = 2.35 ] && glibc_2_34=ON
+cmake -S /src -B "$tree" -DTARNIX_RELEASE=ON -DTARNIX_GLIBC_2_34="$glibc_2_34" "${launchers[@]}" \
     -DOPENGL_glu_LIBRARY="/usr/lib/$arch/libGLU.a" -DPNG_LIBRARY="/usr/lib/$arch/libpng16.a" \
     -DZLIB_LIBRARY="/usr/lib/$arch/libz.a" -DLIBDEFLATE_LIBRARY="/usr/lib/$arch/libdeflate.a" >/dev/null
 cmake --build "$tree" --target tarnix -j "$jobs"

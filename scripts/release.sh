@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the demo for passing on:
 #   build/release/kelbo-vs-vistral-linux-x86_64.tar.gz   one folder, kelbo-vs-vistral/,
-#       that plays on any desktop Linux on x86-64 with glibc 2.31 or newer and an
-#       X display with OpenGL, nothing else installed
+#       that plays on any desktop Linux on x86-64 with glibc 2.31 or newer (2.34
+#       when built in Debian 12) and an X display with OpenGL, nothing else
+#       installed
 #   build/release/kelbo-vs-vistral.png                   a screenshot, 400 x 300, for the
 #       release's page
 #   release.sh [--clean]    (--clean: the program compiled from an empty build tree,
@@ -10,12 +11,14 @@
 #
 # 1. The data pack is the normal build tree's (build/; see build_data_pack in
 #    common.sh): the same bytes as any build's.
-# 2. The program is built in a Debian 11 system made with mmdebstrap and kept
-#    in the cache folder ($TARNIX_CACHE, default ~/.cache/tarnix; see
-#    systems.sh) with the libraries built there (release-libraries.sh), against
-#    glibc 2.31, and gathered with the libraries it carries (release-program.sh).
+# 2. The program is built in a Debian 11 system (TARNIX_RELEASE_SUITE=bookworm:
+#    Debian 12, taken by itself when Debian 11 cannot be had; see systems.sh)
+#    made with mmdebstrap and kept in the cache folder ($TARNIX_CACHE, default
+#    ~/.cache/tarnix) with the libraries built there (release-libraries.sh),
+#    against its glibc, and gathered with the libraries it carries
+#    (release-program.sh); the newest glibc it needs is checked and printed.
 #    Only the first run makes the system and the libraries, or a run after
-#    their recipe changed; the program's build tree is build/release/build-bullseye,
+#    their recipe changed; the program's build tree is build/release/build-SUITE,
 #    kept between runs unless --clean empties it first, and compiled through
 #    a compiler cache kept beside the system, unless --clean. The lock of the
 #    cache's build part is held from making the system to the program's end.
@@ -40,7 +43,9 @@ read_clean_switch "$@"
 check_cache_folder || exit 1
 
 install_missing $build_packages $release_packages
-reason=$(systems_possible) || { echo "release.sh: cannot build in a Debian 11 system here: $reason" >&2; exit 1; }
+reason=$(systems_possible) || { echo "release.sh: cannot build in a Debian system here: $reason" >&2; exit 1; }
+suite=$(release_build_suite) || exit 1
+system_label=$(suite_label "$suite")
 out="$repo/build/release"
 name=kelbo-vs-vistral
 archive="$out/$name-linux-x86_64.tar.gz"
@@ -54,29 +59,29 @@ say_time "packages"
 build_data_pack
 say_time "the data pack"
 
-# ---- 2. The program, built in Debian 11 ----
+# ---- 2. The program, built in Debian 11 (or 12) ----
 take_cache_lock build
-build_system=build-bullseye
+build_system=build-$suite
 build_root=$(system_path "$build_system")
-make_system "$build_system" bullseye "deb $debian_mirror bullseye main
-deb-src $debian_mirror bullseye main
-deb-src $debian_mirror bookworm main" \
+# Debian 12's sources beside the system's own: SDL_mixer's comes from there.
+make_system "$build_system" "$suite" "$(printf '%s\n' "deb $debian_mirror $suite main" "deb-src $debian_mirror $suite main" \
+    "deb-src $debian_mirror bookworm main" | awk '!seen[$0]++')" \
     g++ make cmake pkg-config dpkg-dev patchelf ccache libx11-dev libxext-dev libxrandr-dev libasound2-dev libpulse-dev \
     libgl-dev mesa-common-dev libglu1-mesa-dev libpng-dev zlib1g-dev libdeflate-dev libvorbis-dev
-say_time "the Debian 11 build system"
+say_time "the $system_label build system"
 
 # The libraries are made again when their recipe or the system changes; their
 # stamp lives in the system's /usr/local with them, and goes with them.
 libraries_recipe=$(cat "$build_root.stamp" "$repo/scripts/release-libraries.sh" | sha256sum | cut -d' ' -f1)
 libraries_stamp="$build_root/usr/local/libraries.stamp"
 if ! stamp_holds "$libraries_stamp" "$libraries_recipe"; then
-    say "building SDL 1.2 and SDL_mixer 1.2 in the Debian 11 system"
+    say "building SDL 1.2 and SDL_mixer 1.2 in the $system_label system"
     remove_tree "${build_root:?}/usr/local"
     # The source packages of this release in a folder of their own: the
     # Windows release keeps Debian 12's of the same packages in its own.
     mkdir -p "$build_root/usr/local" "$tarnix_cache/sources/linux"
     in_system "$build_root" --bind "$tarnix_cache/sources/linux" /var/cache/tarnix-sources \
-        --bind-ro "$repo" /src -- nice -n 19 bash /src/scripts/release-libraries.sh ||
+        --bind-ro "$repo" /src -- nice -n 19 env RELEASE_SUITE="$suite" bash /src/scripts/release-libraries.sh ||
         { echo "release: building the libraries in $build_root failed" >&2; exit 1; }
     echo "$libraries_recipe" >"$libraries_stamp"
 fi
@@ -86,7 +91,7 @@ say_time "the libraries"
 # one with --clean. Without --clean the build compiles through the system's
 # compiler cache, kept beside it (a stale cache is only slower), so that a
 # clean clone compiles only what changed.
-program_build="$out/build-bullseye"
+program_build="$out/build-$suite"
 fresh_tree_unless_made_with "$program_build" "$libraries_recipe" "$clean"
 compiler_cache=()
 if ! $clean; then
@@ -107,6 +112,16 @@ mkdir -p "$folder/data"
 cp "$data_pack" "$folder/data/datafile.dat"
 
 write_nfo Linux "$folder/tarnix" | as_ascii_within_78_columns >"$folder/$name.nfo"
+
+# The newest glibc symbol version the program and its libraries need: within
+# what the build system promises.
+limit=$(glibc_limit "$suite")
+newest=$(for file in "$folder/tarnix" "$folder"/lib/*; do objdump -T "$file"; done | grep -o 'GLIBC_[0-9.]*' |
+    sort -uV | tail -n 1)
+newest=${newest#GLIBC_}
+[ "$(printf '%s\n' "$newest" "$limit" | sort -V | tail -n 1)" = "$limit" ] ||
+    { echo "release: the program built in $system_label needs glibc $newest, past $limit" >&2; exit 1; }
+say "the build system: $system_label; the program needs glibc $newest at most (the limit: $limit)"
 
 chmod 755 "$stage" "$folder" "$folder/data"
 chmod 644 "$folder/data/datafile.dat" "$folder/$name.nfo"

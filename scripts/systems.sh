@@ -34,6 +34,62 @@ system_path() { echo "$tarnix_cache/systems/$1"; }
 # shellcheck disable=SC2034 # for release.sh and release_archive.sh
 debian_mirror=http://deb.debian.org/debian
 
+# The Debian release the Linux release is built in, its one setting:
+# TARNIX_RELEASE_SUITE, by default Debian 11 (bullseye), whose glibc 2.31 the
+# program then needs at most. Debian 12 (bookworm) is the other: its glibc is
+# 2.36, and the program built there must still need none past 2.34, so that
+# the machines parties run (Ubuntu 22.04, Linux Mint 21) play it.
+release_suite_setting=${TARNIX_RELEASE_SUITE:-bullseye}
+
+# suite_label SUITE: "Debian 11 (bullseye)".
+suite_label() {
+    case $1 in
+    bullseye) echo "Debian 11 (bullseye)" ;;
+    bookworm) echo "Debian 12 (bookworm)" ;;
+    trixie) echo "Debian 13 (trixie)" ;;
+    *) echo "Debian $1" ;;
+    esac
+}
+
+# glibc_limit SUITE: the newest glibc the program built there may need.
+glibc_limit() {
+    case $1 in
+    bullseye) echo 2.31 ;;
+    bookworm) echo 2.34 ;;
+    *) echo "glibc_limit: no release is built in $1" >&2; return 2 ;;
+    esac
+}
+
+# release_build_suite: prints the suite the Linux release is built in: the
+# setting's, unless it is Debian 11 and that cannot be had (no system of it
+# kept here, and the mirror serves it no more), where it says so in one line
+# on standard error and takes Debian 12.
+release_build_suite() {
+    local suite=$release_suite_setting
+    case $suite in
+    bullseye | bookworm) ;;
+    *) echo "TARNIX_RELEASE_SUITE=$suite: the release is built in bullseye (Debian 11) or bookworm (Debian 12)" >&2
+        return 2 ;;
+    esac
+    if [ "$suite" = bullseye ] && ! suite_can_be_had bullseye build-bullseye; then
+        echo "release: $(suite_label bullseye) cannot be had from $debian_mirror any more: building in $(suite_label bookworm) instead, for glibc $(glibc_limit bookworm) at most" >&2
+        suite=bookworm
+    fi
+    echo "$suite"
+}
+
+# suite_can_be_had SUITE SYSTEM: the system SYSTEM of SUITE is kept here, or
+# the mirror still serves SUITE's index.
+suite_can_be_had() {
+    [ -f "$(system_path "$2").stamp" ] && [ -d "$(system_path "$2")" ] && return 0
+    local index
+    index=$(mktemp)
+    /usr/lib/apt/apt-helper download-file "$debian_mirror/dists/$1/Release" "$index" >/dev/null 2>&1
+    local status=$?
+    rm -f "$index"
+    return $status
+}
+
 # Succeeds when this user can make Debian systems and run commands in them
 # here; otherwise prints why not, in one line, and fails.
 systems_possible() {

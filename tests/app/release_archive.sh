@@ -10,14 +10,17 @@
 #   run compiles while the first one's archive is checked.
 # - The archive holds the stripped program, its stripped libraries (SDL and
 #   SDL_mixer only), the normal build's data pack and the nfo, within its size
-#   budget; the program asks glibc for nothing past 2.31 and libstdc++ for
+#   budget; the program asks glibc for nothing past what its build system
+#   promises (2.31 built in Debian 11, 2.34 in Debian 12) and libstdc++ for
 #   nothing at all; zlib, libpng, libogg and libvorbis are linked in: nothing
 #   needs them as shared libraries, and nothing exports a symbol of theirs to
 #   the viewer's GL driver or sound server, which load their own.
 # - The release kit keeps its limits: the screenshot at most 400 x 300 and
 #   64 KB, the nfo plain ASCII within 80 columns and 32 KB, listing the
 #   switches the program's parser accepts (app/CommandLine.cpp), no other.
-# - In fresh minimal Debian 11 and Debian 13 systems (mmdebstrap, only xvfb,
+# - The release is built in the system release.sh picks (Debian 11, or 12 when
+#   TARNIX_RELEASE_SUITE says so or Debian 11 cannot be had), named here.
+# - In fresh minimal systems of that release and of Debian 13 (mmdebstrap, only xvfb,
 #   libgl1 and libgl1-mesa-dri installed; kept in the cache folder and mounted
 #   read-only, so they stay fresh), with the archive unpacked outside them and
 #   bound in: ./tarnix --help works; ldd finds every library, and only glibc,
@@ -42,7 +45,9 @@
 #   and one planted as a part's lock is refused, the lock keeps a second
 #   holder of the same part waiting but not one of another part (and is held
 #   while the viewer systems are in use), and make_system refuses a name that
-#   is no folder of its own (an empty one would delete every system).
+#   is no folder of its own (an empty one would delete every system); where
+#   Debian 11 cannot be had (a mirror that serves nothing), the release turns
+#   to Debian 12, saying so in one line.
 #
 # Needs no root where the kernel gives users namespaces of their own and
 # mmdebstrap can make systems (see systems.sh); elsewhere it says why and is
@@ -88,13 +93,18 @@ step_time() {
 # The scripts' functions in a shell of their own, with the script given.
 guard_shell='source "$0/scripts/common.sh"; source "$0/scripts/systems.sh"; eval "$1"'
 
+# ---- The build system release.sh takes, and the viewers' ----
+suite=$(release_build_suite) || fail "release.sh can build in no Debian system"
+echo "the release is built in $(suite_label "$suite"): glibc $(glibc_limit "$suite") at most"
+viewer_suites="$suite trixie"
+
 # ---- Fresh Debian systems, made meanwhile ----
 # Made once and kept; a changed recipe makes them again. Made (when missing)
 # side by side while the release builds: their part of the cache has a lock
 # of its own. A session of its own, so that the exit trap ends it.
 viewer_packages="xvfb libgl1 libgl1-mesa-dri"
 make_viewers='take_cache_lock viewers
-    for suite in bullseye trixie; do
+    for suite in '"$viewer_suites"'; do
         make_system "viewer-$suite" "$suite" "deb $debian_mirror $suite main" '"$viewer_packages"' &
     done
     status=0
@@ -138,11 +148,12 @@ cmp -s "$folder/data/datafile.dat" "$(dirname "$program")/data/datafile.dat" ||
 
 newest_glibc=$(objdump -T "$folder/tarnix" | grep -o 'GLIBC_[0-9.]*' | sort -uV | tail -1)
 echo "objdump -T tarnix: newest symbol version $newest_glibc"
+glibc=GLIBC_$(glibc_limit "$suite")
 for file in "$folder/tarnix" "$folder"/lib/*; do
     symbols=$(objdump -T "$file") || fail "objdump cannot read ${file#"$folder/"}"
     newest=$(grep -o 'GLIBC_[0-9.]*' <<<"$symbols" | sort -uV | tail -1)
-    [ "$(printf '%s\n' "$newest" GLIBC_2.31 | sort -V | tail -1)" = GLIBC_2.31 ] ||
-        fail "${file#"$folder/"} needs $newest, past glibc 2.31"
+    [ "$(printf '%s\n' "$newest" "$glibc" | sort -V | tail -1)" = "$glibc" ] ||
+        fail "${file#"$folder/"} needs $newest, past $glibc"
     ! grep -q 'GLIBCXX\|CXXABI' <<<"$symbols" ||
         fail "${file#"$folder/"} needs the shared libstdc++: $(grep -o 'GLIBCXX_[0-9.]*\|CXXABI_[0-9.]*' <<<"$symbols" | sort -u | tr '\n' ' ')"
     needed=$(readelf -d "$file" | grep -o 'Shared library: \[lib\(z\|png\|ogg\|vorbis\)[^]]*\]') &&
@@ -245,6 +256,10 @@ wait "$holder"
 refusal=$(in_cache "$guard/cache" 'make_system "" no-such-suite ""' 2>&1) && fail "make_system made a system without a name"
 [ -d "$guard/cache/systems/kept" ] || fail "make_system with an empty name deleted the other systems: $refusal"
 [ "$(wc -l <<<"$refusal")" -eq 1 ] || fail "make_system refused an empty name in more than one line: $refusal"
+# Debian 11 no longer served and none kept: Debian 12 instead, said in one line.
+chosen=$(in_cache "$guard/cache" 'debian_mirror=http://deb.debian.org/no-such-archive; release_build_suite' 2>"$guard/said")
+[ "$chosen" = bookworm ] && [ "$(wc -l <"$guard/said")" -eq 1 ] && grep -q "building in Debian 12" "$guard/said" ||
+    fail "without Debian 11 the release did not turn to Debian 12 in one line: $chosen / $(cat "$guard/said")"
 step_time "the cache folder's guards"
 
 # The normal build's captures, on the suite's display.
@@ -268,16 +283,16 @@ step_time "release.sh --clean, waited for"
 # The lock is held until the checks in them are done, so that no concurrent
 # run makes them again underneath: one that did since they were made here is
 # made again.
-wait "$viewers_pid" || { cat "$workdir/viewers.log"; fail "cannot make the Debian 11 and 13 systems"; }
+wait "$viewers_pid" || { cat "$workdir/viewers.log"; fail "cannot make the viewers' systems ($viewer_suites)"; }
 viewers_pid=""
 grep '^== ' "$workdir/viewers.log"
 take_cache_lock viewers
-for suite in bullseye trixie; do
+for viewer in $viewer_suites; do
     # shellcheck disable=SC2086  # the packages are words
-    make_system "viewer-$suite" "$suite" "deb $debian_mirror $suite main" $viewer_packages ||
-        fail "cannot make the Debian $suite system"
+    make_system "viewer-$viewer" "$viewer" "deb $debian_mirror $viewer main" $viewer_packages ||
+        fail "cannot make the $(suite_label "$viewer") system"
 done
-step_time "the Debian 11 and 13 systems, waited for"
+step_time "the viewers' systems, waited for"
 
 # in_viewer ARGUMENT...: in_system on the system under test, read-only, with
 # the unpacked archive at /tmp/kelbo/archive and an empty folder to write in
@@ -290,10 +305,10 @@ start_in_viewer() {
 }
 
 failures=()
-for suite in bullseye trixie; do
-    case $suite in bullseye) label="Debian 11 (bullseye)" ;; trixie) label="Debian 13 (trixie)" ;; esac
-    root=$(system_path "viewer-$suite")
-    out="$workdir/out-$suite"
+for viewer in $viewer_suites; do
+    label=$(suite_label "$viewer")
+    root=$(system_path "viewer-$viewer")
+    out="$workdir/out-$viewer"
     mkdir "$out"
     inside=/tmp/kelbo/archive/$name
 
@@ -333,7 +348,7 @@ for suite in bullseye trixie; do
         fi
         outside="$outside $soname"
     done <"$out/ldd.txt"
-    if [ "$suite" = bullseye ]; then
+    if [ "$viewer" = "$suite" ]; then
         echo "$label: ldd tarnix"
         in_viewer -- ldd "$inside/tarnix"
     fi
@@ -406,4 +421,4 @@ done
 [ -z "$left" ] || fail "processes or mounts left behind: $left"
 figure "time, in all" $((SECONDS - started)) s
 [ ${#failures[@]} -eq 0 ] || fail "$(printf '%s\n' "${failures[@]}")"
-echo "the archive is deterministic, carries its libraries, and plays on fresh Debian 11 and 13 systems"
+echo "the archive (built in $(suite_label "$suite")) is deterministic, carries its libraries, and plays on fresh $(suite_label "$suite") and Debian 13 systems"

@@ -145,6 +145,15 @@ void deflaterSeeds() {
     writeSeed("run_deflater", "bytes.bin", std::string(1, '\0') + std::string(300, 'a') + "abcabcabc" + std::string(5, 'z'));
 }
 
+// The editor's commands: tracks asked for, a piece size, then the commands.
+void syncSeeds() {
+    const std::string setKey = std::string(1, '\0') + std::string("\0\0\0\1\0\0\0\x10\x40\x20\0\0\2", 13);
+    const std::string rest = std::string("\1\0\0\0\1\0\0\0\x10", 9) + std::string("\3\0\0\1\0", 5) +
+                             std::string("\4\1\4\0\5", 5) + std::string("\2\0\0\0\3a:b", 8);
+    writeSeed("sync_commands", "every-command.bin", std::string("\2\3", 2) + setKey + rest);
+    writeSeed("sync_commands", "whole.bin", std::string("\2\xFF", 2) + setKey + rest);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,6 +164,7 @@ int main(int argc, char** argv) {
     registrySeeds();
     soundSeeds();
     deflaterSeeds();
+    syncSeeds();
     meshSeeds();
     return removeScratch(corpus);
 }

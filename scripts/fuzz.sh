@@ -19,7 +19,7 @@ source "$(dirname "$0")/common.sh"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pack_reader hexdump dvm_reader studio_import png_decoder registry wave_reader run_deflater)
+[ ${#targets[@]} -gt 0 ] || targets=(pack_reader hexdump dvm_reader studio_import png_decoder registry wave_reader run_deflater sync_commands)
 
 install_missing $build_packages $fuzz_packages
 say "fuzz build (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)"

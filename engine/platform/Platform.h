@@ -313,4 +313,41 @@ private:
     std::unique_ptr<Platform> platform;
 };
 
+// ---- Connections (Connection_*) ----
+
+// A TCP connection this program makes to a server (the development mode's
+// sync editor), that never blocks: connecting, sending and receiving return
+// at once with what could be done. It only connects out, never listens.
+class OutgoingConnection {
+public:
+    enum class State { closed, connecting, open };
+
+    OutgoingConnection();
+    ~OutgoingConnection();
+    OutgoingConnection(const OutgoingConnection&) = delete;
+    OutgoingConnection& operator=(const OutgoingConnection&) = delete;
+
+    // Starts connecting to `host` (a name or a numeric address) at `port`,
+    // closing a connection there was. The name is looked up here, which may
+    // take a moment for a name not of this machine. False, with the reason in
+    // `error`, when it cannot even start (an unknown host, no connections on
+    // this platform).
+    bool open(const std::string& host, unsigned port, std::string& error);
+    // Where the connection is: a connection under way that failed is closed
+    // (its reason in `error`).
+    State state(std::string& error);
+    // Sends what the connection takes now of `count` bytes: the bytes taken
+    // (0 when none fit now), or -1, with the reason, once it is broken.
+    long send(const unsigned char* bytes, std::size_t count, std::string& error);
+    // Takes what has come, at most `capacity` bytes: the bytes taken (0 when
+    // nothing has come), or -1, with the reason ("closed" when the server
+    // closed or reset it), once it has ended.
+    long receive(unsigned char* into, std::size_t capacity, std::string& error);
+    void close();
+
+private:
+    struct Platform;
+    std::unique_ptr<Platform> platform;
+};
+
 }  // namespace tarnix

@@ -1,0 +1,175 @@
+#include "engine/platform/Platform.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+// Windows sockets, made non-blocking: the same behaviour as the POSIX
+// variant, with Winsock started for as long as a connection object lives.
+
+namespace tarnix {
+
+namespace {
+
+std::string socketError(int code) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = text ? text : "socket error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
+}  // namespace
+
+namespace {
+
+// A server's address as last looked up, so that trying the same server again
+// and again never waits on a name server.
+struct Address {
+    std::string host;
+    unsigned port = 0;
+    sockaddr_storage bytes{};
+    int length = 0;
+};
+
+// Looks `host`:`port` up into `address`, unless it holds that one already.
+bool lookUp(Address& address, const std::string& host, unsigned port, std::string& error) {
+    if (address.length != 0 && address.host == host && address.port == port)
+        return true;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (lookup != 0) {
+        error = host + ": " + socketError(lookup);
+        return false;
+    }
+    std::memcpy(&address.bytes, found->ai_addr, found->ai_addrlen);
+    address.length = static_cast<int>(found->ai_addrlen);
+    address.host = host;
+    address.port = port;
+    freeaddrinfo(found);
+    return true;
+}
+
+}  // namespace
+
+struct OutgoingConnection::Platform {
+    SOCKET socket = INVALID_SOCKET;
+    bool connecting = false;
+    bool started = false;  // Winsock
+    Address server;
+};
+
+OutgoingConnection::OutgoingConnection() : platform(std::make_unique<Platform>()) {
+    WSADATA data;
+    platform->started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+OutgoingConnection::~OutgoingConnection() {
+    close();
+    if (platform->started)
+        WSACleanup();
+}
+
+void OutgoingConnection::close() {
+    if (platform->socket != INVALID_SOCKET)
+        closesocket(platform->socket);
+    platform->socket = INVALID_SOCKET;
+    platform->connecting = false;
+}
+
+bool OutgoingConnection::open(const std::string& host, unsigned port, std::string& error) {
+    close();
+    if (!platform->started) {
+        error = "Windows sockets could not be started";
+        return false;
+    }
+    if (!lookUp(platform->server, host, port, error))
+        return false;
+    const auto* address = reinterpret_cast<const sockaddr*>(&platform->server.bytes);
+    const SOCKET made = ::socket(address->sa_family, SOCK_STREAM, 0);
+    u_long nonBlocking = 1;
+    if (made == INVALID_SOCKET || ioctlsocket(made, FIONBIO, &nonBlocking) != 0) {
+        error = socketError(WSAGetLastError());
+        if (made != INVALID_SOCKET)
+            closesocket(made);
+        return false;
+    }
+    const BOOL on = TRUE;
+    setsockopt(made, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    const int connected = connect(made, address, platform->server.length);
+    const int cause = WSAGetLastError();
+    if (connected != 0 && cause != WSAEWOULDBLOCK) {
+        closesocket(made);
+        error = socketError(cause);
+        return false;
+    }
+    platform->socket = made;
+    platform->connecting = connected != 0;
+    return true;
+}
+
+OutgoingConnection::State OutgoingConnection::state(std::string& error) {
+    if (platform->socket == INVALID_SOCKET)
+        return State::closed;
+    if (!platform->connecting)
+        return State::open;
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(platform->socket, &writable);
+    FD_SET(platform->socket, &failed);
+    timeval none = {0, 0};
+    if (select(0, nullptr, &writable, &failed, &none) <= 0)
+        return State::connecting;
+    if (FD_ISSET(platform->socket, &failed)) {
+        int cause = 0;
+        int length = sizeof cause;
+        getsockopt(platform->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&cause), &length);
+        error = socketError(cause);
+        close();
+        return State::closed;
+    }
+    platform->connecting = false;
+    return State::open;
+}
+
+long OutgoingConnection::send(const unsigned char* bytes, std::size_t count, std::string& error) {
+    if (platform->socket == INVALID_SOCKET || platform->connecting)
+        return 0;
+    const int sent = ::send(platform->socket, reinterpret_cast<const char*>(bytes), static_cast<int>(count), 0);
+    if (sent >= 0)
+        return sent;
+    const int cause = WSAGetLastError();
+    if (cause == WSAEWOULDBLOCK)
+        return 0;
+    error = socketError(cause);
+    return -1;
+}
+
+long OutgoingConnection::receive(unsigned char* into, std::size_t capacity, std::string& error) {
+    if (platform->socket == INVALID_SOCKET || platform->connecting)
+        return 0;
+    const int got = recv(platform->socket, reinterpret_cast<char*>(into), static_cast<int>(capacity), 0);
+    if (got > 0)
+        return got;
+    const int cause = got == 0 ? 0 : WSAGetLastError();
+    // A server that closes with bytes of ours unread resets the connection:
+    // closed all the same.
+    if (got == 0 || cause == WSAECONNRESET) {
+        error = "closed";
+        return -1;
+    }
+    if (cause == WSAEWOULDBLOCK)
+        return 0;
+    error = socketError(cause);
+    return -1;
+}
+
+}  // namespace tarnix

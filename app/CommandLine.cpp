@@ -125,6 +125,10 @@ const SwitchHelp demoSwitchHelp[] = {
      "to 0, comma and period step a frame while paused, [ and ] mark a loop and backslash clears it, minus "
      "and equals halve and double the speed, T shows the timeline strip, Escape ends; changed files in data/ "
      "are loaded again, and saved code in app/demo/ in a build with live code"},
+    {"--sync HOST:PORT",
+     "with --dev, the sync editor to connect to (default localhost:1338): its tracks set the demo's tuned values "
+     "while it plays, and it follows the demo's row; without an editor the values are the track files' and the "
+     "code's"},
 };
 const unsigned demoSwitchCount = sizeof demoSwitchHelp / sizeof demoSwitchHelp[0];
 
@@ -171,6 +175,19 @@ bool parseNumber(const char* text, unsigned long first, unsigned long last, unsi
 
 // The demo's switches; true when `argument` was one of them (and its value,
 // if any, has been consumed).
+// "HOST:PORT" (the host may hold colons itself: an IPv6 address).
+bool parseSyncAddress(const std::string& address, DemoOptions& demo) {
+    const std::size_t colon = address.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    unsigned port = 0;
+    if (!parseNumber(address.c_str() + colon + 1, 1, 65535, port))
+        return false;
+    demo.syncHost = address.substr(0, colon);
+    demo.syncPort = port;
+    return true;
+}
+
 bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     const char* argument = argv[i];
     if (std::strcmp(argument, "--window") == 0) {
@@ -204,11 +221,12 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
                    {"--start", &demo.startMs, 0, latestDemoTimeMs}};
     const bool capture = std::strcmp(argument, "--capture") == 0;
     const bool preset = std::strcmp(argument, "--preset") == 0;
+    const bool sync = std::strcmp(argument, "--sync") == 0;
     const NumberSwitch* number = nullptr;
     for (const NumberSwitch& candidate : numbers)
         if (std::strcmp(argument, candidate.name) == 0)
             number = &candidate;
-    if (!capture && !preset && !number)
+    if (!capture && !preset && !sync && !number)
         return false;
     // A value never begins with '-': a switch that follows is left to be
     // examined as a switch.
@@ -219,6 +237,11 @@ bool scanDemoSwitch(int argc, char** argv, int& i, DemoOptions& demo) {
     const char* value = argv[++i];
     if (capture)
         demo.captureTarget = value;
+    else if (sync && !parseSyncAddress(value, demo))
+        demo.error = std::string("--sync takes HOST:PORT, a sync editor's address with a port from 1 to 65535, not \"") +
+                     value + "\"";
+    else if (sync)
+        demo.syncGiven = true;
     else if (preset && parsePreset(value, demo.preset))
         demo.unknownPreset.clear();
     else if (preset)
@@ -254,6 +277,8 @@ std::string settleDemoSwitches(DemoOptions& demo) {
             demo.framesPerSecond = preset.framesPerSecond;
         }
     }
+    if (demo.syncGiven && !demo.dev)
+        return "--sync connects the development mode to a sync editor; it needs --dev";
     if (capturing && demo.untilMs < demo.startMs)
         return "--until " + std::to_string(demo.untilMs) + " comes before --start " + std::to_string(demo.startMs) +
                ": nothing to capture";

@@ -33,6 +33,9 @@ struct DemoOptions {
     bool calm = false;              // "--calm": every whole-screen change under the photosensitivity threshold
     VideoPreset preset = VideoPreset::plain;  // "--preset NAME": how a capture to a video is made
     std::string unknownPreset;      // a NAME --preset was given that no preset has, for its message; "" when none
+    std::string syncHost = "localhost";  // "--sync HOST:PORT": the sync editor the development mode connects to
+    unsigned syncPort = 1338;
+    bool syncGiven = false;
     std::string error;              // a switch without a usable value, or switches that clash, "" when none
 };
 
@@ -78,14 +81,15 @@ std::string helpText();
 // A switch acts each time it occurs, and every action runs even after another
 // one failed. The demo's own switches take effect when no tool switch is given:
 //   "--window"  "--native"  "--capture" DIR  "--fps" N  "--until" MS  "--start" MS  "--quiet"  "--dev"
-//   "--scale" N  "--preset" NAME  "--calm"
+//   "--scale" N  "--preset" NAME  "--calm"  "--sync" HOST:PORT
 // One with a value takes the argument that follows it unless that begins with
 // '-' (--fps N from 1 to 1000, --scale N from 1 to 4, MS from 0 to 36000000,
 // ten hours); a missing, malformed or out-of-range value is reported in
 // demo.error, and so are switches that do not fit together (--scale without
 // --capture or with --native; a preset that is unknown or without a video,
 // one that needs Matroska outside .mkv, one that sets the frames beside --fps,
-// --scale or --native; a capture's --until before its --start). The frame
+// --scale or --native; a capture's --until before its --start; --sync
+// without --dev, or not HOST:PORT with a port from 1 to 65535). The frame
 // rate of a preset that sets the frames is put into demo.framesPerSecond.
 ScanResult scanCommandLine(int argc, char** argv, ToolActions& actions);
 

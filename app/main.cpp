@@ -76,7 +76,7 @@ int SDL_main(int argc, char** argv) {
         return status;
     }
     if (developing) {
-        dev.start(options.startMs);
+        dev.start(options.startMs, options.syncHost, options.syncPort);
         while (dev.frame()) {
         }
         shutDownDemo();

@@ -5,6 +5,7 @@
 #include "app/demo/FrameState.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Timeline.h"
+#include "app/demo/Tuning.h"
 #include "app/demo/Tunnel.h"
 #include "engine/core/FramePacer.h"
 #include "engine/core/Graphics.h"
@@ -138,6 +139,7 @@ bool setUpDemo() {
     }
 
     setUpDemoObjects();
+    loadTunedTracks();
 
     tarnix::sound.setMusicLooping(true);
     tarnix::sound.play(0);

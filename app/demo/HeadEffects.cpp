@@ -1,6 +1,7 @@
 #include "app/demo/HeadEffects.h"
 
 #include "app/demo/DemoState.h"
+#include "app/demo/Tuning.h"
 
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
@@ -46,11 +47,12 @@ void head() {
     const unsigned t = tarnix::timer.getTime();
     glEnable(GL_DEPTH_TEST);
     glDepthRange(0.1, 1);
+    const float size = tuned("head:size", t, 2);
     glPushMatrix();
-        glTranslatef(0, 0, -10);
-        glScalef(2, 2, 2);
+        glTranslatef(0, 0, -tuned("head:distance", t, 10));
+        glScalef(size, size, size);
         glDepthFunc(GL_ALWAYS);
-        tarnix::lineWidth(6);
+        tarnix::lineWidth(tuned("head:line width", t, 6));
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         glColor3f(0, 0, 0);
         advanceHead(t);
@@ -65,9 +67,10 @@ void head() {
 // for the rest of the frame (draw() puts them back after it).
 void head2() {
     const unsigned t = tarnix::timer.getTime();
+    const float size = tuned("head:size", t, 2);
     glPushMatrix();
-        glTranslatef(0, 0, -10);
-        glScalef(2, 2, 2);
+        glTranslatef(0, 0, -tuned("head:distance", t, 10));
+        glScalef(size, size, size);
         if (t > spinStart + 1)
             glRotatef(static_cast<float>(headi), 0.3f, 0.4f, 0.2f);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

@@ -4,6 +4,7 @@
 #include "app/demo/DemoState.h"
 #include "app/demo/HeadEffects.h"
 #include "app/demo/Tunnel.h"
+#include "app/demo/Tuning.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
@@ -82,7 +83,7 @@ int scrollerX(float moved, unsigned length) {
     return 320 - static_cast<int>(static_cast<unsigned>(static_cast<int>(moved)) % lap);
 }
 
-int scrollerY(float phase) { return static_cast<int>(25 * std::tan(phase) + 100); }
+int scrollerY(float phase, float wobble, float height) { return static_cast<int>(wobble * std::tan(phase) + height); }
 
 // ---- Drawing ----
 
@@ -125,6 +126,7 @@ void titleQuad() {
 // sequence, so the calm closing's picks start from another place in it than
 // the plain one's: other pictures, not the plain ones made less often.
 bool calm = false;
+const unsigned pickMs = 400;  // the plain demo's picks and jumps (pickDue)
 const unsigned calmPickMs = 2400;
 const unsigned calmFadeMs = 1600;
 const float calmBrightness = 0.55f;
@@ -136,8 +138,14 @@ const unsigned openingEndMs = 18700;  // the first time of the middle section
 
 float randomTenth() { return static_cast<float>(demoRandom() % 10) / 10.0f; }
 
+// A tuned interval in whole ms, from 1 ms to a minute whatever the track says.
+unsigned tunedMs(const char* name, unsigned t, unsigned codeMs) {
+    const float ms = tuned(name, t, static_cast<float>(codeMs));
+    return ms >= 1 ? static_cast<unsigned>(std::min(ms, 60000.0f)) : 1;
+}
+
 void jitterIfDue(unsigned t) {
-    if (t > 6700 && (calm ? movieTime + calmJitterMs < t : pickDue(movieTime, t))) {
+    if (t > 6700 && movieTime + tunedMs("opening:jitter ms", t, calm ? calmJitterMs : pickMs) < t) {
         movieTime = t;
         lrand = randomTenth();
         rrand = randomTenth();
@@ -146,7 +154,7 @@ void jitterIfDue(unsigned t) {
     }
 }
 
-void advanceSphere() { lensmove += 0.05f; }
+void advanceSphere(unsigned t) { lensmove += tuned("sphere:wobble", t, 0.05f); }
 
 // Black over the whole picture, `opacity` of it.
 void veil(float opacity) {
@@ -170,7 +178,7 @@ void veil(float opacity) {
 // set), index 5 would show instead. The calm closing keeps the picture it fades from; its first fades
 // in from black.
 void pickPictureIfDue(unsigned t) {
-    if (calm ? movieTime + calmPickMs < t : pickDue(movieTime, t)) {
+    if (movieTime + tunedMs("closing:picture ms", t, calm ? calmPickMs : pickMs) < t) {
         previousPicture = movieTime >= 53000 ? kakka : -1;
         movieTime = t;
         kakka = static_cast<int>(static_cast<unsigned>(demoRandom()) % (tarnix::image.getImageCount() - 2) + 2);
@@ -179,19 +187,19 @@ void pickPictureIfDue(unsigned t) {
         kakka = 5;
 }
 
-void advanceScroller() {
+void advanceScroller(unsigned t) {
     scrollermove += 0.05f;
-    scrollermoving += 4;
+    scrollermoving += tuned("scroller:speed", t, 4);
 }
 
 // ---- Sections ----
 
-void sphere(float nearPlane) {
+void sphere(float nearPlane, unsigned t) {
     static GLUquadric* quadric = gluNewQuadric();
-    projected(-0.5f, 0.5f, -0.5f, 0.5f, nearPlane, [] {
+    projected(-0.5f, 0.5f, -0.5f, 0.5f, nearPlane, [t] {
         glPushMatrix();
-            advanceSphere();
-            glTranslatef(2 * std::sin(lensmove), std::cos(lensmove), -5);
+            advanceSphere(t);
+            glTranslatef(2 * std::sin(lensmove), std::cos(lensmove), -tuned("sphere:distance", t, 5));
             gluSphere(quadric, 1, 100, 100);
         glPopMatrix();
     });
@@ -217,10 +225,10 @@ void drawOpening(unsigned t, Section section) {
         // No projection through an empty frustum: the title as a flat picture.
         mutsis.drawLayer2D();
     } else {
-        projected(-lrand, rrand, -trand, brand, 1, titleQuad);
+        projected(-lrand, rrand, -trand, brand, tuned("title:near", t, 1), titleQuad);
     }
     if (section != Section::openingD)
-        sphere(sphereNear(t));
+        sphere(sphereNear(t), t);
     if (section == Section::openingC || section == Section::openingD)
         headEffect(headNear(t));
     if (calm && t + calmVeilMs >= openingEndMs)
@@ -231,7 +239,7 @@ void drawOpening(unsigned t, Section section) {
 
 // The cloud's particles where and how opaque they are at t.
 void placeCloud(unsigned t) {
-    const float scale = cloudScale(t);
+    const float scale = tuned("cloud:spread", t, cloudScale(t));
     for (unsigned i = 0; i < sphereParticles->getParticleSize(); ++i) {
         tarnix::Particle& particle = *sphereParticles->getParticle(i);
         // Set on every frame, not only while it fades: a frame drawn after
@@ -244,12 +252,15 @@ void placeCloud(unsigned t) {
 void drawMiddle(unsigned t) {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
-    fatsis.setAlpha(backgroundAlpha(t));
+    fatsis.setAlpha(tuned("middle:background", t, backgroundAlpha(t)));
     fatsis.setTexture(tarnix::image.getTexture("fcntr11.png"));
     fatsis.setSize(1024, 768);
     fatsis.drawLayer2D();
-    sphereParticles->setSize(30);
-    glTranslatef(-3, 1.5f, -17);
+    sphereParticles->setSize(tuned("cloud:size", t, 30));
+    glTranslatef(-3, 1.5f, -tuned("cloud:distance", t, 17));
+    const float spin = tuned("cloud:spin", t, 0);
+    if (spin != 0)
+        glRotatef(spin, 0, 1, 0);
     placeCloud(t);
     sphereParticles->renderParticleEngine(0, 2000);
 }
@@ -281,10 +292,10 @@ void drawClosing(unsigned t) {
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glColor3f(1, 1, 1);
-    advanceScroller();
+    advanceScroller(t);
     tarnix::perspective2D(320, 240);
     const int x = scrollerX(scrollermoving, static_cast<unsigned>(std::strlen(scroller)));
-    const int y = scrollerY(scrollermove);
+    const int y = scrollerY(scrollermove, tuned("scroller:wobble", t, 25), tuned("scroller:height", t, 100));
     font.print2D(x, y, scroller);
     tarnix::perspective3D();
 }
@@ -309,12 +320,12 @@ void skipFrame(unsigned t) {
         break;  // nothing carries over from its frames
     case Section::closing:
         pickPictureIfDue(t);
-        advanceScroller();
+        advanceScroller(t);
         break;
     default:
         jitterIfDue(t);
         if (section != Section::openingD)
-            advanceSphere();
+            advanceSphere(t);
         if (section == Section::openingC || section == Section::openingD)
             advanceHead(t);
         break;

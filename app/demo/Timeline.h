@@ -37,7 +37,7 @@ bool pickDue(unsigned lastPick, unsigned t);
 // Where the scroller starts, in the 320 × 240 view, for a text of `length`
 // characters after `moved` units of travel and a wobble phase.
 int scrollerX(float moved, unsigned length);
-int scrollerY(float phase);
+int scrollerY(float phase, float wobble = 25, float height = 100);
 
 // ---- Frames
 

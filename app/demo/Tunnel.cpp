@@ -1,5 +1,7 @@
 #include "app/demo/Tunnel.h"
 
+#include "app/demo/Tuning.h"
+
 #include "engine/core/Graphics.h"
 #include "engine/core/OpenGL.h"
 #include "engine/core/Timer.h"
@@ -39,7 +41,8 @@ void buildTunnelTables() {
 }
 
 void tunnelTerrorRun() {
-    const float a = static_cast<float>(tarnix::timer.getTime()) / 500;
+    const unsigned t = tarnix::timer.getTime();
+    const float a = static_cast<float>(t) / 500 * tuned("tunnel:speed", t, 1);
     const int shiftDistance = static_cast<int>(256 * a);
     const int shiftAngle = static_cast<int>(89.6f * a);
     glEnable(GL_BLEND);

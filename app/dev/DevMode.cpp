@@ -4,6 +4,7 @@
 #include "app/ContentTool.h"
 #include "app/demo/Demo.h"
 #include "app/demo/Timeline.h"
+#include "app/demo/Tuning.h"
 #include "engine/core/Graphics.h"
 #include "engine/core/Init.h"
 #include "engine/core/Input.h"
@@ -111,7 +112,7 @@ void DevMode::prepare() {
     prepared = true;
 }
 
-void DevMode::start(unsigned startMs) {
+void DevMode::start(unsigned startMs, const std::string& syncHost, unsigned syncPort) {
     live.code().keepSetUpState();
     findSections();
     tarnix::setFrameOverlay([this] { drawOverlay(); });
@@ -132,6 +133,7 @@ void DevMode::start(unsigned startMs) {
         std::printf("tarnix: data/datafile.dat is here: its entries are used but where a loose file of the same name "
                     "is in data/ or is saved there\n");
     std::fflush(stdout);
+    editor.emplace(tarnix::sync::tracks(), syncHost, syncPort, "data");
     pacer.emplace(motionStepsPerSecond);
     clock.run(true);
     seek(startMs);
@@ -159,6 +161,7 @@ bool DevMode::frame() {
             reload(name);
     takeNewCode();
     const Clock::time_point now = Clock::now();
+    followEditor(now);
     noteFrameTime(now);
     // The caption changes every frame while playing; ten times a second is
     // enough to read it.
@@ -167,6 +170,22 @@ bool DevMode::frame() {
         captionShown = now;
     }
     return true;
+}
+
+// The editor's seeks land on the row's time as a key's seek does; its pause
+// and play are Space's. The editor hears of the demo's row as it changes.
+void DevMode::followEditor(Clock::time_point now) {
+    std::vector<std::string> lines;
+    const tarnix::sync::EditorRequests asked = editor->update(getRow(), now, lines);
+    for (const std::string& line : lines)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    if (asked.seekRow)
+        seek(static_cast<long long>(tarnix::sync::tracks().timeOfRow(*asked.seekRow)));
+    if (asked.pause && *asked.pause != isPaused())
+        togglePause();
+    if (asked.saved)
+        std::printf("tarnix: the sync tracks are saved in data/ (sync_*.track)\n");
+    std::fflush(stdout);
 }
 
 // Drawn again and again while paused, or at whatever times the frame rate
@@ -339,7 +358,9 @@ void DevMode::reload(const std::string& name) {
         std::fflush(stdout);
         return;  // the written .dvm is a change of its own
     }
-    if (!tarnix::hasExtension(name, "png") && !tarnix::hasExtension(name, "dvm") && !isMusicFile(name) && name != "scrolleri.txt")
+    const bool trackFile = tarnix::hasExtension(name, "track");
+    if (!tarnix::hasExtension(name, "png") && !tarnix::hasExtension(name, "dvm") && !isMusicFile(name) &&
+        name != "scrolleri.txt" && !trackFile)
         return;  // not data the demo loads (editors' temporary files, the pack)
     tarnix::StandardErrorCopy errors;
     tarnix::init.preferLooseFile(file);
@@ -347,6 +368,8 @@ void DevMode::reload(const std::string& name) {
         reloaded = tarnix::image.reloadImage(file);
     } else if (tarnix::hasExtension(name, "dvm")) {
         reloaded = live.code().reloadDemoMesh(file);
+    } else if (trackFile) {
+        reloaded = reloadTrackFile(file);
     } else if (isMusicFile(name)) {
         reloaded = tarnix::sound.reload(file);
         if (reloaded && clock.isRunning())
@@ -373,6 +396,12 @@ void DevMode::noteLoad(bool loaded, const std::string& errors, const std::string
 // ---- Caption ----
 
 unsigned DevMode::getTime() const { return tarnix::timer.getTime(); }
+
+std::uint32_t DevMode::getRow() const {
+    return static_cast<std::uint32_t>(tarnix::sync::tracks().rowAt(getTime()));
+}
+
+bool DevMode::editorConnected() const { return editor && editor->connected(); }
 
 bool DevMode::isPaused() const { return !clock.isRunning(); }
 
@@ -407,6 +436,7 @@ TimelineStrip DevMode::strip() const {
     shown.loopEndSet = loopEndMarked;
     shown.loopStartMs = loopStartMs;
     shown.loopEndMs = loopEndMs;
+    shown.label = seconds(shown.nowMs) + " s  row " + std::to_string(getRow());
     return shown;
 }
 
@@ -421,7 +451,8 @@ std::string DevMode::caption() const {
         median = durations[durations.size() / 2];
     }
     const DemoCode& code = live.code();
-    std::string text = std::string(tarnix::windowCaption) + " - " + seconds(t) + " s - " + code.sectionName(code.sectionAt(t));
+    std::string text = std::string(tarnix::windowCaption) + " - " + seconds(t) + " s - row " +
+                       std::to_string(getRow()) + " - " + code.sectionName(code.sectionAt(t));
     if (!clock.isRunning())
         text += " - paused";
     if (clock.getSpeed() != 0) {

@@ -5,6 +5,7 @@
 #include "engine/core/FramePacer.h"
 #include "engine/core/Ticks.h"
 #include "engine/platform/Platform.h"
+#include "engine/sync/SyncEditor.h"
 
 #include <chrono>
 #include <deque>
@@ -63,13 +64,14 @@ public:
     // sequence afresh (app/demo/DemoRandom.h).
     void prepare();
     // After the set-up: keeps the state it left, watches data/ and the
-    // demo's sources, says once when a data pack is there, and plays from
+    // demo's sources, says once when a data pack is there, looks for a sync
+    // editor at `syncHost`:`syncPort` (and goes on looking), and plays from
     // `startMs`.
-    void start(unsigned startMs);
+    void start(unsigned startMs, const std::string& syncHost = "localhost", unsigned syncPort = 1338);
     // One pass of the loop: draw (the picture held still while paused), wait
     // until the next frame is due, advance the clock, act on every key
-    // pressed and every file changed, caption. False once Escape has been
-    // pressed.
+    // pressed, every file changed and what the sync editor asked, caption.
+    // False once Escape has been pressed.
     bool frame();
 
     // What the keys do.
@@ -89,6 +91,10 @@ public:
     void reload(const std::string& name);
 
     unsigned getTime() const;            // demo time, ms
+    // The sync tracks' row at the demo time (whole rows).
+    std::uint32_t getRow() const;
+    // Whether a sync editor is connected.
+    bool editorConnected() const;
     bool isPaused() const;
     // The speed: 2^getSpeed(), -2 to 1.
     int getSpeed() const;
@@ -100,8 +106,8 @@ public:
     // The line shown over the picture: the last failure to load, "" once
     // a load has succeeded since.
     const std::string& message() const;
-    // "Kelbo vs. Vistral - 12.345 s - middle - 16.7 ms a frame": after the
-    // section " - paused" when paused, " - 0.5x" at another speed than 1,
+    // "Kelbo vs. Vistral - 12.345 s - row 210 - middle - 16.7 ms a frame":
+    // after the section " - paused" when paused, " - 0.5x" at another speed than 1,
     // " - loop 2.000-3.500 s" (or " - loop from 2.000 s") while a loop is
     // marked; the median time of the last second's frames.
     std::string caption() const;
@@ -118,10 +124,12 @@ private:
     TimelineStrip strip() const;
     void findSections();
     void takeNewCode();
+    void followEditor(Clock::time_point now);
 
     DevClock clock;
     tarnix::DirectoryWatcher watcher;
     LiveCode live;               // the demo's code, reloaded when its sources change
+    std::optional<tarnix::sync::EditorConnection> editor;  // made by start()
     DevOverlay overlay;
     std::optional<tarnix::FramePacer> pacer;  // made by start(), with the window
     std::vector<unsigned> sectionStarts;  // demo times where a section begins, ms

@@ -60,16 +60,37 @@ void DevOverlay::drawStrip(const TimelineStrip& strip) {
         const float now = columnOf(strip.nowMs, strip.spanMs);
         glColor4f(1, 1, 1, 1);
         rectangle(now - 1, 0, now + 1, top + 4);
+        if (!strip.label.empty())
+            drawLabel(strip.label, now);
         tarnix::perspective3D();
     glPopAttrib();
 }
 
+// In the message's drawing system, on a dark band just above the strip,
+// beside the current time's line and within the picture.
+void DevOverlay::drawLabel(const std::string& label, float column) {
+    prepareFont();
+    const float width = static_cast<float>(label.size() * glyphUnits);
+    const float x = std::clamp(column * textWidth / pictureWidth - width / 2, 0.0f, textWidth - width);
+    const float bottom = static_cast<float>(stripHeight + 4) * textHeight / pictureHeight;
+    tarnix::perspective2D(textWidth, textHeight);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0, 0, 0, 0.75f);
+    rectangle(x - 2, bottom, x + width + 2, bottom + glyphUnits + 4);
+    glColor4f(1, 1, 1, 1);
+    font.print2D(static_cast<int>(x), static_cast<int>(bottom) + 2, label.c_str());
+}
+
+void DevOverlay::prepareFont() {
+    if (fontReady)
+        return;
+    font.setTexture(tarnix::image.getTexture("bs_font.png"));
+    font.init(glyphUnits, glyphUnits);
+    fontReady = true;
+}
+
 void DevOverlay::drawMessage(const std::string& line) {
-    if (!fontReady) {
-        font.setTexture(tarnix::image.getTexture("bs_font.png"));
-        font.init(glyphUnits, glyphUnits);
-        fontReady = true;
-    }
+    prepareFont();
     const std::string shown = line.size() > longestLine ? line.substr(0, longestLine - 3) + "..." : line;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
         glDisable(GL_TEXTURE_2D);

@@ -17,6 +17,7 @@ struct TimelineStrip {
     std::vector<unsigned> sectionStartsMs;  // ascending, the first 0
     bool loopStartSet = false, loopEndSet = false;
     unsigned loopStartMs = 0, loopEndMs = 0;
+    std::string label;  // shown above the current time ("12.345 s  row 210"), "" for none
 };
 
 class DevOverlay {
@@ -26,7 +27,8 @@ public:
     static constexpr int stripHeight = 16;
 
     // Sections in alternating shades, the loop as a yellow band (its start
-    // alone as a yellow line), the current time as a white line.
+    // alone as a yellow line), the current time as a white line with the
+    // label above it.
     void drawStrip(const TimelineStrip& strip);
     // A line of white text on a dark band at the top; a line longer than fits
     // is cut, ending in "...". Drawn in the demo's font once it is loaded.
@@ -37,6 +39,9 @@ public:
     static unsigned timeAt(int x, unsigned spanMs);
 
 private:
+    void prepareFont();
+    void drawLabel(const std::string& label, float column);
+
     tarnix::Font font;
     bool fontReady = false;
 };

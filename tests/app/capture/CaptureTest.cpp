@@ -1,6 +1,7 @@
 // Offline captures of the demo by the program itself, on the display.
 
 #include "engine/media/Image.h"
+#include "engine/sync/SyncEditor.h"
 #include "support/Figures.h"
 #include "support/Process.h"
 #include "support/TemporaryDirectory.h"
@@ -127,6 +128,29 @@ TEST_F(CaptureTest, CapturesRepeatByteForByteAndDifferWithTheirStart) {
 // A capture's motions follow the demo at 60 frames a second whatever its own
 // rate: every frame at 30 a second is the frame at 60 of the same time, over
 // the closing's random pictures and scroller.
+// The sync tracks an editor saved into the data folder play in a capture (a
+// track file beside the pack is read as the pack's own would be); one that
+// cannot be read is named in one line and the code's value stays.
+TEST_F(CaptureTest, SavedSyncTracksPlayInACaptureAndABrokenOneLeavesTheCodesValue) {
+    std::filesystem::create_directory("data");
+    const std::string pack = std::filesystem::path(TARNIX_EXECUTABLE).parent_path().string() + "/data/datafile.dat";
+    std::filesystem::copy_file(pack, "data/datafile.dat");
+    ASSERT_EQ(capture("plain", 55000, 55000, true).exitStatus, 0);
+    tarnix::sync::TrackSet tracks;
+    tracks.track("scroller:height").setKey({0, 30, tarnix::sync::Interpolation::step});
+    std::string error;
+    ASSERT_TRUE(tarnix::sync::EditorConnection(tracks, "localhost", 1338, "data").saveTracks(error)) << error;
+    ASSERT_EQ(capture("tuned", 55000, 55000, true).exitStatus, 0);
+    EXPECT_NE(fileContent("tuned/frame_00000.png"), fileContent("plain/frame_00000.png"))
+        << "the scroller's saved height did not show";
+    writeFile("data/sync_scroller-3Aheight.track", "\x01\x00");
+    const ProcessResult broken = capture("broken", 55000, 55000, true);
+    ASSERT_EQ(broken.exitStatus, 0);
+    EXPECT_EQ(broken.err, "tarnix: sync_scroller-3Aheight.track: a track file shorter than its key count; the code's "
+                          "value stays\n");
+    EXPECT_EQ(fileContent("broken/frame_00000.png"), fileContent("plain/frame_00000.png"));
+}
+
 TEST_F(CaptureTest, ACaptureAtThirtyFramesASecondIsEveryOtherFrameOfOneAtSixty) {
     ProcessOptions options;
     options.timeoutSeconds = 120;

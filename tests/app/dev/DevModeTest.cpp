@@ -240,7 +240,7 @@ TEST(DevModeTest, KeysPauseSeekAndStepAndTheCaptionSaysWhere) {
     press(SDLK_COMMA);
     framePixels();
     EXPECT_EQ(dev->getTime(), 1016u);
-    EXPECT_EQ(std::string(tarnix::window.getTitle()).rfind("Kelbo vs. Vistral - 1.016 s - opening B - paused - ", 0), 0u)
+    EXPECT_EQ(std::string(tarnix::window.getTitle()).rfind("Kelbo vs. Vistral - 1.016 s - row 17 - opening B - paused - ", 0), 0u)
         << tarnix::window.getTitle();
 
     // Running again from where it stood: past it, by no more than the real

@@ -175,7 +175,8 @@ bool parseNumber(const char* text, unsigned long first, unsigned long last, unsi
 
 // The demo's switches; true when `argument` was one of them (and its value,
 // if any, has been consumed).
-// "HOST:PORT" (the host may hold colons itself: an IPv6 address).
+// "HOST:PORT" (the host may hold colons itself: an IPv6 address, bare or in
+// brackets).
 bool parseSyncAddress(const std::string& address, DemoOptions& demo) {
     const std::size_t colon = address.rfind(':');
     if (colon == std::string::npos || colon == 0)
@@ -183,7 +184,10 @@ bool parseSyncAddress(const std::string& address, DemoOptions& demo) {
     unsigned port = 0;
     if (!parseNumber(address.c_str() + colon + 1, 1, 65535, port))
         return false;
-    demo.syncHost = address.substr(0, colon);
+    std::string host = address.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    demo.syncHost = host;
     demo.syncPort = port;
     return true;
 }

@@ -2,7 +2,9 @@
 
 #include "app/demo/Demo.h"
 #include "app/demo/FrameState.h"
+#include "engine/sync/SyncTracks.h"
 
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -10,6 +12,7 @@ namespace {
 FrameState setUpState;                // what the set-up left
 std::optional<MotionGrid> frameGrid;  // the frames drawn since the state was last put back
 unsigned lastFrameMs = 0;             // the time of the grid's last frame
+std::uint64_t gridRevision = 0;       // the sync tracks' keys the grid's steps were taken with
 
 void setUpObjects() {
     takeOverRandomSequence();
@@ -22,11 +25,14 @@ void keepSetUpState() {
 }
 
 // A frame earlier than the last one starts the grid again from the set-up's
-// state; a later one goes on along it.
+// state, and so does one after the sync tracks' keys changed (some steps add
+// up tuned values); a later one goes on along it.
 void prepareFrameAt(unsigned t) {
-    if (!frameGrid || t < lastFrameMs) {
+    const std::uint64_t revision = tarnix::sync::tracks().revision();
+    if (!frameGrid || t < lastFrameMs || revision != gridRevision) {
         restoreFrameState(setUpState);
         frameGrid.emplace();
+        gridRevision = revision;
     }
     frameGrid->prepare(t);
     lastFrameMs = t;

@@ -12,15 +12,19 @@ const char* const trackFileBase = "sync";
 const double musicBeatsPerMinute = 128;
 const unsigned rowsPerBeat = 8;
 
-// Reads the track file of `name`, when there is one, into its track.
+// Reads the track file of `name` into its track; without one (none, or one
+// removed since) the track has no keys: the code's value.
 bool loadTrackFileOf(const std::string& name) {
     const std::string file = tarnix::sync::trackFileName(trackFileBase, name);
+    tarnix::sync::TrackSet& tracks = tarnix::sync::tracks();
     tarnix::FileIO stream;
-    if (!stream.open(file, std::ios::in | std::ios::binary))
-        return true;  // none: the code's value
+    tracks.noteChange();
+    if (!stream.open(file, std::ios::in | std::ios::binary)) {
+        tracks.track(name).clear();
+        return true;
+    }
     std::string error;
-    if (!tarnix::sync::readTrackFile(stream.readFile(), stream.getLength(), tarnix::sync::tracks().track(name),
-                                     error)) {
+    if (!tarnix::sync::readTrackFile(stream.readFile(), stream.getLength(), tracks.track(name), error)) {
         std::fprintf(stderr, "tarnix: %s: %s; the code's value stays\n", file.c_str(), error.c_str());
         return false;
     }

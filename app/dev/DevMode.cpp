@@ -359,6 +359,10 @@ void DevMode::reload(const std::string& name) {
         return;  // the written .dvm is a change of its own
     }
     const bool trackFile = tarnix::hasExtension(name, "track");
+    // While an editor is connected its keys are the tracks' (a save of its
+    // own writes these files, with the keys the tracks hold already).
+    if (trackFile && editorConnected())
+        return;
     if (!tarnix::hasExtension(name, "png") && !tarnix::hasExtension(name, "dvm") && !isMusicFile(name) &&
         name != "scrolleri.txt" && !trackFile)
         return;  // not data the demo loads (editors' temporary files, the pack)

@@ -10,39 +10,54 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace tarnix {
 
 namespace {
 
-// A server's address as last looked up, so that trying the same server again
-// and again never waits on a name server.
-struct Address {
+// A server's addresses as last looked up, so that trying the same server
+// again and again never waits on a name server; each try takes the next
+// (a name such as localhost has an IPv6 and an IPv4 one, and a server may
+// listen on only one of them).
+struct Addresses {
+    struct One {
+        sockaddr_storage bytes{};
+        socklen_t length = 0;
+    };
     std::string host;
     unsigned port = 0;
-    sockaddr_storage bytes{};
-    socklen_t length = 0;
+    std::vector<One> found;
+    std::size_t next = 0;
 };
 
-// Looks `host`:`port` up into `address`, unless it holds that one already.
-bool lookUp(Address& address, const std::string& host, unsigned port, std::string& error) {
-    if (address.length != 0 && address.host == host && address.port == port)
-        return true;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-    if (lookup != 0) {
-        error = host + ": " + gai_strerror(lookup);
-        return false;
+// The address to try next for `host`:`port`, looked up when it was not the
+// last server tried; null, with the reason, when it cannot be looked up.
+const Addresses::One* nextAddress(Addresses& addresses, const std::string& host, unsigned port, std::string& error) {
+    if (addresses.found.empty() || addresses.host != host || addresses.port != port) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* list = nullptr;
+        const int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+        if (lookup != 0) {
+            error = host + ": " + gai_strerror(lookup);
+            return nullptr;
+        }
+        addresses = Addresses{host, port, {}, 0};
+        for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
+            Addresses::One one;
+            std::memcpy(&one.bytes, entry->ai_addr, entry->ai_addrlen);
+            one.length = entry->ai_addrlen;
+            addresses.found.push_back(one);
+        }
+        freeaddrinfo(list);
+        if (addresses.found.empty()) {
+            error = host + ": no address";
+            return nullptr;
+        }
     }
-    std::memcpy(&address.bytes, found->ai_addr, found->ai_addrlen);
-    address.length = found->ai_addrlen;
-    address.host = host;
-    address.port = port;
-    freeaddrinfo(found);
-    return true;
+    return &addresses.found[addresses.next++ % addresses.found.size()];
 }
 
 }  // namespace
@@ -50,7 +65,7 @@ bool lookUp(Address& address, const std::string& host, unsigned port, std::strin
 struct OutgoingConnection::Platform {
     int socket = -1;
     bool connecting = false;
-    Address server;
+    Addresses server;
 };
 
 OutgoingConnection::OutgoingConnection() : platform(std::make_unique<Platform>()) {}
@@ -66,9 +81,10 @@ void OutgoingConnection::close() {
 
 bool OutgoingConnection::open(const std::string& host, unsigned port, std::string& error) {
     close();
-    if (!lookUp(platform->server, host, port, error))
+    const Addresses::One* chosen = nextAddress(platform->server, host, port, error);
+    if (!chosen)
         return false;
-    const auto* address = reinterpret_cast<const sockaddr*>(&platform->server.bytes);
+    const auto* address = reinterpret_cast<const sockaddr*>(&chosen->bytes);
     const int made = socket(address->sa_family, SOCK_STREAM, 0);
     if (made >= 0 && (fcntl(made, F_SETFL, fcntl(made, F_GETFL) | O_NONBLOCK) != 0 ||
                       fcntl(made, F_SETFD, FD_CLOEXEC) != 0)) {
@@ -83,7 +99,7 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
     // Each command goes out at once, not held back to fill a packet.
     const int on = 1;
     setsockopt(made, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const int connected = connect(made, address, platform->server.length);
+    const int connected = connect(made, address, chosen->length);
     const int cause = errno;
     if (connected != 0 && cause != EINPROGRESS) {
         ::close(made);
@@ -101,8 +117,8 @@ OutgoingConnection::State OutgoingConnection::state(std::string& error) {
     if (!platform->connecting)
         return State::open;
     pollfd waiting = {platform->socket, POLLOUT, 0};
-    if (poll(&waiting, 1, 0) == 0)
-        return State::connecting;
+    if (poll(&waiting, 1, 0) <= 0)
+        return State::connecting;  // not yet (or interrupted: asked again next time)
     int failure = 0;
     socklen_t length = sizeof failure;
     getsockopt(platform->socket, SOL_SOCKET, SO_ERROR, &failure, &length);

@@ -328,10 +328,11 @@ public:
     OutgoingConnection& operator=(const OutgoingConnection&) = delete;
 
     // Starts connecting to `host` (a name or a numeric address) at `port`,
-    // closing a connection there was. The name is looked up here, which may
-    // take a moment for a name not of this machine. False, with the reason in
-    // `error`, when it cannot even start (an unknown host, no connections on
-    // this platform).
+    // closing a connection there was. The name is looked up the first time,
+    // which may take a moment for a name not of this machine; each try after
+    // that takes the next of its addresses (IPv6 and IPv4). False, with the
+    // reason in `error`, when it cannot even start (an unknown host, no
+    // connections on this platform).
     bool open(const std::string& host, unsigned port, std::string& error);
     // Where the connection is: a connection under way that failed is closed
     // (its reason in `error`).

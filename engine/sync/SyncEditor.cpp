@@ -1,6 +1,7 @@
 #include "engine/sync/SyncEditor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,8 +30,15 @@ EditorRequests EditorConnection::update(std::uint32_t row, Clock::time_point now
             stage = Stage::idle;  // no editor there yet: silently, again later
             return requests;
         }
-        if (state == OutgoingConnection::State::connecting)
+        if (state == OutgoingConnection::State::connecting) {
+            // A try the system would go on with for seconds (a host that does
+            // not answer) gives way to the next.
+            if (now >= nextTry) {
+                connection.close();
+                stage = Stage::idle;
+            }
             return requests;
+        }
         stage = Stage::greeting;
     }
     if (stage == Stage::greeting && !readGreeting(lines))
@@ -55,10 +63,13 @@ void EditorConnection::tryConnect(Clock::time_point now, std::vector<std::string
     nextTry = now + std::chrono::milliseconds(retryMs);
     std::string error;
     if (!connection.open(host, port, error)) {
-        // An address that cannot be looked up is said once, not every try.
+        // An address that cannot be looked up is said once, not every try,
+        // and tried again only now and then: a look-up that waits on a name
+        // server holds up that frame.
         if (error != lastFailureSaid)
             lines.push_back("tarnix: the sync editor at " + address() + ": " + error);
         lastFailureSaid = error;
+        nextTry = now + std::chrono::milliseconds(lookUpRetryMs);
         return;
     }
     lastFailureSaid.clear();
@@ -113,6 +124,7 @@ bool EditorConnection::readGreeting(std::vector<std::string>& lines) {
     // The editor's keys replace the files': every track is asked for again.
     for (const std::string& name : tracks.names())
         tracks.track(name).clear();
+    tracks.noteChange();
     stage = Stage::ready;
     lines.push_back("tarnix: connected to the sync editor at " + address());
     askForNewTracks();
@@ -122,7 +134,10 @@ bool EditorConnection::readGreeting(std::vector<std::string>& lines) {
 bool EditorConnection::readCommands(EditorRequests& requests, std::vector<std::string>& lines) {
     unsigned char block[4096];
     std::string error;
-    for (;;) {
+    // At most this much a frame: an editor sending faster than the keys are
+    // taken never holds a frame up; the rest waits for the next.
+    const std::size_t mostBytes = 64 * 1024;
+    for (std::size_t taken = 0; taken < mostBytes;) {
         const long got = connection.receive(block, sizeof block, error);
         if (got < 0) {
             drop(error == "closed" ? "it closed the connection" : error, lines);
@@ -130,6 +145,7 @@ bool EditorConnection::readCommands(EditorRequests& requests, std::vector<std::s
         }
         if (got == 0)
             return true;
+        taken += static_cast<std::size_t>(got);
         std::vector<EditorCommand> commands;
         const bool wellFormed = reader.take(block, static_cast<std::size_t>(got),
                                             static_cast<std::uint32_t>(asked.size()), commands, error);
@@ -140,13 +156,27 @@ bool EditorConnection::readCommands(EditorRequests& requests, std::vector<std::s
             return false;
         }
     }
+    return true;
 }
 
 void EditorConnection::carryOut(const EditorCommand& command, EditorRequests& requests,
                                 std::vector<std::string>& lines) {
     switch (command.command) {
-    case Command::setKey: tracks.track(asked[command.track]).setKey(command.key); break;
-    case Command::deleteKey: tracks.track(asked[command.track]).deleteKey(command.row); break;
+    case Command::setKey:
+        // A value that is no number ("inf" typed in) would reach the drawing
+        // and make a file no player reads: left out, said.
+        if (!std::isfinite(command.key.value)) {
+            lines.push_back("tarnix: the sync editor at " + address() + ": the key of " + asked[command.track] +
+                            " at row " + std::to_string(command.key.row) + " is not a finite number; left out");
+            break;
+        }
+        tracks.track(asked[command.track]).setKey(command.key);
+        tracks.noteChange();
+        break;
+    case Command::deleteKey:
+        tracks.track(asked[command.track]).deleteKey(command.row);
+        tracks.noteChange();
+        break;
     case Command::setRow:
         requests.seekRow = command.row;
         lastRowSent = command.row;  // the editor knows where it sent the demo
@@ -185,9 +215,11 @@ bool EditorConnection::saveTracks(std::string& error) const {
         const std::string part = path + ".part";
         std::FILE* file = createFreshFile(part);
         bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        const int cause = errno;
-        if (file && std::fclose(file) != 0)
+        int cause = errno;
+        if (file && std::fclose(file) != 0 && written) {
+            cause = errno;
             written = false;
+        }
         if (!written || !replaceFile(part, path)) {
             error = path + ": " + std::strerror(written ? errno : cause);
             std::remove(part.c_str());

@@ -51,6 +51,7 @@ public:
     bool saveTracks(std::string& error) const;
 
     static constexpr int retryMs = 500;
+    static constexpr int lookUpRetryMs = 30000;  // after an address that could not be looked up
 
 private:
     enum class Stage { idle, connecting, greeting, ready };

@@ -60,6 +60,8 @@ double Track::valueAt(double row) const {
                                        [](double at, const Key& key) { return at < key.row; });
     const Key& from = *(next - 1);
     const Key& to = *next;
+    if (from.interpolation == Interpolation::step)
+        return from.value;
     const double t = (row - from.row) / (to.row - from.row);
     return from.value + (to.value - from.value) * eased(from.interpolation, t);
 }
@@ -92,9 +94,20 @@ double TrackSet::rowsPerSecond() const { return rowRate; }
 
 double TrackSet::rowAt(std::uint64_t ms) const { return static_cast<double>(ms) * rowRate / 1000; }
 
+// The first whole ms whose row is `row`: rowAt() of it, rounded down, is the
+// row again, and of the ms before it is the row before.
 std::uint64_t TrackSet::timeOfRow(std::uint32_t row) const {
-    return static_cast<std::uint64_t>(std::floor(row * 1000.0 / rowRate));
+    auto ms = static_cast<std::uint64_t>(std::ceil(row * 1000.0 / rowRate));
+    while (ms > 0 && std::floor(rowAt(ms - 1)) >= row)
+        --ms;
+    while (std::floor(rowAt(ms)) < row)
+        ++ms;
+    return ms;
 }
+
+void TrackSet::noteChange() { ++changes; }
+
+std::uint64_t TrackSet::revision() const { return changes; }
 
 float TrackSet::value(const std::string& name, std::uint64_t ms, float codeValue) const {
     const Track* found = find(name);

@@ -57,9 +57,16 @@ public:
     // The row rate: beats a minute × rows a beat.
     void setRowRate(double beatsPerMinute, unsigned rowsPerBeat);
     double rowsPerSecond() const;
-    // The row at demo time `ms`, fractional, and the demo time of a whole row (ms, rounded down).
+    // The row at demo time `ms`, fractional; the first whole ms of a row,
+    // where rowAt() rounded down is that row.
     double rowAt(std::uint64_t ms) const;
     std::uint64_t timeOfRow(std::uint32_t row) const;
+
+    // Counts changes to the keys, for what keeps state made from them (the
+    // motion grid adds some values up step by step): whoever changes keys
+    // notes it.
+    void noteChange();
+    std::uint64_t revision() const;
 
     // The value of track `name` at demo time `ms`, or `codeValue` while the
     // track has no keys (or there is no such track).
@@ -69,6 +76,7 @@ private:
     std::map<std::string, Track> tracks;
     std::vector<std::string> order;
     double rowRate = 128.0 * 8 / 60;  // rows a second
+    std::uint64_t changes = 0;
 };
 
 // The demo's tracks: the program's one set, which every copy of the demo's

@@ -115,7 +115,9 @@ std::string setKey(std::uint32_t track, std::uint32_t row, float value, Interpol
 
 // The demo's side, pumped as the development mode pumps it each frame.
 struct Demo {
-    Demo(TrackSet& tracks, unsigned port, const std::string& folder) : editor(tracks, "127.0.0.1", port, folder) {}
+    // By name, as the development mode's default is: localhost has an IPv6
+    // address first on most systems, where the stand-in does not listen.
+    Demo(TrackSet& tracks, unsigned port, const std::string& folder) : editor(tracks, "localhost", port, folder) {}
     void pump() {
         const EditorRequests asked = editor.update(row, Clock::now(), lines);
         if (asked.seekRow)

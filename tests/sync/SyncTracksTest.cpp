@@ -70,6 +70,13 @@ TEST(SyncTracksTest, ValuesBetweenKeysFollowEachKeysInterpolation) {
     set.setRowRate(128, 8);  // 128 beats a minute, 8 rows a beat
     EXPECT_DOUBLE_EQ(set.rowAt(60000), 1024);
     EXPECT_EQ(set.timeOfRow(1024), 60000u);
+    // A seek to a row lands on its first ms: the row read back there is the
+    // row (an editor's cursor never steps back), the ms before is the one before.
+    for (std::uint32_t row = 1; row < 5000; ++row) {
+        const std::uint64_t ms = set.timeOfRow(row);
+        ASSERT_EQ(static_cast<std::uint32_t>(set.rowAt(ms)), row);
+        ASSERT_EQ(static_cast<std::uint32_t>(set.rowAt(ms - 1)), row - 1);
+    }
     EXPECT_EQ(set.value("cloud:size", 1000, 30), 30);
     set.track("cloud:size");
     EXPECT_EQ(set.value("cloud:size", 1000, 30), 30);

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/dev/LiveCode.h"
+
 #include "app/capture/VideoFile.h"
 #include "engine/core/Window.h"
 
@@ -155,7 +157,22 @@ std::string helpText() {
     list(toolSwitchHelp, toolSwitchCount);
     text += "\nDemo switches (a tool switch still wins):\n";
     list(demoSwitchHelp, demoSwitchCount);
-    return text;
+    return text + featureText();
+}
+
+std::string featureText() {
+    const char* const video = tarnix::childProcessesAvailable
+                                  ? "yes, through the ffmpeg program, which it looks for on the PATH"
+                                  : "no, not in this build yet: capture to frames, then encode them with ffmpeg";
+    const char* const liveCode = LiveCode::builtIn()
+                                     ? "yes: saved code in app/demo/ is built again and swapped in while it plays"
+                                     : "no: this build plays the code it was built with (the preset dev builds it in, "
+                                       "on Linux)";
+    return std::string("\nWhat this build does:\n") +
+           "  capture to frames         yes (--capture DIR)\n"
+           "  capture to video          " + video + "\n" +
+           "  the development mode      yes (--dev), with a sync editor's connection (--sync)\n"
+           "  live code                 " + liveCode + "\n";
 }
 
 namespace {

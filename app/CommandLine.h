@@ -66,8 +66,12 @@ extern const SwitchHelp toolSwitchHelp[];
 extern const unsigned toolSwitchCount;
 extern const SwitchHelp demoSwitchHelp[];
 extern const unsigned demoSwitchCount;
-// The text "--help" prints: what the program is and every switch, one a line.
+// The text "--help" prints: what the program is, every switch, one a line,
+// and last what this build does (featureText()).
 std::string helpText();
+// "What this build does:" and a line each for captures to frames and to
+// video, the development mode and live code: yes, or no and why.
+std::string featureText();
 
 // Examines argv[0] .. argv[argc-1] (the program path included) against the
 // switches, full and case-sensitive matches only; anything else is ignored.

@@ -73,9 +73,11 @@ LiveCode::~LiveCode() {
     }
 }
 
+bool LiveCode::builtIn() { return *libraryFile != '\0'; }
+
 bool LiveCode::watch(std::string& error) {
     error.clear();
-    if (*libraryFile == '\0')
+    if (!builtIn())
         return false;
     watching = watcher.watch(std::string(sourceFolder) + "/app/demo", error);
     return watching;

@@ -22,6 +22,9 @@ public:
     LiveCode(const LiveCode&) = delete;
     LiveCode& operator=(const LiveCode&) = delete;
 
+    // Whether this build has live code (the dev and test presets', on Linux).
+    static bool builtIn();
+
     // Starts watching the demo's sources; false, with the reason in `error`,
     // when this build has no live code ("" then) or the folder cannot be
     // watched. Nothing is reloaded after false.

@@ -314,7 +314,9 @@ TEST_F(ProgramTest, HelpListsEverySwitchAsTheReadmeDoesAndOpensNoWindow) {
         check(toolSwitchHelp[i], "tarnix ");
     for (unsigned i = 0; i < demoSwitchCount; ++i)
         check(demoSwitchHelp[i], "");
-    EXPECT_EQ(lineCount(result.out), 6 + toolSwitchCount + 2 + demoSwitchCount);
+    // Then, last, what this build does.
+    EXPECT_EQ(result.out.substr(result.out.size() - featureText().size()), featureText());
+    EXPECT_EQ(lineCount(result.out), 6 + toolSwitchCount + 2 + demoSwitchCount + lineCount(featureText()));
 }
 
 TEST_F(ProgramTest, ConvertWithNothingToConvertPrintsOnlyItsHeading) {

@@ -17,7 +17,9 @@
 #   the viewer's GL driver or sound server, which load their own.
 # - The release kit keeps its limits: the screenshot at most 400 x 300 and
 #   64 KB, the nfo plain ASCII within 80 columns and 32 KB, listing the
-#   switches the program's parser accepts (app/CommandLine.cpp), no other.
+#   switches the program's parser accepts (app/CommandLine.cpp), no other,
+#   and what the release does, as its --help says: a short video made and the
+#   development mode run here hold it to that.
 # - The release is built in the system release.sh picks (Debian 11, or 12 when
 #   TARNIX_RELEASE_SUITE says so or Debian 11 cannot be had), named here.
 # - In fresh minimal systems of that release and of Debian 13 (mmdebstrap, only xvfb,
@@ -180,6 +182,18 @@ widest=$(awk '{ if (length($0) > widest) widest = length($0) } END { print wides
 [ "$widest" -le 80 ] || fail "the nfo has lines of $widest columns, over 80"
 check_nfo_switches "the nfo" "$nfo" "$repo" || fail "the nfo's switches are not the program's"
 check_nfo_warning "the nfo" "$nfo" "$program" || fail "the nfo does not warn first of the flashes"
+grep -q '^What this build does' "$nfo" || fail "the nfo does not say what the release does"
+# What it says it does, done here (this machine has ffmpeg): a short video,
+# and the development mode for a few seconds.
+features="$workdir/features"
+mkdir "$features"
+"$folder/tarnix" --help >"$features/help.txt"
+video_status=0
+(cd "$features" && SDL_AUDIODRIVER=dummy "$folder/tarnix" --capture short.mp4 --until 200 --quiet) \
+    >"$features/video.log" 2>&1 || video_status=$?
+(cd "$features" && SDL_AUDIODRIVER=dummy timeout 5 "$folder/tarnix" --dev) >"$features/dev.log" 2>&1
+check_features "the release" "$features/help.txt" "$video_status" "$features/video.log" "$features/dev.log" ||
+    fail "the release does not do what its --help says"
 step_time "the archive and the kit"
 
 # ---- From read-only media, writing nothing ----

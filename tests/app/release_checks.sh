@@ -180,6 +180,31 @@ check_nfo_switches() {
     echo "$label: the nfo lists the $(grep -c . <<<"$listed") switches the parser accepts:" $listed
 }
 
+# check_features LABEL HELP VIDEO_STATUS VIDEO_LOG DEV_LOG: what the
+# program's --help (the file HELP) says this build does is what it did: a
+# capture to a video (its status and output) that succeeded where it says
+# yes, and failed in one line saying there is none where it says no; a
+# development mode (its output) that said live code is off exactly where it
+# says there is no live code.
+check_features() {
+    local label=$1 help=$2 video_status=$3 video_log=$4 dev_log=$5 video live said_off=no
+    video=$(tr -d '\r' <"$help" | sed -n 's/^  capture to video  *//p')
+    live=$(tr -d '\r' <"$help" | sed -n 's/^  live code  *//p')
+    [ -n "$video" ] && [ -n "$live" ] || { echo "$label: --help does not say what this build does"; return 1; }
+    case $video in
+    yes*) [ "$video_status" -eq 0 ] ||
+        { echo "$label: --help says it captures to video, but a capture to a video failed: $(cat "$video_log")"; return 1; } ;;
+    *) [ "$video_status" -ne 0 ] && [ "$(grep -c . "$video_log")" -eq 1 ] && grep -q 'not available in the' "$video_log" ||
+        { echo "$label: --help says it makes no video, but a capture to a video did not say so: $(cat "$video_log")"; return 1; } ;;
+    esac
+    grep -q '^tarnix: live code is off in this build' "$dev_log" && said_off=yes
+    case $live in
+    yes*) [ $said_off = no ] || { echo "$label: --help says it has live code, but the development mode said it is off"; return 1; } ;;
+    *) [ $said_off = yes ] || { echo "$label: --help says it has no live code, but the development mode did not say so"; return 1; } ;;
+    esac
+    echo "$label: does what its --help says: capture to video ${video%%,*}, live code ${live%%:*}"
+}
+
 # check_nfo_warning LABEL NFO PROGRAM: the nfo's first paragraph after its
 # heading is PROGRAM's photosensitivity warning (the first line of its
 # --help), wrapped as the nfo wraps it.

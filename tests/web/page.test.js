@@ -2,7 +2,8 @@
 // from disk as a viewer's double-click opens it:
 //   node page.test.js PAGE OUTDIR MS...
 // 1. The start card shows the title, the photosensitivity warning, "Click
-//    to start" and the calm demo beside it, and nothing plays before a click.
+//    to start", the calm demo beside it and what the page leaves out, and
+//    nothing plays before a click.
 // 2. A still frame at each MS (?start=MS&still), read back from the canvas
 //    into OUTDIR/still_MS.png for the caller to hold to the native capture.
 // 3. After a click on the card, loading without blocking the page (no wait
@@ -34,7 +35,8 @@ async function startCard(browser) {
     return {shown: getComputedStyle(element).display !== 'none', text: element.innerText};
   });
   if (!card.shown) fail('the start card is not shown');
-  for (const words of ['Kelbo vs. Vistral', 'Photosensitivity warning', 'Click to start', 'calm'])
+  for (const words of ['Kelbo vs. Vistral', 'Photosensitivity warning', 'Click to start', 'calm',
+                       'This page plays the demo alone: captures to frames and video, the development mode'])
     if (!card.text.includes(words)) fail(`the start card does not say "${words}"`);
   const warning = await page.evaluate(() => document.querySelector('#card .warning').textContent);
   if (process.env.TARNIX_WARNING && warning !== process.env.TARNIX_WARNING)

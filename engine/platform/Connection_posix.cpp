@@ -1,7 +1,7 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,62 +10,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace tarnix {
-
-namespace {
-
-// A server's addresses as last looked up, so that trying the same server
-// again and again never waits on a name server; each try takes the next
-// (a name such as localhost has an IPv6 and an IPv4 one, and a server may
-// listen on only one of them).
-struct Addresses {
-    struct One {
-        sockaddr_storage bytes{};
-        socklen_t length = 0;
-    };
-    std::string host;
-    unsigned port = 0;
-    std::vector<One> found;
-    std::size_t next = 0;
-};
-
-// The address to try next for `host`:`port`, looked up when it was not the
-// last server tried; null, with the reason, when it cannot be looked up.
-const Addresses::One* nextAddress(Addresses& addresses, const std::string& host, unsigned port, std::string& error) {
-    if (addresses.found.empty() || addresses.host != host || addresses.port != port) {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* list = nullptr;
-        const int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
-        if (lookup != 0) {
-            error = host + ": " + gai_strerror(lookup);
-            return nullptr;
-        }
-        addresses = Addresses{host, port, {}, 0};
-        for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
-            Addresses::One one;
-            std::memcpy(&one.bytes, entry->ai_addr, entry->ai_addrlen);
-            one.length = entry->ai_addrlen;
-            addresses.found.push_back(one);
-        }
-        freeaddrinfo(list);
-        if (addresses.found.empty()) {
-            error = host + ": no address";
-            return nullptr;
-        }
-    }
-    return &addresses.found[addresses.next++ % addresses.found.size()];
-}
-
-}  // namespace
 
 struct OutgoingConnection::Platform {
     int socket = -1;
     bool connecting = false;
-    Addresses server;
+    ServerAddresses server;
 };
 
 OutgoingConnection::OutgoingConnection() : platform(std::make_unique<Platform>()) {}
@@ -81,10 +32,10 @@ void OutgoingConnection::close() {
 
 bool OutgoingConnection::open(const std::string& host, unsigned port, std::string& error) {
     close();
-    const Addresses::One* chosen = nextAddress(platform->server, host, port, error);
-    if (!chosen)
+    std::size_t length = 0;
+    const auto* address = static_cast<const sockaddr*>(platform->server.next(host, port, length, error));
+    if (!address)
         return false;
-    const auto* address = reinterpret_cast<const sockaddr*>(&chosen->bytes);
     const int made = socket(address->sa_family, SOCK_STREAM, 0);
     if (made >= 0 && (fcntl(made, F_SETFL, fcntl(made, F_GETFL) | O_NONBLOCK) != 0 ||
                       fcntl(made, F_SETFD, FD_CLOEXEC) != 0)) {
@@ -99,7 +50,7 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
     // Each command goes out at once, not held back to fill a packet.
     const int on = 1;
     setsockopt(made, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const int connected = connect(made, address, chosen->length);
+    const int connected = connect(made, address, static_cast<socklen_t>(length));
     const int cause = errno;
     if (connected != 0 && cause != EINPROGRESS) {
         ::close(made);

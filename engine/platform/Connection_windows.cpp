@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -26,59 +27,11 @@ std::string socketError(int code) {
 
 }  // namespace
 
-namespace {
-
-// A server's addresses as last looked up, so that trying the same server
-// again and again never waits on a name server; each try takes the next
-// (a name such as localhost has an IPv6 and an IPv4 one, and a server may
-// listen on only one of them).
-struct Addresses {
-    struct One {
-        sockaddr_storage bytes{};
-        int length = 0;
-    };
-    std::string host;
-    unsigned port = 0;
-    std::vector<One> found;
-    std::size_t next = 0;
-};
-
-// The address to try next for `host`:`port`, looked up when it was not the
-// last server tried; null, with the reason, when it cannot be looked up.
-const Addresses::One* nextAddress(Addresses& addresses, const std::string& host, unsigned port, std::string& error) {
-    if (addresses.found.empty() || addresses.host != host || addresses.port != port) {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* list = nullptr;
-        const int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
-        if (lookup != 0) {
-            error = host + ": " + socketError(lookup);
-            return nullptr;
-        }
-        addresses = Addresses{host, port, {}, 0};
-        for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
-            Addresses::One one;
-            std::memcpy(&one.bytes, entry->ai_addr, entry->ai_addrlen);
-            one.length = static_cast<int>(entry->ai_addrlen);
-            addresses.found.push_back(one);
-        }
-        freeaddrinfo(list);
-        if (addresses.found.empty()) {
-            error = host + ": no address";
-            return nullptr;
-        }
-    }
-    return &addresses.found[addresses.next++ % addresses.found.size()];
-}
-
-}  // namespace
-
 struct OutgoingConnection::Platform {
     SOCKET socket = INVALID_SOCKET;
     bool connecting = false;
     bool started = false;  // Winsock
-    Addresses server;
+    ServerAddresses server;
 };
 
 OutgoingConnection::OutgoingConnection() : platform(std::make_unique<Platform>()) {
@@ -105,10 +58,10 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
         error = "Windows sockets could not be started";
         return false;
     }
-    const Addresses::One* chosen = nextAddress(platform->server, host, port, error);
-    if (!chosen)
+    std::size_t length = 0;
+    const auto* address = static_cast<const sockaddr*>(platform->server.next(host, port, length, error));
+    if (!address)
         return false;
-    const auto* address = reinterpret_cast<const sockaddr*>(&chosen->bytes);
     const SOCKET made = ::socket(address->sa_family, SOCK_STREAM, 0);
     u_long nonBlocking = 1;
     if (made == INVALID_SOCKET || ioctlsocket(made, FIONBIO, &nonBlocking) != 0) {
@@ -119,7 +72,7 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
     }
     const BOOL on = TRUE;
     setsockopt(made, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-    const int connected = connect(made, address, chosen->length);
+    const int connected = connect(made, address, static_cast<int>(length));
     const int cause = WSAGetLastError();
     if (connected != 0 && cause != WSAEWOULDBLOCK) {
         closesocket(made);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // What the platform variants share, for this folder's files only: each
 // system's own part stays in its variant.
@@ -17,5 +19,23 @@ std::string takeCopiedText(std::FILE*& copy);
 // number where the system has one, the number that stands for it where not),
 // "signal N" for any other.
 const char* stopSignalName(int number, int hangUp);
+
+// A server's addresses as last looked up, so that trying the same server
+// again and again never waits on a name server; each try takes the next (a
+// name such as localhost has an IPv6 and an IPv4 one, and a server may listen
+// on only one of them). Windows needs its sockets started first.
+class ServerAddresses {
+public:
+    // The next address of `host`:`port` to try (a socket address of
+    // `length` bytes), looked up when it was not the last server asked for;
+    // null, with the reason in `error`, when it cannot be looked up.
+    const void* next(const std::string& host, unsigned port, std::size_t& length, std::string& error);
+
+private:
+    std::string host;
+    unsigned port = 0;
+    std::vector<std::vector<unsigned char>> found;  // each a socket address
+    std::size_t nextIndex = 0;
+};
 
 }  // namespace tarnix

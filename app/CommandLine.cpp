@@ -164,10 +164,9 @@ std::string featureText() {
     const char* const video = tarnix::childProcessesAvailable
                                   ? "yes, through the ffmpeg program, which it looks for on the PATH"
                                   : "no, not in this build yet: capture to frames, then encode them with ffmpeg";
-    const char* const liveCode = LiveCode::builtIn()
+    const std::string liveCode = LiveCode::builtIn()
                                      ? "yes: saved code in app/demo/ is built again and swapped in while it plays"
-                                     : "no: this build plays the code it was built with (the preset dev builds it in, "
-                                       "on Linux)";
+                                     : std::string("no: ") + LiveCode::whyOff();
     return std::string("\nWhat this build does:\n") +
            "  capture to frames         yes (--capture DIR)\n"
            "  capture to video          " + video + "\n" +

@@ -122,8 +122,8 @@ void DevMode::start(unsigned startMs, const std::string& syncHost, unsigned sync
         std::fprintf(stderr, "tarnix: app/demo: cannot watch the demo's code (%s); it is not reloaded\n",
                      codeError.c_str());
     else if (!reloadingCode)
-        std::printf("tarnix: live code is off in this build: saved code in app/demo/ is not reloaded (the preset dev "
-                    "builds it in, on Linux)\n");
+        std::printf("tarnix: live code is off in this build: saved code in app/demo/ is not reloaded (%s)\n",
+                    LiveCode::whyOff());
     std::string error;
     watching = watcher.watch("data", error);
     if (!watching)

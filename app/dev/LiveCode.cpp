@@ -75,6 +75,18 @@ LiveCode::~LiveCode() {
 
 bool LiveCode::builtIn() { return *libraryFile != '\0'; }
 
+// Live code needs the program to start the build (a child process) and to
+// load the demo's code as a library: a platform without child processes
+// (Windows so far) cannot have it in any build.
+const char* LiveCode::whyOff() {
+    if (builtIn())
+        return "";
+    if (!tarnix::childProcessesAvailable)
+        return "this platform's build starts no compiler and loads no library of the demo's code yet; it plays "
+               "the code it was built with";
+    return "the preset dev builds it in, on Linux";
+}
+
 bool LiveCode::watch(std::string& error) {
     error.clear();
     if (!builtIn())

@@ -22,8 +22,10 @@ public:
     LiveCode(const LiveCode&) = delete;
     LiveCode& operator=(const LiveCode&) = delete;
 
-    // Whether this build has live code (the dev and test presets', on Linux).
+    // Whether this build has live code (the dev and test presets', on Linux),
+    // and why not where it has none.
     static bool builtIn();
+    static const char* whyOff();
 
     // Starts watching the demo's sources; false, with the reason in `error`,
     // when this build has no live code ("" then) or the folder cannot be

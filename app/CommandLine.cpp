@@ -56,8 +56,8 @@ bool pillarboxes(const VideoPresetSpec& preset) { return preset.width * 3 > pres
 
 // What --help says a preset makes, from its row: "1920 × 1080 pillarboxed,
 // 30 frames a second, H.264 High at level 4.1, 8 Mb/s". H.264 and its High
-// profile are named only beside a level, as a player's specification names
-// the three together.
+// profile are named only beside a level: a compo's video player asks for the
+// three together.
 std::string presetSummary(const VideoPresetSpec& preset) {
     std::vector<std::string> parts;
     if (preset.setsFrames())

@@ -161,9 +161,10 @@ std::string helpText() {
 }
 
 std::string featureText() {
-    const char* const video = tarnix::childProcessesAvailable
-                                  ? "yes, through the ffmpeg program, which it looks for on the PATH"
-                                  : "no, not in this build yet: capture to frames, then encode them with ffmpeg";
+    const std::string video =
+        tarnix::childProcessesAvailable
+            ? std::string("yes, through the ffmpeg program, which it looks for ") + tarnix::programPlaces
+            : "no, not in this build: capture to frames, then encode them with ffmpeg";
     const std::string liveCode = LiveCode::builtIn()
                                      ? "yes: saved code in app/demo/ is built again and swapped in while it plays"
                                      : std::string("no: ") + LiveCode::whyOff();

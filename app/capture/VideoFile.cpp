@@ -164,14 +164,14 @@ std::vector<std::string> encoderArguments(const VideoSettings& settings, const s
 
 bool checkVideoEncoder(const VideoSettings& settings, std::string& error) {
     if (!tarnix::childProcessesAvailable) {
-        error = settings.path + ": captures to video are not available in the Windows build yet; "
+        error = settings.path + ": captures to video are not available in this build; "
                                 "capture to a folder of frames instead (--capture DIR)";
         return false;
     }
     const std::string program = tarnix::findProgram(encoderProgram);
     if (program.empty()) {
-        error = settings.path + ": a capture to a video needs the ffmpeg program, and there is none on the PATH "
-                                "(Debian: apt-get install ffmpeg)";
+        error = settings.path + ": a capture to a video needs the ffmpeg program, and there is none " +
+                tarnix::programPlaces + " (" + tarnix::programAdvice(encoderProgram) + ")";
         return false;
     }
     std::string listed;
@@ -228,7 +228,7 @@ bool VideoEncoder::start(const VideoSettings& wanted, std::function<bool()> askS
     partPath = settings.path + ".part";
     const std::string program = tarnix::findProgram(encoderProgram);
     if (program.empty()) {
-        fail("the ffmpeg program is not on the PATH");
+        fail(std::string("the ffmpeg program is not ") + tarnix::programPlaces);
         partPath.clear();
         return false;
     }

@@ -75,15 +75,13 @@ LiveCode::~LiveCode() {
 
 bool LiveCode::builtIn() { return *libraryFile != '\0'; }
 
-// Live code needs the program to start the build (a child process) and to
-// load the demo's code as a library: a platform without child processes
-// (Windows so far) cannot have it in any build.
+// Live code needs the program to start the build and to load the demo's code
+// as a library: only Linux builds have both (the platform says why not).
 const char* LiveCode::whyOff() {
     if (builtIn())
         return "";
-    if (!tarnix::childProcessesAvailable)
-        return "this platform's build starts no compiler and loads no library of the demo's code yet; it plays "
-               "the code it was built with";
+    if (*tarnix::noLiveCodeReason != '\0')
+        return tarnix::noLiveCodeReason;
     return "the preset dev builds it in, on Linux";
 }
 

@@ -12,20 +12,6 @@
 
 namespace tarnix {
 
-namespace {
-
-std::string socketError(int code) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string message = text ? text : "socket error " + std::to_string(code);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    return message;
-}
-
-}  // namespace
 
 struct OutgoingConnection::Platform {
     SOCKET socket = INVALID_SOCKET;
@@ -65,7 +51,7 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
     const SOCKET made = ::socket(address->sa_family, SOCK_STREAM, 0);
     u_long nonBlocking = 1;
     if (made == INVALID_SOCKET || ioctlsocket(made, FIONBIO, &nonBlocking) != 0) {
-        error = socketError(WSAGetLastError());
+        error = systemErrorText(WSAGetLastError());
         if (made != INVALID_SOCKET)
             closesocket(made);
         return false;
@@ -76,7 +62,7 @@ bool OutgoingConnection::open(const std::string& host, unsigned port, std::strin
     const int cause = WSAGetLastError();
     if (connected != 0 && cause != WSAEWOULDBLOCK) {
         closesocket(made);
-        error = socketError(cause);
+        error = systemErrorText(cause);
         return false;
     }
     platform->socket = made;
@@ -101,7 +87,7 @@ OutgoingConnection::State OutgoingConnection::state(std::string& error) {
         int cause = 0;
         int length = sizeof cause;
         getsockopt(platform->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&cause), &length);
-        error = socketError(cause);
+        error = systemErrorText(cause);
         close();
         return State::closed;
     }
@@ -118,7 +104,7 @@ long OutgoingConnection::send(const unsigned char* bytes, std::size_t count, std
     const int cause = WSAGetLastError();
     if (cause == WSAEWOULDBLOCK)
         return 0;
-    error = socketError(cause);
+    error = systemErrorText(cause);
     return -1;
 }
 
@@ -137,7 +123,7 @@ long OutgoingConnection::receive(unsigned char* into, std::size_t capacity, std:
     }
     if (cause == WSAEWOULDBLOCK)
         return 0;
-    error = socketError(cause);
+    error = systemErrorText(cause);
     return -1;
 }
 

@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 // Paths are handed to the ANSI ("A") functions, as the C library's fopen and
 // the streams take them: a name listed here opens with fopen there.
@@ -19,19 +20,7 @@ namespace tarnix {
 namespace {
 
 // The system's text for GetLastError()'s code, on one line.
-std::string lastErrorText() {
-    const DWORD code = GetLastError();
-    char* text = nullptr;
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                message.back() == '.'))
-        message.pop_back();
-    return message;
-}
+std::string lastErrorText() { return systemErrorText(GetLastError()); }
 
 // errno for GetLastError()'s code, so that callers report it as they do on POSIX.
 void setErrnoFromLastError() {

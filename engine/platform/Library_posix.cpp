@@ -17,6 +17,8 @@ void* libraryEntryPoint(void* library, const char* name) { return dlsym(library,
 
 const char* const libraryFileEnding = ".so";
 
+const char* const noLiveCodeReason = "";
+
 // RTLD_LOCAL: the library's names stay out of the program's lookups, so a
 // later copy of the same code never binds to this one's.
 void* openLibrary(const std::string& path, std::string& error) {

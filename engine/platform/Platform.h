@@ -232,6 +232,9 @@ void* openLibrary(const std::string& path, std::string& error);
 void closeLibrary(void* library);
 // The file name ending of such libraries: ".so", ".dll" (".wasm" in a page).
 extern const char* const libraryFileEnding;
+// Why no build for this platform swaps in the demo's code while it plays
+// (live code), or "" where a build can have it.
+extern const char* const noLiveCodeReason;
 
 // ---- Child processes (Process_*) ----
 
@@ -239,8 +242,14 @@ extern const char* const libraryFileEnding;
 // does not, ChildProcess::start fails and findProgram finds nothing.
 extern const bool childProcessesAvailable;
 
-// The path of `program` in one of PATH's directories, "" when none has it.
+// The path of `program` where this platform looks for programs ("" when it
+// is in none): on Windows, with ".exe" added, in this program's folder first.
 std::string findProgram(const char* program);
+// Where findProgram looks, in words that end a sentence ("on the PATH").
+extern const char* const programPlaces;
+// What a user does so that findProgram finds `program` ("Debian: apt-get
+// install ffmpeg").
+std::string programAdvice(const char* program);
 
 // Runs `program` (a path) with `arguments` (its name first), its standard
 // error thrown away, and gives what it wrote on its standard output. False
@@ -249,7 +258,8 @@ bool programOutput(const std::string& program, const std::vector<std::string>& a
 
 // What a child's threads are doing, as far as the system tells: whether any
 // runs or waits to run (or waits on a disk), whether its main thread is
-// stopped, and its processor time so far (clock ticks, all threads). `known`
+// stopped, and its processor time so far (all threads, in the system's own
+// units: clock ticks on Linux, 100 ns on Windows). `known`
 // is false where the system tells nothing; the rest is then meaningless.
 struct ProcessActivity {
     bool known = false;
@@ -263,8 +273,9 @@ struct ProcessActivity {
 // standard input and output are empty, and what it says on its standard error
 // is kept in a temporary file. It runs in a process group of its own (a
 // Ctrl+C at the terminal reaches only this program), at the least priority,
-// and, on Linux, is killed when the thread that started it ends, so that it
-// never goes on unattended after this program was killed or crashed.
+// and is killed when the thread that started it ends (on Linux) or this
+// program does (on Windows), so that it never goes on unattended after this
+// program was killed or crashed.
 class ChildProcess {
 public:
     ChildProcess();

@@ -1,4 +1,5 @@
 #include "engine/platform/Platform.h"
+#include "engine/platform/Shared.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,6 +24,10 @@
 namespace tarnix {
 
 const bool childProcessesAvailable = true;
+
+const char* const programPlaces = "on the PATH";
+
+std::string programAdvice(const char* program) { return std::string("Debian: apt-get install ") + program; }
 
 namespace {
 
@@ -327,23 +332,6 @@ std::string ChildProcess::messages() const {
     return text;
 }
 
-std::string ChildProcess::lastMessage() const {
-    if (!platform->messages)
-        return "";
-    std::rewind(platform->messages);
-    std::string last, line;
-    for (int c; (c = std::fgetc(platform->messages)) != EOF;) {
-        if (c != '\n') {
-            line += static_cast<char>(c);
-            continue;
-        }
-        if (line.find_first_not_of(" \t\r") != std::string::npos)
-            last = line;
-        line.clear();
-    }
-    if (line.find_first_not_of(" \t\r") != std::string::npos)
-        last = line;
-    return last;
-}
+std::string ChildProcess::lastMessage() const { return lastNonBlankLine(messages()); }
 
 }  // namespace tarnix

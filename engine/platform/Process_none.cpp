@@ -1,14 +1,17 @@
 #include "engine/platform/Platform.h"
 
-// Child processes on pipes are POSIX-only so far: in the Windows build and in
-// the browser nothing runs, and what needs a child (a capture to a video) says
-// so before it starts.
+// A page runs no other programs: what needs a child (a capture to a video,
+// live code) says so before it starts.
 
 namespace tarnix {
 
 const bool childProcessesAvailable = false;
 
 std::string findProgram(const char*) { return ""; }
+
+const char* const programPlaces = "in this build";
+
+std::string programAdvice(const char*) { return "this build runs no other programs"; }
 
 bool programOutput(const std::string&, const std::vector<std::string>&, std::string&) { return false; }
 

@@ -25,6 +25,36 @@ std::string takeCopiedText(std::FILE*& copy) {
     return text;
 }
 
+std::string lastNonBlankLine(const std::string& text) {
+    std::string last;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        if (line.find_first_not_of(" \t\r") != std::string::npos)
+            last = line;
+        start = end + 1;
+    }
+    return last;
+}
+
+#ifdef _WIN32
+std::string systemErrorText(unsigned long code) {
+    char* text = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+#endif
+
 const char* stopSignalName(int number, int hangUp) {
     if (number == SIGINT)
         return "SIGINT";

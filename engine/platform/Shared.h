@@ -20,6 +20,16 @@ std::string takeCopiedText(std::FILE*& copy);
 // "signal N" for any other.
 const char* stopSignalName(int number, int hangUp);
 
+// The last line of `text` that is not blank ("" when none): a child's last
+// word on its standard error.
+std::string lastNonBlankLine(const std::string& text);
+
+#ifdef _WIN32
+// The system's text for a Windows error code (GetLastError's, or a socket's),
+// on one line, without its closing full stop.
+std::string systemErrorText(unsigned long code);
+#endif
+
 // A server's addresses as last looked up, so that trying the same server
 // again and again never waits on a name server; each try takes the next (a
 // name such as localhost has an IPv6 and an IPv4 one, and a server may listen

@@ -194,7 +194,7 @@ check_features() {
     case $video in
     yes*) [ "$video_status" -eq 0 ] ||
         { echo "$label: --help says it captures to video, but a capture to a video failed: $(cat "$video_log")"; return 1; } ;;
-    *) [ "$video_status" -ne 0 ] && [ "$(grep -c . "$video_log")" -eq 1 ] && grep -q 'not available in the' "$video_log" ||
+    *) [ "$video_status" -ne 0 ] && [ "$(grep -c . "$video_log")" -eq 1 ] && grep -q 'not available in this build' "$video_log" ||
         { echo "$label: --help says it makes no video, but a capture to a video did not say so: $(cat "$video_log")"; return 1; } ;;
     esac
     grep -q '^tarnix: live code is off in this build' "$dev_log" && said_off=yes

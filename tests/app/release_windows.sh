@@ -26,8 +26,12 @@
 #   says in one line that it is missing from the program's folder; the content
 #   tool's --convert3DtoDVM, --createDataPack and --hexdumpDataPack write the
 #   normal build's bytes; a damaged pack gives the normal build's line and
-#   status; a capture to a video says in one line that there is
-#   none in this build, status 1; the demo plays in its window, its sound
+#   status; a capture to a video without ffmpeg.exe says in one line where
+#   to put one; with the encoder stand-in beside the program, the video of a
+#   second has the normal build's frames (PSNR, and the same arguments to
+#   ffmpeg), a stalled encoder ends the capture in its line within seconds,
+#   killed, nothing left, the program killed outright takes its encoder with
+#   it, and a full disk is named in the encoder's line; the demo plays in its window, its sound
 #   through SDL's disk audio driver, until that holds 3 s of music, and ends
 #   on Escape with status 0, nothing logged; and in the development mode, on
 #   loose data, a file of data/ written anew once the mode runs is loaded
@@ -211,12 +215,99 @@ cmp -s "$tools/linux/out/data/datafile.dat" "$tools/windows/out/data/datafile.da
 cmp -s "$tools/linux.hex" "$tools/windows.hex" || fail "--hexdumpDataPack: another dump"
 step_time "the content tool"
 
+# ---- Captures to a video ----
+# Wine starts Linux programs from Windows ones, but hands them none of the
+# pipes the program gives its encoder (the child's descriptors 3 and 4), so
+# the machine's ffmpeg cannot stand in for ffmpeg.exe: a stand-in cross-built
+# here does (tests/support/EncoderStandIn.cpp), beside tarnix.exe. It keeps
+# the streams it is given, and the machine's ffmpeg makes the video from them
+# with the arguments the program gave it.
+video="$workdir/video"
+mkdir -p "$video/wrapper" "$video/full"
 status=0
-wine "$folder/tarnix.exe" --capture "$workdir/demo.mp4" >"$workdir/video.log" 2>&1 || status=$?
+wine "$folder/tarnix.exe" --capture "$video/none.mp4" >"$video/none.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] && [ "$(grep -c . "$video/none.log")" -eq 1 ] &&
+    grep -qF 'none beside tarnix.exe or on the PATH (install ffmpeg or put ffmpeg.exe beside tarnix.exe)' "$video/none.log" ||
+    { cat "$video/none.log"; fail "without ffmpeg.exe, a capture to a video did not say in one line where it goes (status $status)"; }
+x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -static -o "$folder/ffmpeg.exe" "$repo/tests/support/EncoderStandIn.cpp" ||
+    fail "the encoder stand-in does not build"
+stretch=(--start 46000 --until 47000)
+status=0
+wine "$folder/tarnix.exe" --capture "$video/windows.mp4" "${stretch[@]}" >"$video/video.log" 2>&1 || status=$?
 video_status=$status
-[ "$status" -eq 1 ] || fail "a capture to a video ended with status $status, not 1"
-[ "$(grep -c . "$workdir/video.log")" -eq 1 ] && grep -q 'not available in the Windows build' "$workdir/video.log" ||
-    { cat "$workdir/video.log"; fail "a capture to a video did not say in one line that there is none"; }
+[ "$status" -eq 0 ] || { cat "$video/video.log"; fail "a capture to a video under Wine ended with status $status"; }
+# The normal build's video of the same stretch, through the machine's ffmpeg
+# with its arguments noted.
+real_ffmpeg=$(command -v ffmpeg) || fail "ffmpeg is missing"
+printf '#!/bin/sh\nprintf "%%s\\n" ffmpeg "$@" >"%s"\nexec "%s" "$@"\n' "$video/linux.arguments" "$real_ffmpeg" \
+    >"$video/wrapper/ffmpeg"
+chmod +x "$video/wrapper/ffmpeg"
+PATH="$video/wrapper:$PATH" "$program" --quiet --capture "$video/linux.mp4" "${stretch[@]}" >"$video/linux.log" 2>&1 ||
+    { cat "$video/linux.log"; fail "the normal build's capture to a video failed"; }
+cmp -s <(sed '$d' "$video/linux.arguments") <(sed '$d' "$video/windows.mp4.part.arguments") ||
+    { diff "$video/linux.arguments" "$video/windows.mp4.part.arguments"; fail "ffmpeg.exe was not given the normal build's arguments"; }
+mapfile -t arguments <"$video/windows.mp4.part.arguments"
+arguments=("${arguments[@]/#pipe:3/$video/windows.mp4}")
+arguments=("${arguments[@]/#pipe:4/$video/windows.mp4.part.sound}")
+"$real_ffmpeg" "${arguments[@]:1:${#arguments[@]}-2}" "file:$video/from-windows.mp4" ||
+    fail "ffmpeg cannot encode what ffmpeg.exe was given"
+counted() { ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames -of csv=p=0 "$1" | tr '\n' ' '; }
+[ "$(counted "$video/from-windows.mp4")" = "$(counted "$video/linux.mp4")" ] ||
+    fail "the video under Wine holds $(counted "$video/from-windows.mp4")frames, the normal build's $(counted "$video/linux.mp4")"
+psnr=$(ffmpeg -hide_banner -nostats -i "$video/from-windows.mp4" -i "$video/linux.mp4" -lavfi '[0:v][1:v]psnr' -f null - 2>&1 |
+    sed -n 's/.*PSNR .*average:\([0-9.]*\|inf\) .*/\1/p')
+[ -n "$psnr" ] && awk -v psnr="$psnr" 'BEGIN { exit !(psnr == "inf" || psnr + 0 >= 40) }' ||
+    fail "the video under Wine is not the normal build's: PSNR ${psnr:-unknown} dB"
+echo "the video under Wine against the normal build's: PSNR $psnr dB, the same arguments, frames $(counted "$video/linux.mp4")"
+figure "video against the normal build's, PSNR" "$psnr" dB
+
+# An encoder that takes nothing is given up, killed, and nothing is left.
+started_at=$(date +%s.%N)
+status=0
+ENCODER_STANDIN=stall wine "$folder/tarnix.exe" --capture "$video/stalled.mp4" >"$video/stalled.log" 2>&1 || status=$?
+seconds=$(echo "$(date +%s.%N) - $started_at" | bc)
+[ "$status" -eq 1 ] &&
+    grep -q 'stalled.mp4: ffmpeg has taken nothing for 5 s and does no work: the capture failed after' "$video/stalled.log" ||
+    { cat "$video/stalled.log"; fail "a stalled encoder did not end the capture with its line (status $status)"; }
+left=$(cd "$video" && ls stalled.mp4* 2>/dev/null)
+[ -z "$left" ] || fail "a stalled encoder left $left"
+pgrep -f "file:$video/stalled" >/dev/null && fail "the stalled encoder still runs"
+echo "a stalled encoder: the capture ended after $seconds s, the encoder killed"
+figure "stalled encoder, capture ended after" "$seconds" s
+# The program killed outright: its encoder goes with it.
+wine "$folder/tarnix.exe" --capture "$video/killed.mp4" --until 60000 >"$video/killed.log" 2>&1 &
+for _ in $(seq 600); do
+    [ "$(stat -c %s "$video/killed.mp4.part" 2>/dev/null || echo 0)" -gt 3000000 ] && break
+    sleep 0.1
+done
+pgrep -f "file:$video/killed.mp4.part" >/dev/null || { cat "$video/killed.log"; fail "the encoder of a long capture did not start"; }
+pkill -KILL -f "tarnix.exe --capture $video/killed.mp4"
+started_at=$(date +%s.%N)
+for _ in $(seq 100); do
+    pgrep -f "file:$video/killed.mp4.part" >/dev/null || break
+    sleep 0.05
+done
+seconds=$(echo "$(date +%s.%N) - $started_at" | bc)
+pgrep -f "file:$video/killed.mp4.part" >/dev/null && fail "the encoder still runs 5 s after the program was killed"
+{ wait $!; } 2>/dev/null  # killed, as it was meant to be
+echo "the program killed: its encoder ended within $seconds s"
+figure "program killed, encoder ended within" "$seconds" s
+# A full disk (a 2 MiB file system, mounted in a namespace of the test's own).
+# Wine's server opens the files its programs create: the prefix's server
+# ends first, so that one started in the namespace sees the mount, and that
+# one is waited for after.
+wineserver -k
+wineserver -w
+status=0
+unshare -r -m sh -c 'mount -t tmpfs -o size=2m tmpfs "$0" && exec "$@"' "$video/full" \
+    wine "$folder/tarnix.exe" --capture "$video/full/demo.mp4" --until 60000 >"$video/full.log" 2>&1 || status=$?
+tr -d '\r' <"$video/full.log" >"$video/full.lines"
+[ "$status" -eq 1 ] && grep -qiE 'demo.mp4.part: (disk full|there is not enough space on the disk)' "$video/full.lines" &&
+    grep -q '; no video was written$' "$video/full.lines" ||
+    { cat "$video/full.lines"; fail "a full disk did not end the capture with the encoder's line naming it (status $status)"; }
+echo "a full disk: $(cat "$video/full.lines")"
+wineserver -w
+rm "$folder/ffmpeg.exe"
 
 # Its sound through the disk audio driver, named by its full path: the
 # program moves to its own folder.
@@ -260,7 +351,7 @@ for _ in $(seq 100); do
 done
 grep -q 'scrolleri.txt loaded again' "$workdir/dev.log" ||
     { cat "$workdir/dev.log"; fail "the development mode did not load the changed scrolleri.txt again"; }
-check_features "under Wine" "$workdir/help.txt" "$video_status" "$workdir/video.log" "$workdir/dev.log" ||
+check_features "under Wine" "$workdir/help.txt" "$video_status" "$video/video.log" "$workdir/dev.log" ||
     fail "the Windows build does not do what its --help says"
 xdotool windowfocus "$window" key --window "$window" Escape 2>/dev/null
 wait_for_end "$play_pid" || fail "the development mode still runs 10 s after Escape"

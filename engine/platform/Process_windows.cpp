@@ -5,7 +5,10 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include <mmsystem.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -92,21 +95,48 @@ struct Launch {
 };
 
 // The C runtime's block of inherited descriptors: their count, a flag byte
-// each, then a handle each, packed. 0 to 2 are left to the standard handles.
-std::vector<BYTE> descriptorBlock(const std::vector<HANDLE>& descriptors) {
+// each, then a handle each, packed, in the child's width (a 32-bit program
+// reads 4-byte handles; their values always fit). 0 to 2 are left to the
+// standard handles.
+std::vector<BYTE> descriptorBlock(const std::vector<HANDLE>& descriptors, std::size_t handleBytes) {
     const unsigned char open = 0x01, isPipe = 0x08;
     const int count = ChildProcess::firstPipeDescriptor + static_cast<int>(descriptors.size());
-    std::vector<BYTE> block(sizeof(int) + static_cast<std::size_t>(count) * (1 + sizeof(HANDLE)), 0);
+    std::vector<BYTE> block(sizeof(int) + static_cast<std::size_t>(count) * (1 + handleBytes), 0);
     std::memcpy(block.data(), &count, sizeof count);
     BYTE* handles = block.data() + sizeof(int) + count;
     for (int i = 0; i < count; ++i) {
         const bool pipe = i >= ChildProcess::firstPipeDescriptor;
-        HANDLE handle = pipe ? descriptors[static_cast<std::size_t>(i - ChildProcess::firstPipeDescriptor)]
-                             : INVALID_HANDLE_VALUE;
+        const HANDLE handle = pipe ? descriptors[static_cast<std::size_t>(i - ChildProcess::firstPipeDescriptor)]
+                                   : INVALID_HANDLE_VALUE;
+        const auto value = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(handle));
         block[sizeof(int) + static_cast<std::size_t>(i)] = pipe ? open | isPipe : 0;
-        std::memcpy(handles + static_cast<std::size_t>(i) * sizeof(HANDLE), &handle, sizeof handle);
+        if (handleBytes == 4) {
+            const auto narrow = static_cast<std::int32_t>(value);
+            std::memcpy(handles + static_cast<std::size_t>(i) * 4, &narrow, 4);
+        } else {
+            std::memcpy(handles + static_cast<std::size_t>(i) * 8, &value, 8);
+        }
     }
     return block;
+}
+
+// The width of the handles `program`'s C runtime reads: 4 for a 32-bit program.
+std::size_t handleBytesOf(const std::wstring& program) {
+    DWORD type = 0;
+    return GetBinaryTypeW(program.c_str(), &type) && type == SCS_32BIT_BINARY ? 4 : 8;
+}
+
+// Where this program runs in a job of its own (a launcher's), Windows 7 puts
+// a child in a second job only once it has left the first, which that job
+// must allow.
+DWORD breakawayIfInJob() {
+    BOOL inJob = FALSE;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob ||
+        !QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits, sizeof limits, nullptr))
+        return 0;
+    const DWORD allowed = JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    return limits.BasicLimitInformation.LimitFlags & allowed ? CREATE_BREAKAWAY_FROM_JOB : 0;
 }
 
 // A job that kills what is in it when its last handle closes.
@@ -135,14 +165,17 @@ bool startInJob(const std::string& program, const std::vector<std::string>& argu
     std::vector<BYTE> listMemory(listBytes);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data());
     job = makeJob();
-    if (!job || !InitializeProcThreadAttributeList(list, 1, 0, &listBytes) ||
-        !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
-                                   inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+    const bool listMade = job && InitializeProcThreadAttributeList(list, 1, 0, &listBytes);
+    if (!listMade || !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                                inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
         error = "cannot start " + name + ": " + systemErrorText(GetLastError());
+        if (listMade)
+            DeleteProcThreadAttributeList(list);
         closeHandle(job);
         return false;
     }
-    std::vector<BYTE> block = descriptorBlock(launch.descriptors);
+    const std::wstring programPath = wide(program);
+    std::vector<BYTE> block = descriptorBlock(launch.descriptors, handleBytesOf(programPath));
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -156,8 +189,8 @@ bool startInJob(const std::string& program, const std::vector<std::string>& argu
     const std::wstring directory = wide(launch.directory);
     PROCESS_INFORMATION started = {};
     const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP |
-                        CREATE_NO_WINDOW | launch.priority;
-    const BOOL made = CreateProcessW(wide(program).c_str(), &line[0], nullptr, nullptr, TRUE, flags, nullptr,
+                        CREATE_NO_WINDOW | breakawayIfInJob() | launch.priority;
+    const BOOL made = CreateProcessW(programPath.c_str(), &line[0], nullptr, nullptr, TRUE, flags, nullptr,
                                      directory.empty() ? nullptr : directory.c_str(), &startup.StartupInfo, &started);
     const DWORD cause = GetLastError();
     DeleteProcThreadAttributeList(list);
@@ -183,10 +216,12 @@ bool startInJob(const std::string& program, const std::vector<std::string>& argu
 }
 
 // A pipe whose read end the child inherits and whose write end is this
-// program's, made to hold `bytes` where the system grants it.
+// program's, made to hold `bytes` where the system grants it, and 64 KiB at
+// least, as a Linux pipe holds (Windows' own is a page).
 bool makePipe(std::size_t bytes, HANDLE& readEnd, HANDLE& writeEnd) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, static_cast<DWORD>(std::min<std::size_t>(bytes, 1 << 20))))
+    const std::size_t size = std::min<std::size_t>(std::max<std::size_t>(bytes, 64 << 10), 1 << 20);
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, static_cast<DWORD>(size)))
         return false;
     SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
     return true;
@@ -328,26 +363,33 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         launch.priority = platform->foreground ? 0 : IDLE_PRIORITY_CLASS;
         launch.directory = platform->directory;
         made = startInJob(program, arguments, launch, platform->process, platform->job, error);
+        if (made)
+            timeBeginPeriod(1);  // until release()
     }
     for (HANDLE& readEnd : launch.descriptors)
         closeHandle(readEnd);
     closeHandle(nothing);
     closeHandle(appender);
-    for (std::size_t i = 0; i < platform->pipes.size(); ++i) {
-        if (!made) {
-            closePipe(static_cast<int>(i));
-            continue;
-        }
-        // Writes never block: write() waits a slice at a time, so that a
-        // writer can leave a child given up at once.
+    // Writes never block: write() waits a slice at a time, so that a writer
+    // can leave a child given up at once.
+    for (std::size_t i = 0; made && i < platform->pipes.size(); ++i) {
         DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
-        SetNamedPipeHandleState(platform->pipes[i], &mode, nullptr, nullptr);
+        if (!SetNamedPipeHandleState(platform->pipes[i], &mode, nullptr, nullptr)) {
+            error = "cannot make its pipe wait for nothing: " + systemErrorText(GetLastError());
+            kill();
+            made = false;
+        }
     }
+    if (!made)
+        for (std::size_t i = 0; i < platform->pipes.size(); ++i)
+            closePipe(static_cast<int>(i));
     return made;
 }
 
 // A pipe that does not wait takes what fits in it now, which may be nothing;
-// the wait is then looked again at each millisecond.
+// the wait is then looked again at each millisecond (the system's timer set
+// to a millisecond while a child runs: a sleep lasts 15.6 ms otherwise, a
+// refill of the pipe each, too few for large frames).
 long ChildProcess::write(int pipe, const unsigned char* bytes, std::size_t count, int waitMs) {
     HANDLE handle = platform->pipes[static_cast<std::size_t>(pipe)];
     if (!handle)
@@ -368,8 +410,20 @@ long ChildProcess::write(int pipe, const unsigned char* bytes, std::size_t count
 
 void ChildProcess::closePipe(int pipe) { closeHandle(platform->pipes[static_cast<std::size_t>(pipe)]); }
 
-// An exit code from 0xC0000000 up is an exception's status (an access
-// violation, an abort): the child did not exit.
+namespace {
+
+// A child ended: its handles go, and the timer's resolution with it.
+void release(HANDLE& process, HANDLE& job) {
+    closeHandle(process);
+    closeHandle(job);
+    timeEndPeriod(1);
+}
+
+}  // namespace
+
+// An exit code with its top bit set is a status of the system's (an access
+// violation 0xC0000005): the child did not exit; but exit(-1) is 255, as on
+// POSIX.
 int ChildProcess::exitStatus() {
     if (!platform->process)
         return 0;
@@ -377,11 +431,10 @@ int ChildProcess::exitStatus() {
         return -2;
     DWORD code = 0;
     const bool known = GetExitCodeProcess(platform->process, &code) != 0;
-    closeHandle(platform->process);
-    closeHandle(platform->job);
-    if (!known || code >= 0xC0000000u)
+    release(platform->process, platform->job);
+    if (!known || (code >= 0x80000000u && code != 0xFFFFFFFFu))
         return -1;
-    return static_cast<int>(code & 0x7FFFFFFF);
+    return code == 0xFFFFFFFFu ? 255 : static_cast<int>(code);
 }
 
 void ChildProcess::kill() {
@@ -389,8 +442,7 @@ void ChildProcess::kill() {
         return;
     TerminateJobObject(platform->job, 1);
     WaitForSingleObject(platform->process, INFINITE);
-    closeHandle(platform->process);
-    closeHandle(platform->job);
+    release(platform->process, platform->job);
 }
 
 bool ChildProcess::running() const { return platform->process != nullptr; }

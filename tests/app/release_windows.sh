@@ -31,7 +31,8 @@
 #   second has the normal build's frames (PSNR, and the same arguments to
 #   ffmpeg), a stalled encoder ends the capture in its line within seconds,
 #   killed, nothing left, the program killed outright takes its encoder with
-#   it, and a full disk is named in the encoder's line; the demo plays in its window, its sound
+#   it, Ctrl+C leaves a whole video, and a full disk is named in the
+#   encoder's line; the demo plays in its window, its sound
 #   through SDL's disk audio driver, until that holds 3 s of music, and ends
 #   on Escape with status 0, nothing logged; and in the development mode, on
 #   loose data, a file of data/ written anew once the mode runs is loaded
@@ -294,6 +295,25 @@ seconds=$(echo "$(date +%s.%N) - $started_at" | bc)
 pgrep -f "file:$video/killed.mp4.part" >/dev/null && fail "the encoder still runs 5 s after the program was killed"
 echo "the program killed: its encoder ended within $seconds s"
 figure "program killed, encoder ended within" "$seconds" s
+# A stop (Ctrl+C: Wine makes a console's Ctrl+C of SIGINT) leaves a whole
+# video: as many frames as the line says, and their sound exactly.
+wine "$folder/tarnix.exe" --capture "$video/stopped.mp4" --fps 30 --until 60000 >"$video/stopped.log" 2>&1 &
+stopping=$!
+for _ in $(seq 600); do
+    [ "$(stat -c %s "$video/stopped.mp4.part" 2>/dev/null || echo 0)" -gt 3000000 ] && break
+    sleep 0.1
+done
+pkill -INT -f "tarnix.exe --capture $video/stopped.mp4"
+status=0
+wait "$stopping" || status=$?
+frames=$(tr -d '\r' <"$video/stopped.log" | sed -n 's/^tarnix: SIGINT: the capture stopped after \([0-9]*\) of .*/\1/p')
+[ "$status" -eq 130 ] && [ -n "$frames" ] ||
+    { cat "$video/stopped.log"; fail "Ctrl+C did not stop the capture to a video with its line (status $status)"; }
+# 640 x 480 RGB frames; 44100 / 30 sample frames of 4 bytes each.
+[ "$(stat -c %s "$video/stopped.mp4")" -eq $((frames * 921600)) ] &&
+    [ "$(stat -c %s "$video/stopped.mp4.part.sound")" -eq $((frames * 5880)) ] ||
+    fail "a stopped capture's video holds not the $frames frames and their sound it says"
+echo "Ctrl+C: a whole video of $frames frames and their sound"
 # A full disk (a 2 MiB file system, mounted in a namespace of the test's own).
 # Wine's server opens the files its programs create: the prefix's server
 # ends first, so that one started in the namespace sees the mount, and that

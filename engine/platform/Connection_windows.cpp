@@ -12,7 +12,6 @@
 
 namespace tarnix {
 
-
 struct OutgoingConnection::Platform {
     SOCKET socket = INVALID_SOCKET;
     bool connecting = false;

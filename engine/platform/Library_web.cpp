@@ -25,8 +25,8 @@ void* libraryEntryPoint(void* library, const char* name) {
 
 const char* const libraryFileEnding = ".wasm";
 
-const char* const noLiveCodeReason = "a page starts no compiler and loads no library; it plays the code it was "
-                                          "built with";
+const char* const noLiveCodeReason =
+    "a page starts no compiler and loads no library; it plays the code it was built with";
 
 void* openLibrary(const std::string&, std::string& error) {
     error = "a page loads no libraries";

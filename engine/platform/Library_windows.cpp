@@ -35,8 +35,9 @@ void* libraryEntryPoint(void* library, const char* name) {
 
 const char* const libraryFileEnding = ".dll";
 
-const char* const noLiveCodeReason = "the Windows build does not build the demo's code as a DLL to swap in yet; it plays the "
-                                          "code it was built with";
+const char* const noLiveCodeReason =
+    "the Windows build does not build the demo's code as a DLL to swap in yet; it plays the code it was "
+    "built with";
 
 void* openLibrary(const std::string& path, std::string& error) {
     HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

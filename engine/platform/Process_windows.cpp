@@ -96,7 +96,8 @@ struct Launch {
 
 // The C runtime's block of inherited descriptors: their count, a flag byte
 // each, then a handle each, packed, in the child's width (a 32-bit program
-// reads 4-byte handles; their values always fit). 0 to 2 are left to the
+// reads 4-byte handles; their values always fit, and the low bytes of a
+// little-endian 8-byte value are its 4-byte one). 0 to 2 are left to the
 // standard handles.
 std::vector<BYTE> descriptorBlock(const std::vector<HANDLE>& descriptors, std::size_t handleBytes) {
     const unsigned char open = 0x01, isPipe = 0x08;
@@ -110,12 +111,7 @@ std::vector<BYTE> descriptorBlock(const std::vector<HANDLE>& descriptors, std::s
                                    : INVALID_HANDLE_VALUE;
         const auto value = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(handle));
         block[sizeof(int) + static_cast<std::size_t>(i)] = pipe ? open | isPipe : 0;
-        if (handleBytes == 4) {
-            const auto narrow = static_cast<std::int32_t>(value);
-            std::memcpy(handles + static_cast<std::size_t>(i) * 4, &narrow, 4);
-        } else {
-            std::memcpy(handles + static_cast<std::size_t>(i) * 8, &value, 8);
-        }
+        std::memcpy(handles + static_cast<std::size_t>(i) * handleBytes, &value, handleBytes);
     }
     return block;
 }
@@ -322,9 +318,9 @@ bool makeMessagesFile(HANDLE& reader, HANDLE& appender, std::string& error) {
     reader = CreateFileW(path, GENERIC_READ | DELETE, everyone, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    appender = reader == INVALID_HANDLE_VALUE
-                   ? INVALID_HANDLE_VALUE
-                   : CreateFileW(path, FILE_APPEND_DATA | SYNCHRONIZE, everyone, &inheritable, OPEN_EXISTING, 0, nullptr);
+    appender = reader == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE
+                                              : CreateFileW(path, FILE_APPEND_DATA | SYNCHRONIZE, everyone,
+                                                            &inheritable, OPEN_EXISTING, 0, nullptr);
     if (appender != INVALID_HANDLE_VALUE)
         return true;
     error = "no temporary file for its messages: " + systemErrorText(GetLastError());
